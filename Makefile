@@ -1,0 +1,77 @@
+# Quick start: `make run` starts Tapwire, `make test` runs every test.
+# Each target installs the Debian packages it is missing, configures and builds first.
+
+BUILD     ?= build
+CMAKE     ?= cmake
+JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
+PACKAGES  := cmake g++ make qt6-base-dev fonts-liberation2 fonts-dejavu-core \
+             socat netcat-openbsd xvfb xauth
+SUDO      := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
+
+.PHONY: all deps configure build run test bench format
+
+all: build
+
+deps:
+	@missing=""; for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	fi
+
+configure: deps
+	@[ -f $(BUILD)/CMakeCache.txt ] || $(CMAKE) -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: configure
+	$(CMAKE) --build $(BUILD) -j $(JOBS)
+
+run: build
+	./$(BUILD)/tapwire
+
+test: build
+	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
+
+bench: build
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/tapwire_bench
+
+format:
+	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+# Cross-compiles the registry reader (GetKeyValue and the Windows registry
+# layer, both free of Qt) with a small console test for Windows, and runs it
+# under wine when wine is installed, in a wine prefix of its own. Not part of
+# `make test` or CI.
+MINGW_CXX  ?= x86_64-w64-mingw32-g++
+WINCHECK   := $(BUILD)/check-windows
+CHECK_KEY  := HKLM\SOFTWARE\Tapwire\Check
+
+.PHONY: check-windows
+check-windows:
+	@command -v $(MINGW_CXX) >/dev/null 2>&1 || { \
+	  echo "Installing: g++-mingw-w64-x86-64"; \
+	  $(SUDO) apt-get update -qq && \
+	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends g++-mingw-w64-x86-64; \
+	}
+	mkdir -p $(WINCHECK)
+	$(MINGW_CXX) -std=c++17 -Wall -Wextra -Wpedantic -O2 -static -Iui/about \
+	  ui/about/GetKeyValue.cpp ui/about/RegistryValueText.cpp ui/about/WindowsRegistry.cpp \
+	  tests/ui/about/windows/CheckWindowsRegistry.cpp -o $(WINCHECK)/check_registry.exe
+	@wine=$$(command -v wine64 || command -v wine || true); \
+	if [ -z "$$wine" ]; then \
+	  echo "wine is not installed: built $(WINCHECK)/check_registry.exe without running it."; \
+	  exit 0; \
+	fi; \
+	export WINEPREFIX="$(abspath $(WINCHECK))/wineprefix" WINEDEBUG=-all; \
+	add() { "$$wine" reg add '$(CHECK_KEY)' /f "$$@" >/dev/null || exit 1; }; \
+	add /v Text /t REG_SZ /d 'C:\Tools\msinfo32.exe'; \
+	add /v Number1 /t REG_DWORD /d 1; \
+	add /v Number256 /t REG_DWORD /d 256; \
+	add /v Number65536 /t REG_DWORD /d 65536; \
+	add /v Expandable /t REG_EXPAND_SZ /d '%SystemRoot%'; \
+	add /v Fits /t REG_SZ /d "$$(head -c 1023 /dev/zero | tr '\0' x)"; \
+	add /v TooLong /t REG_SZ /d "$$(head -c 1024 /dev/zero | tr '\0' x)"; \
+	add /v Empty /t REG_BINARY /d ''; \
+	"$$wine" $(WINCHECK)/check_registry.exe

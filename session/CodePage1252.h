@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+// Text crosses the wire in the Western 8-bit code page, Windows-1252. Decoding
+// is lossless: every byte becomes one character (the five bytes the code page
+// leaves undefined, 0x81 0x8D 0x8F 0x90 0x9D, become U+0081 ... U+009D) and
+// encodes back to the same byte.
+namespace CodePage1252 {
+
+QString decode(const char *bytes, qsizetype size);
+inline QString decode(const QByteArray &bytes)
+{
+    return decode(bytes.constData(), bytes.size());
+}
+
+// Index of the first character the code page cannot carry, or -1 when every
+// character can be encoded. Surrogate pairs count as one unencodable character
+// at the index of their first half.
+qsizetype firstUnencodable(QStringView text);
+
+// Encodes text that firstUnencodable() accepted. Throws AppError 40200 naming
+// the first character that has no byte in the code page; nothing is encoded
+// then, so the caller can send all or nothing.
+QByteArray encode(QStringView text);
+
+} // namespace CodePage1252

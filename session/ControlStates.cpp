@@ -1,0 +1,35 @@
+#include "ControlStates.h"
+
+#include "SocketEndpoint.h"
+
+namespace ControlStates {
+
+Controls session(int endpointState)
+{
+    Controls controls;
+    controls.close = true;
+    if (endpointState > SocketEndpoint::Closed) {
+        controls.closeCaption = QStringLiteral("Close");
+        controls.sendData = endpointState == SocketEndpoint::Connected;
+    } else {
+        controls.closeCaption = QStringLiteral("Cancel");
+    }
+    return controls;
+}
+
+Controls idle()
+{
+    Controls controls;
+    controls.listen = true;
+    controls.connect = true;
+    controls.address = true;
+    controls.port = true;
+    return controls;
+}
+
+bool entriesComplete(const QString &address, const QString &port)
+{
+    return !address.isEmpty() && !port.isEmpty();
+}
+
+} // namespace ControlStates

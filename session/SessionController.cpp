@@ -1,0 +1,172 @@
+#include "SessionController.h"
+
+#include "ControlStates.h"
+#include "ErrorReport.h"
+#include "PortRule.h"
+#include "SocketEndpoint.h"
+#include "TextArea.h"
+
+#include <QAbstractButton>
+#include <QLineEdit>
+
+namespace {
+const QString crlf = QStringLiteral("\r\n");
+}
+
+SessionController::SessionController(const SessionControls &controls, SocketEndpoint *endpoint,
+                                     QObject *parent)
+    : QObject(parent), m_controls(controls), m_endpoint(endpoint)
+{
+    connectHandlers();
+}
+
+void SessionController::connectHandlers()
+{
+    using ErrorReport::guarded;
+    const auto onClick = [this](QAbstractButton *button, void (SessionController::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this,
+                guarded([this, handler] { (this->*handler)(); }));
+    };
+    onClick(m_controls.cmdListen, &SessionController::cmdListen_Click);
+    onClick(m_controls.cmdConnect, &SessionController::cmdConnect_Click);
+    onClick(m_controls.cmdClose, &SessionController::cmdClose_Click);
+    onClick(m_controls.cmdSendData, &SessionController::cmdSendData_Click);
+    onClick(m_controls.cmdSendDataC, &SessionController::cmdSendDataC_Click);
+    onClick(m_controls.cmdRecvDataC, &SessionController::cmdRecvDataC_Click);
+
+    connect(m_controls.txtAddress, &QLineEdit::textChanged, this,
+            guarded([this] { txtAddress_Change(); }));
+    connect(m_controls.txtPort, &QLineEdit::textChanged, this,
+            guarded([this] { txtPort_Change(); }));
+
+    connect(m_endpoint, &SocketEndpoint::connected, this,
+            guarded([this] { wskWinSock_Connect(); }));
+    connect(m_endpoint, &SocketEndpoint::connectionRequested, this,
+            guarded([this](int requestId) { wskWinSock_ConnectionRequest(requestId); }));
+    connect(m_endpoint, &SocketEndpoint::dataArrived, this,
+            guarded([this](int bytesTotal) { wskWinSock_DataArrival(bytesTotal); }));
+    connect(m_endpoint, &SocketEndpoint::peerClosed, this, guarded([this] { wskWinSock_Close(); }));
+}
+
+void SessionController::cmdListen_Click()
+{
+    m_endpoint->Close();
+    m_endpoint->setLocalPort(PortRule::portFromText(m_controls.txtPort->text()));
+    m_endpoint->Listen();
+    ShowSessionState();
+}
+
+void SessionController::cmdConnect_Click()
+{
+    m_endpoint->Close();
+    m_endpoint->setRemoteHost(m_controls.txtAddress->text());
+    m_endpoint->setRemotePort(PortRule::portFromText(m_controls.txtPort->text()));
+    m_endpoint->Connect();
+    ShowSessionState();
+}
+
+void SessionController::cmdClose_Click()
+{
+    m_endpoint->Close();
+    appendToTranscript(QStringLiteral("CLOSED.") + crlf);
+    ShowIdleState();
+}
+
+void SessionController::cmdSendData_Click()
+{
+    m_endpoint->SendData(m_controls.txtSendData->text());
+}
+
+void SessionController::cmdSendDataC_Click()
+{
+    m_controls.txtSendData->setText(QString());
+}
+
+void SessionController::cmdRecvDataC_Click()
+{
+    m_controls.txtRecvData->setText(QString());
+}
+
+void SessionController::wskWinSock_Connect()
+{
+    appendToTranscript(QStringLiteral("CONNECTED (") + peerText() + QStringLiteral(").") + crlf);
+    ShowSessionState();
+}
+
+void SessionController::wskWinSock_ConnectionRequest(int requestId)
+{
+    m_endpoint->Close();
+    m_endpoint->Accept(requestId);
+    appendToTranscript(QStringLiteral("CONNECTION ACCEPTED (") + peerText() + QStringLiteral(").") +
+                       crlf);
+    ShowSessionState();
+}
+
+void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
+{
+    QString data;
+    m_endpoint->GetData(data);
+    appendToTranscript(data);
+}
+
+void SessionController::wskWinSock_Close()
+{
+    appendToTranscript(QStringLiteral("CLOSED.") + crlf);
+    ShowIdleState();
+}
+
+void SessionController::ShowSessionState()
+{
+    applyStates(ControlStates::session(m_endpoint->State()));
+}
+
+void SessionController::ShowIdleState()
+{
+    applyStates(ControlStates::idle());
+}
+
+void SessionController::applyStates(const ControlStates::Controls &states)
+{
+    m_controls.cmdListen->setEnabled(states.listen);
+    m_controls.cmdClose->setEnabled(states.close);
+    if (!states.closeCaption.isEmpty())
+        m_controls.cmdClose->setText(states.closeCaption);
+    m_controls.cmdSendData->setEnabled(states.sendData);
+    m_controls.cmdConnect->setEnabled(states.connect);
+    m_controls.txtAddress->setEnabled(states.address);
+    m_controls.txtPort->setEnabled(states.port);
+}
+
+void SessionController::ValidateEntries()
+{
+    const bool complete =
+        ControlStates::entriesComplete(m_controls.txtAddress->text(), m_controls.txtPort->text());
+    m_controls.cmdConnect->setEnabled(complete);
+    m_controls.cmdListen->setEnabled(complete);
+}
+
+void SessionController::txtAddress_Change()
+{
+    ValidateEntries();
+}
+
+void SessionController::txtPort_Change()
+{
+    const QString text = m_controls.txtPort->text();
+    const QString sanitised = PortRule::sanitisedPortText(text);
+    // Setting the text runs this handler once more, nested; it finds "0" and stops.
+    if (sanitised != text)
+        m_controls.txtPort->setText(sanitised);
+    ValidateEntries();
+}
+
+void SessionController::appendToTranscript(const QString &piece)
+{
+    m_controls.txtRecvData->appendText(piece);
+}
+
+QString SessionController::peerText() const
+{
+    return m_endpoint->RemoteHostIP() + QLatin1Char(':') +
+           QString::number(m_endpoint->RemotePort());
+}

@@ -1,0 +1,65 @@
+#pragma once
+
+#include "ControlStates.h"
+
+#include <QObject>
+
+class QAbstractButton;
+class QLineEdit;
+class SocketEndpoint;
+class TextArea;
+
+// The window's controls that a session reads and sets.
+struct SessionControls
+{
+    QAbstractButton *cmdListen = nullptr;
+    QAbstractButton *cmdConnect = nullptr;
+    QAbstractButton *cmdClose = nullptr;
+    QAbstractButton *cmdSendData = nullptr;
+    QAbstractButton *cmdSendDataC = nullptr;
+    QAbstractButton *cmdRecvDataC = nullptr;
+    QLineEdit *txtAddress = nullptr;
+    QLineEdit *txtPort = nullptr;
+    TextArea *txtSendData = nullptr;
+    TextArea *txtRecvData = nullptr;
+};
+
+// Turns the user's clicks into operations on the window's one endpoint, and the
+// endpoint's events into transcript lines. It keeps no state of its own:
+// everything is read from the controls and the endpoint when it is needed.
+// Every handler runs its steps in order and stops at the first that fails.
+class SessionController : public QObject
+{
+    Q_OBJECT
+
+public:
+    SessionController(const SessionControls &controls, SocketEndpoint *endpoint,
+                      QObject *parent = nullptr);
+
+    void cmdListen_Click();
+    void cmdConnect_Click();
+    void cmdClose_Click();
+    void cmdSendData_Click();
+    void cmdSendDataC_Click();
+    void cmdRecvDataC_Click();
+
+    void wskWinSock_Connect();
+    void wskWinSock_ConnectionRequest(int requestId);
+    void wskWinSock_DataArrival(int bytesTotal);
+    void wskWinSock_Close();
+
+    void ShowSessionState();
+    void ShowIdleState();
+    void ValidateEntries();
+    void txtAddress_Change();
+    void txtPort_Change();
+
+private:
+    void connectHandlers();
+    void applyStates(const ControlStates::Controls &states);
+    void appendToTranscript(const QString &piece);
+    QString peerText() const;
+
+    SessionControls m_controls;
+    SocketEndpoint *m_endpoint = nullptr;
+};

@@ -1,0 +1,288 @@
+#include "SocketEndpoint.h"
+
+#include "CodePage1252.h"
+#include "ErrorReport.h"
+#include "SocketErrors.h"
+
+#include <QHostAddress>
+#include <QMetaMethod>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <functional>
+#include <limits>
+
+namespace {
+
+// A socket handed off by Close keeps delivering what SendData accepted, but
+// never longer than this: a peer that stops reading must not pin it forever.
+constexpr int flushLingerMs = 60 * 1000;
+
+QString dottedAddress(const QHostAddress &address)
+{
+    bool isV4 = false;
+    const quint32 v4 = address.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : address.toString();
+}
+
+void checkPort(int port)
+{
+    if (port < 0 || port > 65535)
+        throw SocketErrors::error(SocketErrors::InvalidPropertyValue);
+}
+
+void discardDescriptor(qintptr descriptor)
+{
+    QTcpSocket socket;
+    if (socket.setSocketDescriptor(descriptor))
+        socket.abort();
+}
+
+} // namespace
+
+// Hands each connection the system accepted to the endpoint as a bare
+// descriptor, so a request can wait for Accept without a socket object.
+class RequestListener : public QTcpServer
+{
+public:
+    RequestListener(SocketEndpoint *endpoint, std::function<void(qintptr)> onRequest)
+        : QTcpServer(endpoint), m_onRequest(std::move(onRequest))
+    {
+    }
+
+protected:
+    void incomingConnection(qintptr descriptor) override { m_onRequest(descriptor); }
+
+private:
+    std::function<void(qintptr)> m_onRequest;
+};
+
+SocketEndpoint::SocketEndpoint(QObject *parent) : QObject(parent)
+{
+}
+
+SocketEndpoint::~SocketEndpoint()
+{
+    for (qintptr descriptor : std::as_const(m_pendingRequests))
+        discardDescriptor(descriptor);
+}
+
+void SocketEndpoint::setRemotePort(int port)
+{
+    checkPort(port);
+    m_remotePort = port;
+}
+
+int SocketEndpoint::LocalPort() const
+{
+    if (m_listener && m_listener->isListening())
+        return m_listener->serverPort();
+    if (m_socket && m_state == Connected)
+        return m_socket->localPort();
+    return m_localPort;
+}
+
+void SocketEndpoint::setLocalPort(int port)
+{
+    checkPort(port);
+    m_localPort = port;
+}
+
+void SocketEndpoint::Close()
+{
+    if (m_listener) {
+        m_listener->close();
+        m_listener->deleteLater();
+        m_listener = nullptr;
+    }
+    releaseSocket();
+    setState(Closed);
+}
+
+void SocketEndpoint::Listen()
+{
+    if (m_state != Closed)
+        throw SocketErrors::error(SocketErrors::BadState);
+    auto *listener = new RequestListener(this, [this](qintptr d) { takeRequest(d); });
+    // Any is dual-stack: IPv4 and IPv6 peers alike.
+    if (!listener->listen(QHostAddress::Any, quint16(m_localPort))) {
+        const auto number = SocketErrors::fromSocketError(listener->serverError());
+        delete listener;
+        throw SocketErrors::error(number);
+    }
+    m_listener = listener;
+    setState(Listening);
+}
+
+void SocketEndpoint::Connect()
+{
+    if (m_state != Closed)
+        throw SocketErrors::error(SocketErrors::BadState);
+    auto *socket = new QTcpSocket(this);
+    adoptSocket(socket);
+    setState(ResolvingHost);
+    socket->connectToHost(m_remoteHost, quint16(m_remotePort));
+}
+
+void SocketEndpoint::Accept(int requestId)
+{
+    if (m_state != Closed)
+        throw SocketErrors::error(SocketErrors::BadState);
+    const qintptr descriptor = requestId;
+    if (!m_pendingRequests.removeOne(descriptor))
+        throw SocketErrors::error(SocketErrors::InvalidOperation);
+    auto *socket = new QTcpSocket(this);
+    if (!socket->setSocketDescriptor(descriptor)) {
+        const auto number = SocketErrors::fromSocketError(socket->error());
+        delete socket;
+        throw SocketErrors::error(number);
+    }
+    adoptSocket(socket);
+    m_remoteHostIP = dottedAddress(socket->peerAddress());
+    m_remotePort = socket->peerPort();
+    setState(Connected);
+}
+
+void SocketEndpoint::SendData(const QString &text)
+{
+    if (m_state != Connected || !m_socket)
+        throw SocketErrors::error(SocketErrors::BadState);
+    // Encoding throws before anything is written: all or nothing.
+    const QByteArray bytes = CodePage1252::encode(text);
+    if (!bytes.isEmpty())
+        m_socket->write(bytes);
+}
+
+void SocketEndpoint::GetData(QString &text)
+{
+    text = m_socket ? CodePage1252::decode(m_socket->readAll()) : QString();
+}
+
+int SocketEndpoint::flushingSockets() const
+{
+    int count = 0;
+    for (const auto &socket : m_flushing)
+        count += socket ? 1 : 0;
+    return count;
+}
+
+void SocketEndpoint::takeRequest(qintptr descriptor)
+{
+    m_pendingRequests.append(descriptor);
+    QMetaObject::invokeMethod(
+        this, [this, descriptor] { deliverRequest(descriptor); }, Qt::QueuedConnection);
+}
+
+void SocketEndpoint::deliverRequest(qintptr descriptor)
+{
+    if (!m_pendingRequests.contains(descriptor))
+        return;
+    // Only a listening endpoint announces requests; the rest arrived after the
+    // first peer was taken and are turned away.
+    if (m_state == Listening)
+        emit connectionRequested(int(descriptor));
+    if (m_pendingRequests.removeOne(descriptor))
+        discardDescriptor(descriptor);
+}
+
+void SocketEndpoint::adoptSocket(QTcpSocket *socket)
+{
+    m_socket = socket;
+    m_peerClosedSent = false;
+    connect(socket, &QAbstractSocket::stateChanged, this, &SocketEndpoint::onStateChanged);
+    connect(socket, &QIODevice::readyRead, this, &SocketEndpoint::onReadyRead);
+    connect(socket, &QAbstractSocket::disconnected, this, &SocketEndpoint::onDisconnected);
+    connect(socket, &QAbstractSocket::errorOccurred, this, &SocketEndpoint::onSocketError);
+}
+
+void SocketEndpoint::releaseSocket()
+{
+    QTcpSocket *socket = std::exchange(m_socket, nullptr);
+    if (!socket)
+        return;
+    socket->disconnect(this);
+    const bool mustFlush =
+        socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0;
+    if (!mustFlush) {
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    // The bytes SendData accepted still go out; the endpoint itself is closed.
+    m_flushing.removeAll(nullptr);
+    m_flushing.append(socket);
+    connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QAbstractSocket::errorOccurred, socket, &QObject::deleteLater);
+    QTimer::singleShot(flushLingerMs, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    socket->disconnectFromHost();
+}
+
+void SocketEndpoint::onStateChanged()
+{
+    switch (m_socket->state()) {
+    case QAbstractSocket::HostLookupState:
+        setState(ResolvingHost);
+        break;
+    case QAbstractSocket::ConnectingState:
+        setState(Connecting);
+        break;
+    case QAbstractSocket::ConnectedState:
+        if (m_state == Connecting || m_state == ResolvingHost) {
+            m_remoteHostIP = dottedAddress(m_socket->peerAddress());
+            setState(Connected);
+            emit connected();
+        }
+        break;
+    default:
+        break;
+    }
+}
+
+void SocketEndpoint::onReadyRead()
+{
+    const qint64 available = m_socket->bytesAvailable();
+    if (available > 0)
+        emit dataArrived(int(qMin<qint64>(available, std::numeric_limits<int>::max())));
+}
+
+void SocketEndpoint::onDisconnected()
+{
+    if (m_peerClosedSent || (m_state != Connected && m_state != Closing))
+        return;
+    QTcpSocket *socket = m_socket;
+    // Everything that came before the peer's close is delivered before it.
+    if (socket->bytesAvailable() > 0)
+        onReadyRead();
+    if (m_socket != socket)
+        return;
+    m_peerClosedSent = true;
+    setState(Closing);
+    emit peerClosed();
+}
+
+void SocketEndpoint::onSocketError()
+{
+    const auto socketError = m_socket->error();
+    // A regular close by the peer is reported by disconnected(), not as an error.
+    if (socketError == QAbstractSocket::RemoteHostClosedError)
+        return;
+    fail(SocketErrors::fromSocketError(socketError));
+}
+
+void SocketEndpoint::fail(SocketErrors::Number number)
+{
+    setState(Error);
+    const QString description = SocketErrors::description(number);
+    const auto signal = QMetaMethod::fromSignal(&SocketEndpoint::errorOccurred);
+    if (isSignalConnected(signal)) {
+        emit errorOccurred(number, description);
+        return;
+    }
+    // Reported after the socket's own signal has returned.
+    const AppError error(number, description);
+    QTimer::singleShot(0, this, [error] { ErrorReport::report(error); });
+}

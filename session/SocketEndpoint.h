@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include "SocketErrors.h"
+
+class QTcpSocket;
+class RequestListener;
+
+// The window's one asynchronous TCP endpoint, in the shape of the classic
+// socket control: properties set before Listen/Connect, methods that return at
+// once and throw an AppError when they cannot be done, and events delivered on
+// the UI thread between other events.
+class SocketEndpoint : public QObject
+{
+    Q_OBJECT
+
+public:
+    enum StateCode {
+        Closed = 0,
+        Open = 1,
+        Listening = 2,
+        ConnectionPending = 3,
+        ResolvingHost = 4,
+        HostResolved = 5,
+        Connecting = 6,
+        Connected = 7,
+        Closing = 8,
+        Error = 9,
+    };
+
+    explicit SocketEndpoint(QObject *parent = nullptr);
+    ~SocketEndpoint() override;
+
+    QString RemoteHost() const { return m_remoteHost; }
+    void setRemoteHost(const QString &host) { m_remoteHost = host; }
+    int RemotePort() const { return m_remotePort; }
+    void setRemotePort(int port);
+    int LocalPort() const;
+    void setLocalPort(int port);
+    QString RemoteHostIP() const { return m_remoteHostIP; }
+    int State() const { return m_state; }
+
+    void Close();
+    void Listen();
+    void Connect();
+    void Accept(int requestId);
+    void SendData(const QString &text);
+    void GetData(QString &text);
+
+    // Sockets still delivering what SendData accepted before a Close.
+    int flushingSockets() const;
+
+signals:
+    void connected();
+    void connectionRequested(int requestId);
+    void dataArrived(int bytes);
+    void peerClosed();
+    // Nothing in the window listens to this; unheard errors go to the
+    // application's error report so the user learns why a connect failed.
+    void errorOccurred(int number, const QString &description);
+
+private:
+    void takeRequest(qintptr descriptor);
+    void deliverRequest(qintptr descriptor);
+    void adoptSocket(QTcpSocket *socket);
+    void releaseSocket();
+    void onStateChanged();
+    void onReadyRead();
+    void onDisconnected();
+    void onSocketError();
+    void fail(SocketErrors::Number number);
+    void setState(StateCode state) { m_state = state; }
+
+    StateCode m_state = Closed;
+    QString m_remoteHost;
+    int m_remotePort = 0;
+    int m_localPort = 0;
+    QString m_remoteHostIP;
+    RequestListener *m_listener = nullptr;
+    QTcpSocket *m_socket = nullptr;
+    // Descriptors accepted by the system whose request has not been handled yet.
+    QList<qintptr> m_pendingRequests;
+    QList<QPointer<QTcpSocket>> m_flushing;
+    bool m_peerClosedSent = false;
+};

@@ -1,0 +1,69 @@
+#include "ControlStates.h"
+#include "SocketEndpoint.h"
+
+#include <QTest>
+
+// Which controls a session leaves usable, for every endpoint state.
+class tst_ControlStates : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void session_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("sendData");
+        QTest::newRow("closed") << 0 << "Cancel" << false;
+        for (int state = 1; state <= 9; ++state) {
+            QTest::addRow("state %d", state)
+                << state << "Close" << (state == SocketEndpoint::Connected);
+        }
+    }
+    void session()
+    {
+        QFETCH(int, state);
+        QFETCH(QString, caption);
+        QFETCH(bool, sendData);
+        const ControlStates::Controls controls = ControlStates::session(state);
+        QCOMPARE(controls.closeCaption, caption);
+        QCOMPARE(controls.sendData, sendData);
+        QVERIFY(controls.close);
+        QVERIFY(!controls.listen && !controls.connect && !controls.address && !controls.port);
+    }
+
+    void idleKeepsCaption()
+    {
+        const ControlStates::Controls controls = ControlStates::idle();
+        QVERIFY(controls.closeCaption.isEmpty());
+        QVERIFY(controls.listen && controls.connect && controls.address && controls.port);
+        QVERIFY(!controls.close && !controls.sendData);
+    }
+
+    void entriesComplete_data()
+    {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<bool>("complete");
+        QTest::newRow("both") << "host"
+                              << "80" << true;
+        QTest::newRow("spaces count") << "   "
+                                      << "0" << true;
+        QTest::newRow("no address") << ""
+                                    << "80" << false;
+        QTest::newRow("no port") << "host"
+                                 << "" << false;
+        QTest::newRow("neither") << ""
+                                 << "" << false;
+    }
+    void entriesComplete()
+    {
+        QFETCH(QString, address);
+        QFETCH(QString, port);
+        QFETCH(bool, complete);
+        QCOMPARE(ControlStates::entriesComplete(address, port), complete);
+    }
+};
+
+QTEST_APPLESS_MAIN(tst_ControlStates)
+#include "tst_ControlStates.moc"

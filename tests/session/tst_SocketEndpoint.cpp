@@ -1,0 +1,268 @@
+#include "ErrorReport.h"
+#include "SocketEndpoint.h"
+
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <memory>
+
+// The endpoint on real loopback sockets, through its own methods and events.
+class tst_SocketEndpoint : public QObject
+{
+    Q_OBJECT
+
+private:
+    QList<AppError> reports;
+
+    // Listens on a free loopback port and returns it.
+    static int listenAnywhere(SocketEndpoint &endpoint)
+    {
+        endpoint.setLocalPort(0);
+        endpoint.Listen();
+        return endpoint.LocalPort();
+    }
+
+    static QByteArray readAll(SocketEndpoint &endpoint)
+    {
+        QString text;
+        endpoint.GetData(text);
+        return text.toLatin1();
+    }
+
+    template <typename F> static int errorNumberOf(F &&f)
+    {
+        try {
+            f();
+        } catch (const AppError &error) {
+            return error.number();
+        }
+        return 0;
+    }
+
+private slots:
+    void init()
+    {
+        reports.clear();
+        ErrorReport::setSink([this](const AppError &error) { reports.append(error); });
+    }
+    void cleanup() { ErrorReport::setSink({}); }
+
+    void startsClosed()
+    {
+        SocketEndpoint endpoint;
+        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closed));
+        endpoint.Close(); // allowed in every state, closed included
+        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closed));
+    }
+
+    void refusedCalls_data()
+    {
+        QTest::addColumn<int>("which");
+        QTest::addColumn<int>("number");
+        QTest::newRow("local port -1") << 0 << 380;
+        QTest::newRow("local port 65536") << 1 << 380;
+        QTest::newRow("remote port -1") << 2 << 380;
+        QTest::newRow("remote port 65536") << 3 << 380;
+        QTest::newRow("send while closed") << 4 << 40006;
+        QTest::newRow("accept unknown request") << 5 << 40020;
+        QTest::newRow("listen twice") << 6 << 40006;
+    }
+    void refusedCalls()
+    {
+        QFETCH(int, which);
+        QFETCH(int, number);
+        SocketEndpoint endpoint;
+        const std::function<void()> calls[] = {
+            [&] { endpoint.setLocalPort(-1); },
+            [&] { endpoint.setLocalPort(65536); },
+            [&] { endpoint.setRemotePort(-1); },
+            [&] { endpoint.setRemotePort(65536); },
+            [&] { endpoint.SendData(QStringLiteral("x")); },
+            [&] { endpoint.Accept(12345); },
+            [&] {
+                listenAnywhere(endpoint);
+                endpoint.Listen();
+            },
+        };
+        QCOMPARE(errorNumberOf(calls[which]), number);
+    }
+
+    void listenOnPortInUseRaisesAddressInUse()
+    {
+        QTcpServer holder;
+        QVERIFY(holder.listen(QHostAddress::Any, 0));
+        SocketEndpoint endpoint;
+        endpoint.setLocalPort(holder.serverPort());
+        QCOMPARE(errorNumberOf([&] { endpoint.Listen(); }), 10048);
+        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closed));
+    }
+
+    void acceptsRequestThatSurvivesClose_data()
+    {
+        QTest::addColumn<QString>("peerAddress");
+        QTest::newRow("IPv4") << QStringLiteral("127.0.0.1");
+        QTest::newRow("IPv6") << QStringLiteral("::1");
+    }
+    void acceptsRequestThatSurvivesClose()
+    {
+        QFETCH(QString, peerAddress);
+        SocketEndpoint endpoint;
+        const int port = listenAnywhere(endpoint);
+        QCOMPARE(endpoint.State(), int(SocketEndpoint::Listening));
+        connect(&endpoint, &SocketEndpoint::connectionRequested, &endpoint, [&](int id) {
+            endpoint.Close();
+            endpoint.Accept(id);
+        });
+        QTcpSocket peer;
+        peer.connectToHost(peerAddress, quint16(port));
+        QTRY_COMPARE(endpoint.State(), int(SocketEndpoint::Connected));
+        // A v4 peer on the dual-stack listener is shown dotted, never as ::ffff:.
+        QCOMPARE(endpoint.RemoteHostIP(), peerAddress);
+        QTRY_COMPARE(peer.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(endpoint.RemotePort(), int(peer.localPort()));
+    }
+
+    void unacceptedRequestIsClosed()
+    {
+        SocketEndpoint endpoint;
+        const int port = listenAnywhere(endpoint);
+        QSignalSpy requests(&endpoint, &SocketEndpoint::connectionRequested);
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QTRY_COMPARE(requests.size(), 1);
+        // Nobody accepted it, so the endpoint must not keep the connection open.
+        QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(endpoint.State(), int(SocketEndpoint::Listening));
+    }
+
+    void connectsAndExchangesData_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::newRow("IPv4 literal") << QStringLiteral("127.0.0.1");
+        QTest::newRow("IPv6 literal") << QStringLiteral("::1");
+    }
+    void connectsAndExchangesData()
+    {
+        QFETCH(QString, host);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress(host), 0));
+        SocketEndpoint endpoint;
+        QSignalSpy connected(&endpoint, &SocketEndpoint::connected);
+        endpoint.setRemoteHost(host);
+        endpoint.setRemotePort(server.serverPort());
+        endpoint.Connect();
+        QVERIFY(endpoint.State() > SocketEndpoint::Closed);
+        QTRY_COMPARE(connected.size(), 1);
+        QCOMPARE(endpoint.State(), int(SocketEndpoint::Connected));
+        QCOMPARE(endpoint.RemoteHostIP(), host);
+        QCOMPARE(endpoint.RemotePort(), int(server.serverPort()));
+
+        QTRY_VERIFY(server.hasPendingConnections());
+        std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+        endpoint.SendData(QStringLiteral("hello\r\n\u20AC"));
+        QTRY_COMPARE(peer->bytesAvailable(), qint64(8));
+        QCOMPARE(peer->readAll(), QByteArray("hello\r\n\x80"));
+
+        QSignalSpy arrived(&endpoint, &SocketEndpoint::dataArrived);
+        peer->write("back");
+        QTRY_VERIFY(arrived.size() >= 1);
+        QCOMPARE(readAll(endpoint), QByteArray("back"));
+    }
+
+    void everythingBeforePeerCloseIsDeliveredFirst()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        SocketEndpoint endpoint;
+        QByteArray received;
+        QStringList events;
+        connect(&endpoint, &SocketEndpoint::dataArrived, &endpoint, [&] {
+            events << QStringLiteral("data");
+            received += readAll(endpoint);
+        });
+        connect(&endpoint, &SocketEndpoint::peerClosed, &endpoint,
+                [&] { events << QStringLiteral("close"); });
+        endpoint.setRemoteHost(QStringLiteral("127.0.0.1"));
+        endpoint.setRemotePort(server.serverPort());
+        endpoint.Connect();
+        QTRY_VERIFY(server.hasPendingConnections());
+        QTcpSocket *peer = server.nextPendingConnection();
+        const QByteArray payload(200000, 'z');
+        peer->write(payload);
+        peer->disconnectFromHost();
+        QTRY_COMPARE(events.value(events.size() - 1), QStringLiteral("close"));
+        QCOMPARE(received, payload);
+        QCOMPARE(events.count(QStringLiteral("close")), 1);
+        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closing));
+    }
+
+    void sendThenCloseStillDelivers()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        SocketEndpoint endpoint;
+        endpoint.setRemoteHost(QStringLiteral("127.0.0.1"));
+        endpoint.setRemotePort(server.serverPort());
+        endpoint.Connect();
+        QTRY_COMPARE(endpoint.State(), int(SocketEndpoint::Connected));
+        QTRY_VERIFY(server.hasPendingConnections());
+        QTcpSocket *peer = server.nextPendingConnection();
+        const QString text(4 * 1024 * 1024, QLatin1Char('q'));
+        endpoint.SendData(text);
+        endpoint.Close();
+        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closed));
+        QByteArray got;
+        QTRY_VERIFY_WITH_TIMEOUT((got += peer->readAll(), got.size() == text.size()), 20000);
+        QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+        QTRY_COMPARE(endpoint.flushingSockets(), 0);
+    }
+
+    void unencodableTextSendsNothing()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        SocketEndpoint endpoint;
+        endpoint.setRemoteHost(QStringLiteral("127.0.0.1"));
+        endpoint.setRemotePort(server.serverPort());
+        endpoint.Connect();
+        QTRY_COMPARE(endpoint.State(), int(SocketEndpoint::Connected));
+        QTRY_VERIFY(server.hasPendingConnections());
+        QTcpSocket *peer = server.nextPendingConnection();
+        QCOMPARE(errorNumberOf([&] { endpoint.SendData(QStringLiteral("ok \u4E2D")); }), 40200);
+        endpoint.SendData(QStringLiteral("after"));
+        QTRY_COMPARE(peer->bytesAvailable(), qint64(5));
+        QCOMPARE(peer->readAll(), QByteArray("after"));
+    }
+
+    void unheardErrorReachesTheReport()
+    {
+        // A port that was just free: nothing listens there, so the connect is refused.
+        QTcpServer probe;
+        QVERIFY(probe.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = probe.serverPort();
+        probe.close();
+        SocketEndpoint endpoint;
+        endpoint.setRemoteHost(QStringLiteral("127.0.0.1"));
+        endpoint.setRemotePort(port);
+        endpoint.Connect();
+        QTRY_COMPARE(reports.size(), 1);
+        QCOMPARE(reports[0].number(), 10061);
+        QCOMPARE(endpoint.State(), int(SocketEndpoint::Error));
+        QCOMPARE(errorNumberOf([&] { endpoint.SendData(QStringLiteral("x")); }), 40006);
+    }
+
+    void unknownHostIsReported()
+    {
+        SocketEndpoint endpoint;
+        endpoint.setRemoteHost(QStringLiteral("no-such-host.invalid"));
+        endpoint.setRemotePort(80);
+        endpoint.Connect();
+        QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 1, 20000);
+        QCOMPARE(reports[0].number(), 11001);
+    }
+};
+
+QTEST_GUILESS_MAIN(tst_SocketEndpoint)
+#include "tst_SocketEndpoint.moc"

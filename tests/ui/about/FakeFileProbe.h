@@ -1,0 +1,19 @@
+#pragma once
+
+#include "FileProbe.h"
+
+#include <QStringList>
+
+// Knows a fixed set of files, and records every name asked about.
+class FakeFileProbe : public FileProbe
+{
+public:
+    QStringList files;
+    QStringList asked;
+
+    bool exists(const QString &fileName) override
+    {
+        asked.append(fileName);
+        return files.contains(fileName);
+    }
+};

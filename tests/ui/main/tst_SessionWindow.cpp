@@ -1,0 +1,416 @@
+#include "CodePage1252.h"
+#include "ErrorReport.h"
+#include "SessionController.h"
+#include "SocketEndpoint.h"
+#include "WireTextEdit.h"
+#include "frmMain.h"
+
+#include <QLineEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+
+#include <memory>
+
+// Real loopback sessions driven through the main window's own controls.
+class tst_SessionWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<frmMain> window;
+    QList<AppError> reports;
+
+    QPushButton *button(const char *name) { return window->findChild<QPushButton *>(name); }
+    QLineEdit *line(const char *name) { return window->findChild<QLineEdit *>(name); }
+    WireTextEdit *box(const char *name) { return window->findChild<WireTextEdit *>(name); }
+    QString transcript() { return box("txtRecvData")->text(); }
+
+    void click(const char *name)
+    {
+        QPushButton *b = button(name);
+        QVERIFY2(b->isEnabled(), name);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+
+    // Listens through the window on a port the system picks; returns the port.
+    int listenThroughWindow()
+    {
+        line("txtPort")->setText(QStringLiteral("0"));
+        click("cmdListen");
+        return window->wskWinSock()->LocalPort();
+    }
+
+    void connectThroughWindow(const QString &host, int port)
+    {
+        line("txtAddress")->setText(host);
+        line("txtPort")->setText(QString::number(port));
+        click("cmdConnect");
+    }
+
+    // A connected pair: the window accepted `peer`.
+    std::unique_ptr<QTcpSocket> acceptedPeer()
+    {
+        const int port = listenThroughWindow();
+        auto peer = std::make_unique<QTcpSocket>();
+        peer->connectToHost(QHostAddress::LocalHost, quint16(port));
+        if (!QTest::qWaitFor([&] { return button("cmdSendData")->isEnabled(); }, 5000))
+            return nullptr;
+        return peer;
+    }
+
+    static quint16 freePort()
+    {
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        return probe.serverPort();
+    }
+
+    void verifyIdle()
+    {
+        QVERIFY(button("cmdListen")->isEnabled());
+        QVERIFY(button("cmdConnect")->isEnabled());
+        QVERIFY(!button("cmdClose")->isEnabled());
+        QVERIFY(!button("cmdSendData")->isEnabled());
+        QVERIFY(line("txtAddress")->isEnabled());
+        QVERIFY(line("txtPort")->isEnabled());
+    }
+
+private slots:
+    void init()
+    {
+        reports.clear();
+        ErrorReport::setSink([this](const AppError &error) { reports.append(error); });
+        window = std::make_unique<frmMain>();
+        window->show();
+    }
+    void cleanup()
+    {
+        window.reset();
+        ErrorReport::setSink({});
+    }
+
+    void listenAcceptsOnePeer()
+    {
+        const int port = listenThroughWindow();
+        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
+        QCOMPARE(button("cmdClose")->text(), QStringLiteral("Close"));
+        QVERIFY(!button("cmdSendData")->isEnabled());
+        QVERIFY(!button("cmdListen")->isEnabled() && !line("txtPort")->isEnabled());
+
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QTRY_VERIFY(button("cmdSendData")->isEnabled());
+        QTRY_COMPARE(peer.state(), QAbstractSocket::ConnectedState);
+        QCOMPARE(transcript(),
+                 QStringLiteral("CONNECTION ACCEPTED (127.0.0.1:%1).\r\n").arg(peer.localPort()));
+
+        // Nothing listens any more: a second peer is turned away by the system.
+        QTcpSocket second;
+        second.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QTRY_COMPARE(second.state(), QAbstractSocket::UnconnectedState);
+        QCOMPARE(second.error(), QAbstractSocket::ConnectionRefusedError);
+    }
+
+    void connectsAndRoundsThePort()
+    {
+        // An even port written with ".5" connects to that port (half to even).
+        // The system hands out odd ports for listening, so ask for an even one.
+        QTcpServer server;
+        for (quint16 port = freePort() & ~1u; !server.listen(QHostAddress::LocalHost, port);)
+            port -= 2;
+        line("txtAddress")->setText(QStringLiteral("127.0.0.1"));
+        line("txtPort")->setText(QStringLiteral("%1.5").arg(server.serverPort()));
+        QCOMPARE(line("txtPort")->text(), QStringLiteral("%1.5").arg(server.serverPort()));
+        click("cmdConnect");
+        QVERIFY(!button("cmdSendData")->isEnabled());
+        QTRY_VERIFY(button("cmdSendData")->isEnabled());
+        QCOMPARE(transcript(),
+                 QStringLiteral("CONNECTED (127.0.0.1:%1).\r\n").arg(server.serverPort()));
+    }
+
+    void dataBothWaysThenPeerClose()
+    {
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        const QString accepted = transcript();
+
+        box("txtSendData")->setText(QStringLiteral("GET / HTTP/1.0\r\n\r\n"));
+        click("cmdSendData");
+        click("cmdSendData"); // the same text again: the box keeps it
+        QTRY_COMPARE(peer->bytesAvailable(), qint64(36));
+        QCOMPARE(peer->readAll(), QByteArray("GET / HTTP/1.0\r\n\r\nGET / HTTP/1.0\r\n\r\n"));
+        QCOMPARE(box("txtSendData")->text(), QStringLiteral("GET / HTTP/1.0\r\n\r\n"));
+        QCOMPARE(transcript(), accepted); // nothing echoed
+
+        peer->write("abc");
+        QTRY_COMPARE(transcript(), accepted + QStringLiteral("abc"));
+        peer->write("def");
+        QTRY_COMPARE(transcript(), accepted + QStringLiteral("abcdef"));
+        peer->disconnectFromHost();
+        QTRY_COMPARE(transcript(), accepted + QStringLiteral("abcdefCLOSED.\r\n"));
+        verifyIdle();
+        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closing));
+
+        // Listen works at once: it closes the endpoint left closing.
+        listenThroughWindow();
+        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
+    }
+
+    void closeAppendsOneLineWhateverTheState_data()
+    {
+        QTest::addColumn<QString>("during");
+        QTest::newRow("listening") << "listening";
+        QTest::newRow("connecting") << "connecting";
+        QTest::newRow("connected") << "connected";
+    }
+    void closeAppendsOneLineWhateverTheState()
+    {
+        QFETCH(QString, during);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        std::unique_ptr<QTcpSocket> peer;
+        if (during == QLatin1String("listening")) {
+            listenThroughWindow();
+        } else if (during == QLatin1String("connecting")) {
+            connectThroughWindow(QStringLiteral("127.0.0.1"), server.serverPort());
+            QVERIFY(window->wskWinSock()->State() != SocketEndpoint::Connected);
+        } else {
+            peer = acceptedPeer();
+            QVERIFY(peer);
+        }
+        const QString before = transcript();
+        click("cmdClose");
+        QCOMPARE(transcript(), before + QStringLiteral("CLOSED.\r\n"));
+        verifyIdle();
+        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closed));
+        if (peer) {
+            QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
+        }
+        QTest::qWait(50); // no second line from the endpoint
+        QCOMPARE(transcript(), before + QStringLiteral("CLOSED.\r\n"));
+    }
+
+    void everyByteRoundTrips()
+    {
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        QByteArray bytes;
+        for (int c = 0; c < 256; ++c)
+            bytes += char(c);
+        const QString accepted = transcript();
+        peer->write(bytes);
+        QTRY_COMPARE(transcript().size(), accepted.size() + 256);
+        QCOMPARE(transcript().mid(accepted.size()), CodePage1252::decode(bytes));
+
+        box("txtSendData")->setText(CodePage1252::decode(bytes));
+        click("cmdSendData");
+        QByteArray echoed;
+        QTRY_VERIFY((echoed += peer->readAll(), echoed.size() >= 256));
+        QCOMPARE(echoed, bytes);
+    }
+
+    void lineEndsStayDistinct()
+    {
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        const QString accepted = transcript();
+        peer->write("a\r\nb\rc\nd\r");
+        QTRY_COMPARE(transcript(), accepted + QStringLiteral("a\r\nb\rc\nd\r"));
+        peer->write("\ne");
+        QTRY_COMPARE(transcript(), accepted + QStringLiteral("a\r\nb\rc\nd\r\ne"));
+    }
+
+    void unencodableTextIsRefusedAndNothingSent()
+    {
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        box("txtSendData")->setText(QStringLiteral("caf\u00E9 \u2603"));
+        click("cmdSendData");
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(reports[0].number(), 40200);
+        box("txtSendData")->setText(QStringLiteral("caf\u00E9"));
+        click("cmdSendData");
+        QTRY_COMPARE(peer->bytesAvailable(), qint64(4));
+        QCOMPARE(peer->readAll(), QByteArray("caf\xE9"));
+    }
+
+    void refusedListenIsReportedAndWindowCarriesOn_data()
+    {
+        QTest::addColumn<bool>("portInUse");
+        QTest::addColumn<QString>("port");
+        QTest::addColumn<int>("number");
+        QTest::newRow("99999") << false << "99999" << 380;
+        QTest::newRow("-1") << false << "-1" << 380;
+        QTest::newRow("1E+15") << false << "1E+15" << 6;
+        QTest::newRow("in use") << true << "" << 10048;
+    }
+    void refusedListenIsReportedAndWindowCarriesOn()
+    {
+        QFETCH(bool, portInUse);
+        QFETCH(QString, port);
+        QFETCH(int, number);
+        QTcpServer holder;
+        if (portInUse) {
+            QVERIFY(holder.listen(QHostAddress::Any, 0));
+            port = QString::number(holder.serverPort());
+        }
+        line("txtPort")->setText(port);
+        QCOMPARE(line("txtPort")->text(), port);
+        click("cmdListen");
+        QCOMPARE(reports.size(), 1);
+        QCOMPARE(reports[0].number(), number);
+        QCOMPARE(transcript(), QString());
+        verifyIdle();
+
+        listenThroughWindow();
+        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
+    }
+
+    void refusedConnectLeavesSessionUntilClose()
+    {
+        connectThroughWindow(QStringLiteral("127.0.0.1"), freePort());
+        QTRY_COMPARE(reports.size(), 1);
+        QCOMPARE(reports[0].number(), 10061);
+        QCOMPARE(transcript(), QString());
+        QVERIFY(button("cmdClose")->isEnabled());
+        QVERIFY(!button("cmdSendData")->isEnabled() && !button("cmdConnect")->isEnabled());
+        click("cmdClose");
+        QCOMPARE(transcript(), QStringLiteral("CLOSED.\r\n"));
+        verifyIdle();
+    }
+
+    void cancelCaptionSurvivesIdle()
+    {
+        window->session()->ShowSessionState();
+        QCOMPARE(button("cmdClose")->text(), QStringLiteral("Cancel"));
+        window->session()->ShowIdleState();
+        QCOMPARE(button("cmdClose")->text(), QStringLiteral("Cancel"));
+        QVERIFY(!button("cmdClose")->isEnabled());
+        listenThroughWindow();
+        QCOMPARE(button("cmdClose")->text(), QStringLiteral("Close"));
+    }
+
+    void clearButtonsEmptyTheirBoxesOnly()
+    {
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        box("txtSendData")->setText(QStringLiteral("keep?"));
+        click("cmdRecvDataC");
+        QCOMPARE(transcript(), QString());
+        QCOMPARE(box("txtSendData")->text(), QStringLiteral("keep?"));
+        peer->write("later");
+        QTRY_COMPARE(transcript(), QStringLiteral("later"));
+        click("cmdSendDataC");
+        QCOMPARE(box("txtSendData")->text(), QString());
+        QVERIFY(button("cmdSendData")->isEnabled());
+    }
+
+    void portBoxKeepsANumber_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("result");
+        QTest::newRow("digit after 0") << "0" << 1 << "8"
+                                       << "0";
+        QTest::newRow("digit before 0") << "0" << 0 << "8"
+                                        << "80";
+        QTest::newRow("stray letter") << "80" << 2 << "x"
+                                      << "0";
+        QTest::newRow("leading space") << "80" << 0 << " "
+                                       << "0";
+        QTest::newRow("point into a number") << "15" << 1 << "."
+                                             << "1.5";
+        QTest::newRow("point at the end") << "15" << 2 << "."
+                                          << "0";
+        QTest::newRow("negative") << "80" << 0 << "-"
+                                  << "-80";
+    }
+    void portBoxKeepsANumber()
+    {
+        QFETCH(QString, start);
+        QFETCH(int, cursor);
+        QFETCH(QString, typed);
+        QFETCH(QString, result);
+        QLineEdit *port = line("txtPort");
+        port->setText(start);
+        port->setFocus();
+        port->setCursorPosition(cursor);
+        QTest::keyClicks(port, typed);
+        QCOMPARE(port->text(), result);
+    }
+
+    void emptyEntriesDisableConnectAndListen()
+    {
+        QLineEdit *port = line("txtPort");
+        port->setText(QStringLiteral("7"));
+        port->setFocus();
+        port->end(false);
+        QTest::keyClick(port, Qt::Key_Backspace);
+        QCOMPARE(port->text(), QStringLiteral("0"));
+        QVERIFY(button("cmdConnect")->isEnabled() && button("cmdListen")->isEnabled());
+
+        line("txtAddress")->setText(QString());
+        QVERIFY(!button("cmdConnect")->isEnabled() && !button("cmdListen")->isEnabled());
+        line("txtAddress")->setText(QStringLiteral(" "));
+        QVERIFY(button("cmdConnect")->isEnabled() && button("cmdListen")->isEnabled());
+    }
+
+    void talksToSocatEchoServer()
+    {
+        const QString socat = QStandardPaths::findExecutable(QStringLiteral("socat"));
+        QVERIFY2(!socat.isEmpty(), "socat is installed by the Makefile");
+        const quint16 port = freePort();
+        QProcess echo;
+        echo.start(socat, {QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr").arg(port),
+                           QStringLiteral("PIPE")});
+        QVERIFY(echo.waitForStarted());
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                QTcpSocket probe;
+                probe.connectToHost(QHostAddress::LocalHost, port);
+                return probe.waitForConnected(100);
+            },
+            5000));
+        // The probe used socat's only connection; start it again for the window.
+        QTRY_COMPARE(echo.state(), QProcess::NotRunning);
+        echo.start(socat, {QStringLiteral("TCP-LISTEN:%1,bind=127.0.0.1,reuseaddr").arg(port),
+                           QStringLiteral("PIPE")});
+        QVERIFY(echo.waitForStarted());
+        QTest::qWait(200);
+
+        connectThroughWindow(QStringLiteral("127.0.0.1"), port);
+        QTRY_VERIFY(button("cmdSendData")->isEnabled());
+        box("txtSendData")->setText(QStringLiteral("ping\r\npong\n\x01"));
+        click("cmdSendData");
+        const QString connected = QStringLiteral("CONNECTED (127.0.0.1:%1).\r\n").arg(port);
+        QTRY_COMPARE(transcript(), connected + QStringLiteral("ping\r\npong\n\x01"));
+        click("cmdClose");
+        QTRY_COMPARE(echo.state(), QProcess::NotRunning);
+    }
+
+    void acceptsNetcat()
+    {
+        const QString nc = QStandardPaths::findExecutable(QStringLiteral("nc"));
+        QVERIFY2(!nc.isEmpty(), "netcat-openbsd is installed by the Makefile");
+        const int port = listenThroughWindow();
+        QProcess netcat;
+        netcat.start(nc, {QStringLiteral("-q"), QStringLiteral("0"), QStringLiteral("127.0.0.1"),
+                          QString::number(port)});
+        QVERIFY(netcat.waitForStarted());
+        netcat.write("hello from nc\n");
+        netcat.closeWriteChannel();
+        QTRY_VERIFY(transcript().endsWith(QStringLiteral("CLOSED.\r\n")));
+        QVERIFY(transcript().startsWith(QStringLiteral("CONNECTION ACCEPTED (127.0.0.1:")));
+        QVERIFY(transcript().endsWith(QStringLiteral(").\r\nhello from nc\nCLOSED.\r\n")));
+        verifyIdle();
+        QTRY_COMPARE(netcat.state(), QProcess::NotRunning);
+    }
+};
+
+QTEST_MAIN(tst_SessionWindow)
+#include "tst_SessionWindow.moc"

@@ -1,0 +1,39 @@
+#pragma once
+
+#include "TextArea.h"
+
+#include <QPlainTextEdit>
+
+// A multi-line box for text that crossed, or will cross, the wire. Its text is
+// exact: CR LF, a lone CR and a lone LF stay distinct and every character
+// survives. On screen CR LF is a line break, a lone CR or LF shows its symbol
+// and ends the line, and other control characters show as their symbols, so
+// nothing arrives invisibly. Appending costs in proportion to the piece, however
+// long the text or its lines grow.
+class WireTextEdit : public QPlainTextEdit, public TextArea
+{
+    Q_OBJECT
+
+public:
+    explicit WireTextEdit(QWidget *parent = nullptr);
+
+    QString text() const override;
+    void setText(const QString &text) override;
+    void appendText(const QString &piece) override;
+
+    // The exact text between two positions of the displayed document.
+    QString exactText(int from, int to) const;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    QMimeData *createMimeDataFromSelection() const override;
+    void insertFromMimeData(const QMimeData *source) override;
+
+private:
+    QString displayText(QStringView exact, int column);
+
+    // The last append ended in a CR shown as a line of its own; an LF at the
+    // start of the next piece turns it into the CR LF it really was.
+    bool m_crPending = false;
+    bool m_appending = false;
+};

@@ -1,0 +1,130 @@
+#include "frmMain.h"
+
+#include "ui_frmMain.h"
+
+#include "AppIdentity.h"
+#include "ErrorReport.h"
+#include "ResourcePictures.h"
+#include "SessionController.h"
+#include "SocketEndpoint.h"
+#include "frmAbout.h"
+
+#include <QGuiApplication>
+#include <QLayout>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QScreen>
+
+namespace {
+
+// The host a new window offers to connect to: a public web server on port 80.
+const QString defaultHost = QStringLiteral("www.example.com");
+const QString defaultPort = QStringLiteral("80");
+
+QFont wireFont()
+{
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setPointSizeF(8.25);
+    return font;
+}
+
+} // namespace
+
+frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui::frmMain>())
+{
+    auto *client = new QWidget(this);
+    ui->setupUi(client);
+    client->setFixedSize(client->size());
+    setCentralWidget(client);
+    setWindowTitle(QStringLiteral("Tapwire"));
+    setWindowIcon(ResourcePictures::icon(1));
+    // Minimise, but neither maximise nor resize.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    ui->txtSendData->setFont(wireFont());
+    ui->txtRecvData->setFont(wireFont());
+    ui->txtRecvData->document()->setUndoRedoEnabled(false);
+
+    m_endpoint = new SocketEndpoint(this);
+    const SessionControls controls{
+        ui->cmdListen,    ui->cmdConnect, ui->cmdClose, ui->cmdSendData, ui->cmdSendDataC,
+        ui->cmdRecvDataC, ui->txtAddress, ui->txtPort,  ui->txtSendData, ui->txtRecvData};
+    m_session = new SessionController(controls, m_endpoint, this);
+
+    buildMenus();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    Form_Load();
+
+    adjustSize();
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+frmMain::~frmMain() = default;
+
+void frmMain::buildMenus()
+{
+    struct Item
+    {
+        QString menu;
+        QString item;
+        QKeySequence shortcut;
+        QList<QAction *> *array;
+        void (frmMain::*handler)(qint16);
+    };
+    const Item items[] = {
+        {QStringLiteral("&File"), QStringLiteral("E&xit"), {}, &mnuFile, &frmMain::mnuFile_Click},
+        {QStringLiteral("&Tools"), QStringLiteral("&Options..."), QKeySequence(Qt::Key_F2),
+         &mnuTools, &frmMain::mnuTools_Click},
+        {QStringLiteral("&Help"), QStringLiteral("&About..."), QKeySequence(Qt::Key_F1), &mnuHelp,
+         &frmMain::mnuHelp_Click},
+    };
+    for (const Item &item : items) {
+        QMenu *menu = menuBar()->addMenu(item.menu);
+        QAction *action = menu->addAction(item.item);
+        action->setShortcut(item.shortcut);
+        const qint16 index = qint16(item.array->size());
+        connect(action, &QAction::triggered, this,
+                ErrorReport::guarded(
+                    [this, handler = item.handler, index] { (this->*handler)(index); }));
+        mnuMain.append(menu);
+        item.array->append(action);
+    }
+    // Tools has nothing to offer yet: shown, but greyed out.
+    mnuMain[1]->setEnabled(false);
+}
+
+void frmMain::Form_Load()
+{
+    mnuFile[0]->setText(mnuFile[0]->text() + QStringLiteral("\tAlt+F4"));
+    m_session->ShowIdleState();
+    ui->txtRecvData->setText(QString());
+    ui->txtSendData->setText(QString());
+    ui->txtAddress->setText(defaultHost);
+    ui->txtPort->setText(defaultPort);
+}
+
+void frmMain::mnuFile_Click(qint16 index)
+{
+    if (index == 0)
+        close();
+}
+
+void frmMain::mnuTools_Click(qint16 index)
+{
+    if (index != 0)
+        return;
+    QMessageBox box(QMessageBox::NoIcon, appIdentity().title, QStringLiteral("Options Here..."),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void frmMain::mnuHelp_Click(qint16 index)
+{
+    if (index != 0)
+        return;
+    frmAbout about(this);
+    about.exec();
+}

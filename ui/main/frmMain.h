@@ -1,0 +1,47 @@
+#pragma once
+
+#include <QList>
+#include <QMainWindow>
+
+#include <memory>
+
+namespace Ui {
+class frmMain;
+}
+class QAction;
+class QMenu;
+class SessionController;
+class SocketEndpoint;
+
+// The application's main window: the session controls, the transcript and the
+// File / Tools / Help menus. Closing it ends the program; nothing is saved.
+class frmMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit frmMain(QWidget *parent = nullptr);
+    ~frmMain() override;
+
+    // The socket endpoint the window owns for its whole life.
+    SocketEndpoint *wskWinSock() const { return m_endpoint; }
+    SessionController *session() const { return m_session; }
+
+    void mnuFile_Click(qint16 index);
+    void mnuTools_Click(qint16 index);
+    void mnuHelp_Click(qint16 index);
+
+    // Menu arrays: the top-level menus and the one item of each drop-down.
+    QList<QMenu *> mnuMain;
+    QList<QAction *> mnuFile;
+    QList<QAction *> mnuTools;
+    QList<QAction *> mnuHelp;
+
+private:
+    void buildMenus();
+    void Form_Load();
+
+    std::unique_ptr<Ui::frmMain> ui;
+    SocketEndpoint *m_endpoint = nullptr;
+    SessionController *m_session = nullptr;
+};
