@@ -4,7 +4,7 @@
 BUILD     ?= build
 CMAKE     ?= cmake
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
-PACKAGES  := cmake g++ make qt6-base-dev fonts-liberation2 fonts-dejavu-core \
+PACKAGES  := cmake g++ make qt6-base-dev fonts-liberation2 fonts-dejavu-core fonts-freefont-ttf \
              socat netcat-openbsd xvfb xauth
 SUDO      := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 

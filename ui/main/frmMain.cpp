@@ -24,6 +24,10 @@ const QString defaultPort = QStringLiteral("80");
 QFont wireFont()
 {
     QFont font(QStringLiteral("Courier New"));
+    // Liberation Mono has Courier New's metrics where Courier New is absent;
+    // FreeMono draws the control-character symbols (U+2400 ...) that both lack.
+    font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
+                      QStringLiteral("FreeMono")});
     font.setStyleHint(QFont::TypeWriter);
     font.setPointSizeF(8.25);
     return font;
