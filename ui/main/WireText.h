@@ -5,50 +5,68 @@
 #include <QStringView>
 
 // How exact text is shown in a WireTextEdit, and read back from what is shown.
-// The shown text has one character for each character of the exact text, except
-// for line ends: CR LF becomes a line break, a lone CR or LF its symbol and a
-// line break, and a line too long to lay out quickly is split by a marker that
-// stands for nothing.
+// Every exact character that is not a line end is shown as one character
+// (control characters as their symbols). A line end is shown as a line break:
+// CR LF as the break alone, a lone CR or LF as its symbol followed by the break.
+// Lines are kept as line separators inside blocks of a few thousand characters,
+// so that the document holds few blocks however many lines arrive; a block is
+// closed at a line end once it is long enough, or by a split marker that stands
+// for nothing when a single line runs on.
 namespace WireText {
 
-// Lines longer than this are shown as several blocks so that appending to a
-// very long line never re-lays out more than one block of this size.
+// A block closes at the first line end past this length ...
+inline constexpr int preferredBlockLength = 2048;
+// ... and is split mid-line at this one, so that appending to a very long line
+// never re-lays out more than one block of this size.
 inline constexpr int maxBlockLength = 4096;
+
+// While a peer floods, appended pieces are gathered this long before they
+// are shown, so that laying out and painting never set the pace.
+inline constexpr int gatherMs = 30;
+inline constexpr qsizetype maxGatherChars = 1024 * 1024;
 
 inline constexpr char16_t crSymbol = u'\u240D';
 inline constexpr char16_t lfSymbol = u'\u240A';
 inline constexpr char16_t splitMarker = u'\u2060';
+inline constexpr char16_t lineSeparator = u'\u2028';
 
 // The character shown for an exact character that is not a line end.
-inline QChar shown(QChar c)
+inline char16_t shown(char16_t u)
 {
-    const char16_t u = c.unicode();
     if (u < 0x20 && u != u'\t')
-        return QChar(char16_t(0x2400 + u));
+        return char16_t(0x2400 + u);
     if (u == 0x7F)
-        return QChar(char16_t(0x2421));
-    return c;
+        return char16_t(0x2421);
+    return u;
 }
 
-// The exact text a shown character stands for: its control character, nothing
-// for a split marker, or itself.
-inline void appendExact(QString &out, QChar c)
+// The exact character a shown character stands for, or 0 for none (a split
+// marker or a line break, which stand for what precedes them).
+inline char16_t exact(char16_t u)
 {
-    const char16_t u = c.unicode();
     if (u >= 0x2400 && u < 0x2420)
-        out += QChar(char16_t(u - 0x2400));
-    else if (u == 0x2421)
-        out += QChar(char16_t(0x7F));
-    else if (u != splitMarker)
-        out += c;
+        return char16_t(u - 0x2400);
+    if (u == 0x2421)
+        return 0x7F;
+    return u;
 }
 
-// Whether a shown line ending in `last` carries its own line end (a lone CR
-// or LF) or none (a split), rather than standing for a CR LF.
-inline bool endsWithoutCrLf(QChar last)
+// Whether a line break after `previous` stands for nothing (it follows a lone
+// CR's or LF's symbol, or a split marker) rather than for CR LF.
+inline bool breakStandsAlone(char16_t previous)
 {
-    const char16_t u = last.unicode();
-    return u == crSymbol || u == lfSymbol || u == splitMarker;
+    return previous == crSymbol || previous == lfSymbol || previous == splitMarker;
 }
+
+// The shown form of `exact`, appended at a point where the current block
+// already holds `column` characters. Block breaks are written as '\n', line
+// separators inside a block as U+2028.
+QString toShown(QStringView exact, int column);
+
+// Writes the exact text of `shown`, a stretch of one block's text, at `out`
+// (room for two characters per shown one) and returns the end of what it
+// wrote. `previous` is the shown character before the stretch (0 at the start
+// of a block).
+char16_t *writeExact(char16_t *out, QStringView shown, char16_t previous);
 
 } // namespace WireText

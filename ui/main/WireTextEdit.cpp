@@ -21,21 +21,58 @@ WireTextEdit::WireTextEdit(QWidget *parent) : QPlainTextEdit(parent)
         if (!m_appending)
             m_crPending = false;
     });
+    m_showTimer.setSingleShot(true);
+    connect(&m_showTimer, &QTimer::timeout, this, &WireTextEdit::showPending);
 }
 
 QString WireTextEdit::text() const
 {
-    return exactText(0, document()->characterCount() - 1);
+    // What waits to be shown follows what is shown, character for character.
+    return exactText(0, document()->characterCount() - 1) + m_pending;
 }
 
 void WireTextEdit::setText(const QString &text)
 {
+    m_showTimer.stop();
+    m_pending.clear();
     document()->clear();
     m_crPending = false;
-    appendText(text);
+    showPiece(text);
+    m_sinceShown.start();
 }
 
 void WireTextEdit::appendText(const QString &piece)
+{
+    if (piece.isEmpty())
+        return;
+    const bool idle = m_pending.isEmpty() && m_sinceShown.isValid() &&
+                      m_sinceShown.elapsed() >= WireText::gatherMs;
+    if (idle || !m_sinceShown.isValid()) {
+        showPiece(piece);
+        m_sinceShown.start();
+        return;
+    }
+    // A peer is flooding: gather pieces and show them together, so the box is
+    // laid out and painted a few dozen times a second rather than per piece.
+    m_pending += piece;
+    // Never gather so much that showing it would hold the UI thread up.
+    if (m_pending.size() >= WireText::maxGatherChars) {
+        showPending();
+        return;
+    }
+    if (!m_showTimer.isActive())
+        m_showTimer.start(int(qMax<qint64>(0, WireText::gatherMs - m_sinceShown.elapsed())));
+}
+
+void WireTextEdit::showPending()
+{
+    m_showTimer.stop();
+    if (!m_pending.isEmpty())
+        showPiece(std::exchange(m_pending, QString()));
+    m_sinceShown.start();
+}
+
+void WireTextEdit::showPiece(QStringView piece)
 {
     if (piece.isEmpty())
         return;
@@ -56,51 +93,21 @@ void WireTextEdit::appendText(const QString &piece)
     }
     m_crPending = !rest.isEmpty() && rest.back() == u'\r';
     if (!rest.isEmpty())
-        cursor.insertText(displayText(rest, document()->lastBlock().length() - 1));
+        cursor.insertText(WireText::toShown(rest, document()->lastBlock().length() - 1));
     m_appending = false;
 
     if (followEnd)
         scrollBar->setValue(scrollBar->maximum());
 }
 
-QString WireTextEdit::displayText(QStringView exact, int column)
-{
-    QString shown;
-    shown.reserve(exact.size() + exact.size() / WireText::maxBlockLength + 16);
-    const qsizetype size = exact.size();
-    for (qsizetype i = 0; i < size; ++i) {
-        const QChar c = exact[i];
-        if (c == u'\r') {
-            if (i + 1 < size && exact[i + 1] == u'\n') {
-                ++i;
-            } else {
-                shown += QChar(WireText::crSymbol);
-            }
-            shown += u'\n';
-            column = 0;
-        } else if (c == u'\n') {
-            shown += QChar(WireText::lfSymbol);
-            shown += u'\n';
-            column = 0;
-        } else {
-            if (column >= WireText::maxBlockLength) {
-                shown += QChar(WireText::splitMarker);
-                shown += u'\n';
-                column = 0;
-            }
-            shown += WireText::shown(c);
-            ++column;
-        }
-    }
-    return shown;
-}
-
 QString WireTextEdit::exactText(int from, int to) const
 {
-    QString exact;
     if (to <= from)
-        return exact;
-    exact.reserve(to - from);
+        return QString();
+    // A shown character stands for at most two exact ones (a break for CR LF).
+    QString exact(2 * qsizetype(to - from), Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(exact.data());
+    char16_t *out = begin;
     for (QTextBlock block = document()->findBlock(from); block.isValid(); block = block.next()) {
         const int start = block.position();
         if (start >= to)
@@ -108,22 +115,30 @@ QString WireTextEdit::exactText(int from, int to) const
         const QString shown = block.text();
         const int first = qMax(from, start) - start;
         const int last = qMin<int>(to - start, shown.size());
-        for (int i = first; i < last; ++i)
-            WireText::appendExact(exact, shown[i]);
-        // The block's own line break lies just past its text.
+        if (first < last) {
+            const char16_t previous = first > 0 ? shown[first - 1].unicode() : 0;
+            out = WireText::writeExact(out, QStringView(shown).mid(first, last - first), previous);
+        }
+        // The block's own break lies just past its text.
         const bool breakSelected = to > start + shown.size() && block.next().isValid();
-        if (breakSelected && (shown.isEmpty() || !WireText::endsWithoutCrLf(shown.back())))
-            exact += QStringLiteral("\r\n");
+        const char16_t beforeBreak = shown.isEmpty() ? 0 : shown.back().unicode();
+        if (breakSelected && !WireText::breakStandsAlone(beforeBreak)) {
+            *out++ = u'\r';
+            *out++ = u'\n';
+        }
     }
+    exact.truncate(out - begin);
     return exact;
 }
 
 void WireTextEdit::keyPressEvent(QKeyEvent *event)
 {
+    // What arrived before the key goes before what it types.
+    showPending();
     // A line break typed here is CR LF, whatever modifier is held with Enter.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (!isReadOnly())
-            textCursor().insertBlock();
+            textCursor().insertText(QString(QChar(WireText::lineSeparator)));
         event->accept();
         return;
     }
@@ -142,8 +157,9 @@ void WireTextEdit::insertFromMimeData(const QMimeData *source)
 {
     if (!source->hasText())
         return;
+    showPending();
     QTextCursor cursor = textCursor();
     const int column = cursor.positionInBlock();
-    cursor.insertText(displayText(source->text(), column));
+    cursor.insertText(WireText::toShown(source->text(), column));
     setTextCursor(cursor);
 }

@@ -2,7 +2,9 @@
 
 #include "TextArea.h"
 
+#include <QElapsedTimer>
 #include <QPlainTextEdit>
+#include <QTimer>
 
 // A multi-line box for text that crossed, or will cross, the wire. Its text is
 // exact: CR LF, a lone CR and a lone LF stay distinct and every character
@@ -19,7 +21,11 @@ public:
 
     QString text() const override;
     void setText(const QString &text) override;
+    // Shown at once when the box is idle; while a peer floods, pieces are
+    // gathered briefly and shown together. text() includes them either way.
     void appendText(const QString &piece) override;
+    // Shows whatever appendText() is still gathering.
+    void showPending();
 
     // The exact text between two positions of the displayed document.
     QString exactText(int from, int to) const;
@@ -30,8 +36,11 @@ protected:
     void insertFromMimeData(const QMimeData *source) override;
 
 private:
-    QString displayText(QStringView exact, int column);
+    void showPiece(QStringView piece);
 
+    QString m_pending;
+    QElapsedTimer m_sinceShown;
+    QTimer m_showTimer;
     // The last append ended in a CR shown as a line of its own; an LF at the
     // start of the next piece turns it into the CR LF it really was.
     bool m_crPending = false;

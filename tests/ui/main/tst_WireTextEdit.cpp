@@ -64,6 +64,7 @@ private slots:
         for (int at = 0; at < line.size(); at += 1000)
             box.appendText(line.mid(at, 1000));
         QCOMPARE(box.text(), line);
+        box.showPending();
         QCOMPARE(box.document()->blockCount(), 4);
         for (QTextBlock b = box.document()->begin(); b.isValid(); b = b.next())
             QVERIFY(b.length() - 1 <= WireText::maxBlockLength + 1);
@@ -146,10 +147,16 @@ private slots:
         QScrollBar *bar = box.verticalScrollBar();
         for (int i = 0; i < 200; ++i)
             box.appendText(QStringLiteral("line %1\r\n").arg(i));
+        // A burst is gathered and shown a moment later.
+        QTRY_VERIFY(box.toPlainText().endsWith(QStringLiteral("line 199\n")));
         QCOMPARE(bar->value(), bar->maximum());
+        QTextCursor end(box.document());
+        end.movePosition(QTextCursor::End);
+        QVERIFY(box.viewport()->rect().contains(box.cursorRect(end).center()));
 
         bar->setValue(10);
         box.appendText(QStringLiteral("more\r\nand more\r\n"));
+        box.showPending();
         QCOMPARE(bar->value(), 10);
     }
 };
