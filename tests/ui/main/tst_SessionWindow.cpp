@@ -360,6 +360,40 @@ private slots:
         QVERIFY(button("cmdConnect")->isEnabled() && button("cmdListen")->isEnabled());
     }
 
+    void closeDuringAFloodEndsTheTranscript()
+    {
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        const QString accepted = transcript();
+        QByteArray flood(32 * 1024 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < flood.size(); ++i)
+            flood[i] = char('a' + i % 23);
+        peer->write(flood);
+        QTRY_VERIFY(transcript().size() > accepted.size() + 1024 * 1024);
+        click("cmdClose");
+        const QString closed = transcript();
+        QVERIFY(closed.endsWith(QStringLiteral("CLOSED.\r\n")));
+        const QString received = closed.mid(accepted.size(), closed.size() - accepted.size() - 9);
+        QCOMPARE(received, QString::fromLatin1(flood.left(received.size())));
+        QTest::qWait(200);
+        QCOMPARE(transcript(), closed);
+        verifyIdle();
+    }
+
+    void sixteenMebibytesGoOutWhole()
+    {
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        QString text(16 * 1024 * 1024, Qt::Uninitialized);
+        for (qsizetype i = 0; i < text.size(); ++i)
+            text[i] = QChar(char16_t(i % 80 == 78 ? '\r' : i % 80 == 79 ? '\n' : 'A' + i % 26));
+        box("txtSendData")->setText(text);
+        click("cmdSendData");
+        QByteArray got;
+        QTRY_VERIFY_WITH_TIMEOUT((got += peer->readAll(), got.size() >= text.size()), 30000);
+        QCOMPARE(got, text.toLatin1());
+    }
+
     void talksToSocatEchoServer()
     {
         const QString socat = QStandardPaths::findExecutable(QStringLiteral("socat"));
