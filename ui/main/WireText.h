@@ -30,6 +30,10 @@ inline constexpr char16_t lfSymbol = u'\u240A';
 inline constexpr char16_t splitMarker = u'\u2060';
 inline constexpr char16_t lineSeparator = u'\u2028';
 
+// A soft hyphen (byte 0xAD) is drawn as nothing at all; it shows as a hyphen.
+inline constexpr char16_t softHyphen = u'\u00AD';
+inline constexpr char16_t softHyphenShown = u'\u2010';
+
 // The character shown for an exact character that is not a line end.
 inline char16_t shown(char16_t u)
 {
@@ -37,6 +41,8 @@ inline char16_t shown(char16_t u)
         return char16_t(0x2400 + u);
     if (u == 0x7F)
         return char16_t(0x2421);
+    if (u == softHyphen)
+        return softHyphenShown;
     return u;
 }
 
@@ -48,6 +54,8 @@ inline char16_t exact(char16_t u)
         return char16_t(u - 0x2400);
     if (u == 0x2421)
         return 0x7F;
+    if (u == softHyphenShown)
+        return softHyphen;
     return u;
 }
 
