@@ -8,7 +8,7 @@ PACKAGES  := cmake g++ make qt6-base-dev fonts-liberation2 fonts-dejavu-core fon
              socat netcat-openbsd xvfb xauth
 SUDO      := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
-.PHONY: all deps configure build run test bench format
+.PHONY: all deps configure build run test bench format test-sanitize fuzz
 
 all: build
 
@@ -39,6 +39,43 @@ bench: build
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
+
+# The whole suite built with AddressSanitizer (LeakSanitizer on) and
+# UndefinedBehaviorSanitizer, in a build folder of its own. Any finding fails
+# its test. Only Qt's own leaks are suppressed, each one explained in the file.
+SANITIZE_BUILD ?= build-sanitize
+SANITIZE_ENV   := ASAN_OPTIONS=detect_leaks=1:detect_stack_use_after_return=1:strict_string_checks=1 \
+                  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0 \
+                  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+
+test-sanitize: deps
+	@[ -f $(SANITIZE_BUILD)/CMakeCache.txt ] || $(CMAKE) -S . -B $(SANITIZE_BUILD) \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTAPWIRE_SANITIZE=ON
+	$(CMAKE) --build $(SANITIZE_BUILD) -j $(JOBS)
+	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) QT_QPA_PLATFORM=offscreen \
+	  ctest --output-on-failure -j $(JOBS)
+
+# libFuzzer targets (clang from Debian) for the port rule and the code page,
+# each run for FUZZ_SECONDS; the corpus grows in the build folder.
+FUZZ_BUILD    ?= build-fuzz
+FUZZ_SECONDS  ?= 60
+FUZZ_TARGETS  := PortRule CodePage1252
+FUZZ_PACKAGES := clang libclang-rt-14-dev
+
+fuzz:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(FUZZ_PACKAGES)"
+	@[ -f $(FUZZ_BUILD)/CMakeCache.txt ] || $(CMAKE) -S . -B $(FUZZ_BUILD) \
+	  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DTAPWIRE_FUZZ=ON
+	$(CMAKE) --build $(FUZZ_BUILD) -j $(JOBS) $(foreach t,$(FUZZ_TARGETS),--target fuzz_$(t))
+	@for t in $(FUZZ_TARGETS); do \
+	  corpus=$(FUZZ_BUILD)/corpus/$$t; mkdir -p $$corpus; \
+	  dict=tests/fuzz/$$t.dict; [ -f $$dict ] && dict="-dict=$$dict" || dict=""; \
+	  echo "fuzz_$$t: $(FUZZ_SECONDS) s"; \
+	  ./$(FUZZ_BUILD)/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	    $$dict $$corpus > $(FUZZ_BUILD)/fuzz_$$t.log 2>&1 \
+	    || { tail -n 40 $(FUZZ_BUILD)/fuzz_$$t.log; exit 1; }; \
+	  grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/fuzz_$$t.log; \
+	done
 
 # Cross-compiles the registry reader (GetKeyValue and the Windows registry
 # layer, both free of Qt) with a small console test for Windows, and runs it

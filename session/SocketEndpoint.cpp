@@ -6,6 +6,7 @@
 
 #include <QHostAddress>
 #include <QMetaMethod>
+#include <QSocketNotifier>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -19,6 +20,8 @@ namespace {
 // never longer than this: a peer that stops reading must not pin it forever.
 constexpr int flushLingerMs = 60 * 1000;
 
+constexpr qint64 readChunkBytes = 256 * 1024;
+
 QString dottedAddress(const QHostAddress &address)
 {
     bool isV4 = false;
@@ -30,6 +33,18 @@ void checkPort(int port)
 {
     if (port < 0 || port > 65535)
         throw SocketErrors::error(SocketErrors::InvalidPropertyValue);
+}
+
+// Qt keeps the descriptor of a socket that is still connecting to itself; the
+// notifier it waits on for the connect to finish carries it. -1 when none.
+qintptr connectingDescriptor(const QTcpSocket *socket)
+{
+    const auto notifiers = socket->findChildren<QSocketNotifier *>();
+    for (const QSocketNotifier *notifier : notifiers) {
+        if (notifier->type() == QSocketNotifier::Write && notifier->isEnabled())
+            return notifier->socket();
+    }
+    return -1;
 }
 
 void discardDescriptor(qintptr descriptor)
@@ -139,6 +154,7 @@ void SocketEndpoint::Accept(int requestId)
         throw SocketErrors::error(number);
     }
     adoptSocket(socket);
+    m_watch.watch(descriptor);
     m_remoteHostIP = dottedAddress(socket->peerAddress());
     m_remotePort = socket->peerPort();
     setState(Connected);
@@ -190,6 +206,9 @@ void SocketEndpoint::adoptSocket(QTcpSocket *socket)
 {
     m_socket = socket;
     m_peerClosedSent = false;
+    // A flooding peer is read in bounded pieces, so that no single DataArrival
+    // holds the UI thread for long; the rest waits in the system's buffer.
+    socket->setReadBufferSize(readChunkBytes);
     connect(socket, &QAbstractSocket::stateChanged, this, &SocketEndpoint::onStateChanged);
     connect(socket, &QIODevice::readyRead, this, &SocketEndpoint::onReadyRead);
     connect(socket, &QAbstractSocket::disconnected, this, &SocketEndpoint::onDisconnected);
@@ -198,6 +217,7 @@ void SocketEndpoint::adoptSocket(QTcpSocket *socket)
 
 void SocketEndpoint::releaseSocket()
 {
+    m_watch.release();
     QTcpSocket *socket = std::exchange(m_socket, nullptr);
     if (!socket)
         return;
@@ -229,9 +249,12 @@ void SocketEndpoint::onStateChanged()
         break;
     case QAbstractSocket::ConnectingState:
         setState(Connecting);
+        // The socket's descriptor exists once Qt has started the connect.
+        QMetaObject::invokeMethod(this, &SocketEndpoint::watchConnectAttempt, Qt::QueuedConnection);
         break;
     case QAbstractSocket::ConnectedState:
         if (m_state == Connecting || m_state == ResolvingHost) {
+            m_watch.watch(m_socket->socketDescriptor());
             m_remoteHostIP = dottedAddress(m_socket->peerAddress());
             setState(Connected);
             emit connected();
@@ -251,12 +274,12 @@ void SocketEndpoint::onReadyRead()
 
 void SocketEndpoint::onDisconnected()
 {
+    m_watch.release();
     if (m_peerClosedSent || (m_state != Connected && m_state != Closing))
         return;
     QTcpSocket *socket = m_socket;
     // Everything that came before the peer's close is delivered before it.
-    if (socket->bytesAvailable() > 0)
-        onReadyRead();
+    deliverPendingData();
     if (m_socket != socket)
         return;
     m_peerClosedSent = true;
@@ -267,10 +290,54 @@ void SocketEndpoint::onDisconnected()
 void SocketEndpoint::onSocketError()
 {
     const auto socketError = m_socket->error();
+    // Qt reports a reset as the remote host closing; only the system can tell.
+    const bool reset = socketError == QAbstractSocket::RemoteHostClosedError &&
+                       m_watch.ending() == ConnectionWatch::Ending::Reset;
+    m_watch.release();
     // A regular close by the peer is reported by disconnected(), not as an error.
-    if (socketError == QAbstractSocket::RemoteHostClosedError)
+    if (socketError == QAbstractSocket::RemoteHostClosedError && !reset)
         return;
-    fail(SocketErrors::fromSocketError(socketError));
+    QTcpSocket *socket = m_socket;
+    // What arrived before the failure is still the peer's data: deliver it first.
+    if (m_state == Connected)
+        deliverPendingData();
+    if (m_socket != socket)
+        return;
+    fail(reset ? SocketErrors::ConnectionReset : SocketErrors::fromSocketError(socketError));
+}
+
+void SocketEndpoint::watchConnectAttempt()
+{
+    if (!m_socket || m_state != Connecting || m_socket->state() != QAbstractSocket::ConnectingState)
+        return;
+    m_watch.watch(connectingDescriptor(m_socket));
+    m_connectPort = m_watch.localPort();
+    m_watch.notifyActivity(this, [this] { checkConnectAttempt(); });
+}
+
+void SocketEndpoint::checkConnectAttempt()
+{
+    // Once Qt has made the connection or given up, its own signals tell.
+    if (!m_socket || m_socket->state() != QAbstractSocket::ConnectingState)
+        return m_watch.stopNotifying();
+    // Qt moved on to the next address of the host, on a new socket.
+    if (!m_watch.watches(connectingDescriptor(m_socket)))
+        return watchConnectAttempt();
+    // When a peer resets the connection during its handshake, Qt connects the
+    // same socket again, from a new local port, endlessly and without a word.
+    // That is the reset it is.
+    const quint16 port = m_watch.localPort();
+    if (port == 0 || port == m_connectPort)
+        return;
+    m_watch.release();
+    m_socket->abort();
+    fail(SocketErrors::ConnectionReset);
+}
+
+void SocketEndpoint::deliverPendingData()
+{
+    if (m_socket->bytesAvailable() > 0)
+        onReadyRead();
 }
 
 void SocketEndpoint::fail(SocketErrors::Number number)

@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <QString>
 
+#include "ConnectionWatch.h"
 #include "SocketErrors.h"
 
 class QTcpSocket;
@@ -72,6 +73,9 @@ private:
     void onReadyRead();
     void onDisconnected();
     void onSocketError();
+    void deliverPendingData();
+    void watchConnectAttempt();
+    void checkConnectAttempt();
     void fail(SocketErrors::Number number);
     void setState(StateCode state) { m_state = state; }
 
@@ -85,5 +89,9 @@ private:
     // Descriptors accepted by the system whose request has not been handled yet.
     QList<qintptr> m_pendingRequests;
     QList<QPointer<QTcpSocket>> m_flushing;
+    // Catches a reset during the handshake, and tells a reset from a regular
+    // close once the connection is made.
+    ConnectionWatch m_watch;
+    quint16 m_connectPort = 0;
     bool m_peerClosedSent = false;
 };

@@ -31,6 +31,21 @@ private:
         return text.toLatin1();
     }
 
+    // Connects the endpoint to a loopback server; returns the server's side of
+    // the connection, owned by the server, or null when it did not connect.
+    static QTcpSocket *connectedPeer(SocketEndpoint &endpoint, QTcpServer &server)
+    {
+        if (!server.isListening() && !server.listen(QHostAddress::LocalHost, 0))
+            return nullptr;
+        endpoint.setRemoteHost(server.serverAddress().toString());
+        endpoint.setRemotePort(server.serverPort());
+        endpoint.Connect();
+        const bool connected = QTest::qWaitFor([&] {
+            return endpoint.State() == SocketEndpoint::Connected && server.hasPendingConnections();
+        });
+        return connected ? server.nextPendingConnection() : nullptr;
+    }
+
     template <typename F> static int errorNumberOf(F &&f)
     {
         try {
@@ -174,7 +189,6 @@ private slots:
     void everythingBeforePeerCloseIsDeliveredFirst()
     {
         QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
         SocketEndpoint endpoint;
         QByteArray received;
         QStringList events;
@@ -184,11 +198,8 @@ private slots:
         });
         connect(&endpoint, &SocketEndpoint::peerClosed, &endpoint,
                 [&] { events << QStringLiteral("close"); });
-        endpoint.setRemoteHost(QStringLiteral("127.0.0.1"));
-        endpoint.setRemotePort(server.serverPort());
-        endpoint.Connect();
-        QTRY_VERIFY(server.hasPendingConnections());
-        QTcpSocket *peer = server.nextPendingConnection();
+        QTcpSocket *peer = connectedPeer(endpoint, server);
+        QVERIFY(peer);
         const QByteArray payload(200000, 'z');
         peer->write(payload);
         peer->disconnectFromHost();
@@ -201,14 +212,9 @@ private slots:
     void sendThenCloseStillDelivers()
     {
         QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
         SocketEndpoint endpoint;
-        endpoint.setRemoteHost(QStringLiteral("127.0.0.1"));
-        endpoint.setRemotePort(server.serverPort());
-        endpoint.Connect();
-        QTRY_COMPARE(endpoint.State(), int(SocketEndpoint::Connected));
-        QTRY_VERIFY(server.hasPendingConnections());
-        QTcpSocket *peer = server.nextPendingConnection();
+        QTcpSocket *peer = connectedPeer(endpoint, server);
+        QVERIFY(peer);
         const QString text(4 * 1024 * 1024, QLatin1Char('q'));
         endpoint.SendData(text);
         endpoint.Close();
@@ -222,14 +228,9 @@ private slots:
     void unencodableTextSendsNothing()
     {
         QTcpServer server;
-        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
         SocketEndpoint endpoint;
-        endpoint.setRemoteHost(QStringLiteral("127.0.0.1"));
-        endpoint.setRemotePort(server.serverPort());
-        endpoint.Connect();
-        QTRY_COMPARE(endpoint.State(), int(SocketEndpoint::Connected));
-        QTRY_VERIFY(server.hasPendingConnections());
-        QTcpSocket *peer = server.nextPendingConnection();
+        QTcpSocket *peer = connectedPeer(endpoint, server);
+        QVERIFY(peer);
         QCOMPARE(errorNumberOf([&] { endpoint.SendData(QStringLiteral("ok \u4E2D")); }), 40200);
         endpoint.SendData(QStringLiteral("after"));
         QTRY_COMPARE(peer->bytesAvailable(), qint64(5));
