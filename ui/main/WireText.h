@@ -34,6 +34,15 @@ inline constexpr char16_t lineSeparator = u'\u2028';
 inline constexpr char16_t softHyphen = u'\u00AD';
 inline constexpr char16_t softHyphenShown = u'\u2010';
 
+// Characters the box uses to show something else. When the user types or
+// pastes one of them, it is kept as a literal (marked in its format) so that it
+// stays itself.
+inline bool isShownForm(char16_t u)
+{
+    return (u >= 0x2400 && u < 0x2420) || u == 0x2421 || u == softHyphenShown || u == splitMarker ||
+           u == lineSeparator;
+}
+
 // The character shown for an exact character that is not a line end.
 inline char16_t shown(char16_t u)
 {

@@ -2,11 +2,19 @@
 
 #include "WireText.h"
 
+namespace {
+// Marks characters the user put in that look like the box's own symbols.
+constexpr int literalProperty = QTextFormat::UserProperty + 1;
+} // namespace
+
 #include <QKeyEvent>
+#include <QTextCursor>
+
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <algorithm>
 
 WireTextEdit::WireTextEdit(QWidget *parent) : QPlainTextEdit(parent)
 {
@@ -37,6 +45,7 @@ void WireTextEdit::setText(const QString &text)
     m_pending.clear();
     document()->clear();
     m_crPending = false;
+    m_hasLiterals = false;
     showPiece(text);
     m_sinceShown.start();
 }
@@ -93,7 +102,9 @@ void WireTextEdit::showPiece(QStringView piece)
     }
     m_crPending = !rest.isEmpty() && rest.back() == u'\r';
     if (!rest.isEmpty())
-        cursor.insertText(WireText::toShown(rest, document()->lastBlock().length() - 1));
+        // Plain format: data never takes on the mark of a literal before it.
+        cursor.insertText(WireText::toShown(rest, document()->lastBlock().length() - 1),
+                          QTextCharFormat());
     m_appending = false;
 
     if (followEnd)
@@ -112,16 +123,13 @@ QString WireTextEdit::exactText(int from, int to) const
         const int start = block.position();
         if (start >= to)
             break;
-        const QString shown = block.text();
         const int first = qMax(from, start) - start;
-        const int last = qMin<int>(to - start, shown.size());
-        if (first < last) {
-            const char16_t previous = first > 0 ? shown[first - 1].unicode() : 0;
-            out = WireText::writeExact(out, QStringView(shown).mid(first, last - first), previous);
-        }
+        const int last = qMin(to - start, block.length() - 1);
+        char16_t beforeBreak = 0;
+        out = m_hasLiterals ? writeBlockWithLiterals(out, block, first, last, beforeBreak)
+                            : writeBlock(out, block.text(), first, last, beforeBreak);
         // The block's own break lies just past its text.
-        const bool breakSelected = to > start + shown.size() && block.next().isValid();
-        const char16_t beforeBreak = shown.isEmpty() ? 0 : shown.back().unicode();
+        const bool breakSelected = to >= start + block.length() && block.next().isValid();
         if (breakSelected && !WireText::breakStandsAlone(beforeBreak)) {
             *out++ = u'\r';
             *out++ = u'\n';
@@ -131,6 +139,66 @@ QString WireTextEdit::exactText(int from, int to) const
     return exact;
 }
 
+char16_t *WireTextEdit::writeBlock(char16_t *out, const QString &shown, int first, int last,
+                                   char16_t &beforeBreak)
+{
+    if (first < last) {
+        const char16_t previous = first > 0 ? shown[first - 1].unicode() : 0;
+        out = WireText::writeExact(out, QStringView(shown).mid(first, last - first), previous);
+    }
+    beforeBreak = shown.isEmpty() ? 0 : shown.back().unicode();
+    return out;
+}
+
+char16_t *WireTextEdit::writeBlockWithLiterals(char16_t *out, const QTextBlock &block, int first,
+                                               int last, char16_t &beforeBreak)
+{
+    // A literal stands for itself, and a break after it for CR LF.
+    char16_t previous = 0;
+    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
+        const QTextFragment fragment = it.fragment();
+        const QString shown = fragment.text();
+        const int at = fragment.position() - block.position();
+        const bool literal = fragment.charFormat().boolProperty(literalProperty);
+        const int a = qMax(first, at) - at;
+        const int b = qMin<int>(last - at, shown.size());
+        if (a < b) {
+            const QStringView part = QStringView(shown).mid(a, b - a);
+            if (literal) {
+                out = std::copy(part.utf16(), part.utf16() + part.size(), out);
+            } else {
+                const char16_t before = a > 0 ? shown[a - 1].unicode() : previous;
+                out = WireText::writeExact(out, part, before);
+            }
+        }
+        previous = literal || shown.isEmpty() ? 0 : shown.back().unicode();
+    }
+    beforeBreak = previous;
+    return out;
+}
+
+void WireTextEdit::insertUserText(QTextCursor &cursor, QStringView exact)
+{
+    QTextCharFormat literal;
+    literal.setProperty(literalProperty, true);
+    while (!exact.isEmpty()) {
+        qsizetype run = 0;
+        while (run < exact.size() && !WireText::isShownForm(exact[run].unicode()))
+            ++run;
+        if (run > 0) {
+            cursor.insertText(WireText::toShown(exact.first(run), cursor.positionInBlock()),
+                              QTextCharFormat());
+        } else {
+            // Each literal goes in as it is, marked so that it reads back as itself.
+            while (run < exact.size() && WireText::isShownForm(exact[run].unicode()))
+                ++run;
+            cursor.insertText(exact.first(run).toString(), literal);
+            m_hasLiterals = true;
+        }
+        exact = exact.sliced(run);
+    }
+}
+
 void WireTextEdit::keyPressEvent(QKeyEvent *event)
 {
     // What arrived before the key goes before what it types.
@@ -138,7 +206,17 @@ void WireTextEdit::keyPressEvent(QKeyEvent *event)
     // A line break typed here is CR LF, whatever modifier is held with Enter.
     if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         if (!isReadOnly())
-            textCursor().insertText(QString(QChar(WireText::lineSeparator)));
+            textCursor().insertText(QString(QChar(WireText::lineSeparator)), QTextCharFormat());
+        event->accept();
+        return;
+    }
+    const QString typed = event->text();
+    const bool typesShownForm = std::any_of(
+        typed.begin(), typed.end(), [](QChar c) { return WireText::isShownForm(c.unicode()); });
+    if (typesShownForm && !isReadOnly()) {
+        QTextCursor cursor = textCursor();
+        insertUserText(cursor, typed);
+        setTextCursor(cursor);
         event->accept();
         return;
     }
@@ -159,7 +237,6 @@ void WireTextEdit::insertFromMimeData(const QMimeData *source)
         return;
     showPending();
     QTextCursor cursor = textCursor();
-    const int column = cursor.positionInBlock();
-    cursor.insertText(WireText::toShown(source->text(), column));
+    insertUserText(cursor, source->text());
     setTextCursor(cursor);
 }

@@ -6,6 +6,9 @@
 #include <QPlainTextEdit>
 #include <QTimer>
 
+class QTextBlock;
+class QTextCursor;
+
 // A multi-line box for text that crossed, or will cross, the wire. Its text is
 // exact: CR LF, a lone CR and a lone LF stay distinct and every character
 // survives. On screen CR LF is a line break, a lone CR or LF shows its symbol
@@ -37,6 +40,12 @@ protected:
 
 private:
     void showPiece(QStringView piece);
+    // Puts text the user typed or pasted at the cursor, exactly.
+    void insertUserText(QTextCursor &cursor, QStringView exact);
+    static char16_t *writeBlock(char16_t *out, const QString &shown, int first, int last,
+                                char16_t &beforeBreak);
+    static char16_t *writeBlockWithLiterals(char16_t *out, const QTextBlock &block, int first,
+                                            int last, char16_t &beforeBreak);
 
     QString m_pending;
     QElapsedTimer m_sinceShown;
@@ -45,4 +54,7 @@ private:
     // start of the next piece turns it into the CR LF it really was.
     bool m_crPending = false;
     bool m_appending = false;
+    // Whether the user ever put in a character that looks like one of the
+    // box's symbols; until then the text is read without looking at formats.
+    bool m_hasLiterals = false;
 };

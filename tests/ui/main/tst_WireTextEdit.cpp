@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QKeyEvent>
 #include <QMimeData>
 #include <QScrollBar>
 #include <QTest>
@@ -128,6 +129,34 @@ private slots:
         target.setTextCursor(cursor);
         target.paste();
         QCOMPARE(target.text(), QStringLiteral("<") + text + QStringLiteral(">"));
+    }
+
+    void symbolsTheUserPutsInStayThemselves_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::newRow("NUL symbol") << QStringLiteral("\u2400");
+        QTest::newRow("CR symbol before CR LF") << QStringLiteral("\u240D\r\nx");
+        QTest::newRow("LF symbol at the end") << QStringLiteral("a\u240A");
+        QTest::newRow("line separator") << QStringLiteral("a\u2028b");
+        QTest::newRow("word joiner") << QStringLiteral("\u2060");
+        QTest::newRow("hyphen") << QStringLiteral("\u2010-\u00AD");
+    }
+    void symbolsTheUserPutsInStayThemselves()
+    {
+        QFETCH(QString, pasted);
+        WireTextEdit box;
+        box.show();
+        QApplication::clipboard()->setText(pasted);
+        box.paste();
+        QCOMPARE(box.text(), pasted);
+        // Typed, a break after the pasted text is CR LF; data after it keeps its meaning.
+        QTest::keyClick(&box, Qt::Key_Return);
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
+                        QStringLiteral("\u2400"));
+        QApplication::sendEvent(&box, &typed);
+        box.appendText(QStringLiteral("\x01\r"));
+        box.appendText(QStringLiteral("\n"));
+        QCOMPARE(box.text(), pasted + QStringLiteral("\r\n\u2400\x01\r\n"));
     }
 
     void partialSelectionCopiesItsOwnText()
