@@ -1,6 +1,7 @@
 #include "AppIdentity.h"
 #include "ErrorReport.h"
 #include "SocketEndpoint.h"
+#include "WindowDriver.h"
 #include "WireTextEdit.h"
 #include "frmAbout.h"
 #include "frmMain.h"
@@ -33,23 +34,6 @@ private:
     template <typename T = QWidget> T *child(const QString &name)
     {
         return window->findChild<T *>(name);
-    }
-
-    // Runs `inspect` on the modal window that `open` brings up, then closes it.
-    static bool whileModal(const std::function<void()> &open,
-                           const std::function<void(QWidget *)> &inspect)
-    {
-        bool seen = false;
-        QTimer::singleShot(0, [&] {
-            QWidget *modal = QApplication::activeModalWidget();
-            if (!modal)
-                return;
-            seen = true;
-            inspect(modal);
-            modal->close();
-        });
-        open();
-        return seen;
     }
 
     static QString outputDir()
@@ -250,12 +234,12 @@ private slots:
         QWidget *focused = QApplication::focusWidget();
         QString caption;
         QWidget *owner = nullptr;
-        const bool opened = whileModal([&] { QTest::keyClick(focused, Qt::Key_F1); },
-                                       [&](QWidget *modal) {
-                                           QVERIFY(qobject_cast<frmAbout *>(modal));
-                                           caption = modal->windowTitle();
-                                           owner = modal->parentWidget();
-                                       });
+        const bool opened = WindowDriver::whileModal([&] { QTest::keyClick(focused, Qt::Key_F1); },
+                                                     [&](QWidget *modal) {
+                                                         QVERIFY(qobject_cast<frmAbout *>(modal));
+                                                         caption = modal->windowTitle();
+                                                         owner = modal->parentWidget();
+                                                     });
         QVERIFY(opened);
         QCOMPARE(caption, QStringLiteral("About ") + appIdentity().title);
         QCOMPARE(owner, window.get());
@@ -269,15 +253,16 @@ private slots:
         QString title;
         int buttons = 0;
         QMessageBox::Icon icon = QMessageBox::Critical;
-        const bool opened = whileModal([&] { window->mnuTools_Click(0); },
-                                       [&](QWidget *modal) {
-                                           auto *box = qobject_cast<QMessageBox *>(modal);
-                                           QVERIFY(box);
-                                           text = box->text();
-                                           title = box->windowTitle();
-                                           buttons = box->buttons().size();
-                                           icon = box->icon();
-                                       });
+        const bool opened = WindowDriver::whileModal([&] { window->mnuTools_Click(0); },
+                                                     [&](QWidget *modal) {
+                                                         auto *box =
+                                                             qobject_cast<QMessageBox *>(modal);
+                                                         QVERIFY(box);
+                                                         text = box->text();
+                                                         title = box->windowTitle();
+                                                         buttons = box->buttons().size();
+                                                         icon = box->icon();
+                                                     });
         QVERIFY(opened);
         QCOMPARE(text, QStringLiteral("Options Here..."));
         QCOMPARE(title, appIdentity().title);
@@ -287,7 +272,7 @@ private slots:
 
     void otherMenuIndexesDoNothing()
     {
-        const bool opened = whileModal(
+        const bool opened = WindowDriver::whileModal(
             [&] {
                 window->mnuTools_Click(1);
                 window->mnuHelp_Click(-1);
@@ -309,14 +294,14 @@ private slots:
         const QString accepted = transcript->text();
 
         bool landed = false;
-        whileModal([&] { window->mnuTools_Click(0); },
-                   [&](QWidget *) {
-                       peer.write("behind the box");
-                       peer.disconnectFromHost();
-                       landed = QTest::qWaitFor([&] {
-                           return transcript->text().endsWith(QStringLiteral("CLOSED.\r\n"));
-                       });
-                   });
+        WindowDriver::whileModal(
+            [&] { window->mnuTools_Click(0); },
+            [&](QWidget *) {
+                peer.write("behind the box");
+                peer.disconnectFromHost();
+                landed = QTest::qWaitFor(
+                    [&] { return transcript->text().endsWith(QStringLiteral("CLOSED.\r\n")); });
+            });
         QVERIFY(landed);
         QCOMPARE(transcript->text(), accepted + QStringLiteral("behind the boxCLOSED.\r\n"));
         QVERIFY(child("cmdListen")->isEnabled());

@@ -2,6 +2,7 @@
 #include "ErrorReport.h"
 #include "SessionController.h"
 #include "SocketEndpoint.h"
+#include "WindowDriver.h"
 #include "WireTextEdit.h"
 #include "frmMain.h"
 
@@ -16,52 +17,11 @@
 #include <memory>
 
 // Real loopback sessions driven through the main window's own controls.
-class tst_SessionWindow : public QObject
+class tst_SessionWindow : public QObject, private WindowDriver
 {
     Q_OBJECT
 
 private:
-    std::unique_ptr<frmMain> window;
-    QList<AppError> reports;
-
-    QPushButton *button(const char *name) { return window->findChild<QPushButton *>(name); }
-    QLineEdit *line(const char *name) { return window->findChild<QLineEdit *>(name); }
-    WireTextEdit *box(const char *name) { return window->findChild<WireTextEdit *>(name); }
-    QString transcript() { return box("txtRecvData")->text(); }
-
-    void click(const char *name)
-    {
-        QPushButton *b = button(name);
-        QVERIFY2(b->isEnabled(), name);
-        QTest::mouseClick(b, Qt::LeftButton);
-    }
-
-    // Listens through the window on a port the system picks; returns the port.
-    int listenThroughWindow()
-    {
-        line("txtPort")->setText(QStringLiteral("0"));
-        click("cmdListen");
-        return window->wskWinSock()->LocalPort();
-    }
-
-    void connectThroughWindow(const QString &host, int port)
-    {
-        line("txtAddress")->setText(host);
-        line("txtPort")->setText(QString::number(port));
-        click("cmdConnect");
-    }
-
-    // A connected pair: the window accepted `peer`.
-    std::unique_ptr<QTcpSocket> acceptedPeer()
-    {
-        const int port = listenThroughWindow();
-        auto peer = std::make_unique<QTcpSocket>();
-        peer->connectToHost(QHostAddress::LocalHost, quint16(port));
-        if (!QTest::qWaitFor([&] { return button("cmdSendData")->isEnabled(); }, 5000))
-            return nullptr;
-        return peer;
-    }
-
     static quint16 freePort()
     {
         QTcpServer probe;
@@ -69,33 +29,15 @@ private:
         return probe.serverPort();
     }
 
-    void verifyIdle()
-    {
-        QVERIFY(button("cmdListen")->isEnabled());
-        QVERIFY(button("cmdConnect")->isEnabled());
-        QVERIFY(!button("cmdClose")->isEnabled());
-        QVERIFY(!button("cmdSendData")->isEnabled());
-        QVERIFY(line("txtAddress")->isEnabled());
-        QVERIFY(line("txtPort")->isEnabled());
-    }
+    void verifyIdle() { QCOMPARE(enabledControls(), idle()); }
 
 private slots:
-    void init()
-    {
-        reports.clear();
-        ErrorReport::setSink([this](const AppError &error) { reports.append(error); });
-        window = std::make_unique<frmMain>();
-        window->show();
-    }
-    void cleanup()
-    {
-        window.reset();
-        ErrorReport::setSink({});
-    }
+    void init() { open(); }
+    void cleanup() { close(); }
 
     void listenAcceptsOnePeer()
     {
-        const int port = listenThroughWindow();
+        const int port = listen();
         QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
         QCOMPARE(button("cmdClose")->text(), QStringLiteral("Close"));
         QVERIFY(!button("cmdSendData")->isEnabled());
@@ -125,7 +67,7 @@ private slots:
         line("txtAddress")->setText(QStringLiteral("127.0.0.1"));
         line("txtPort")->setText(QStringLiteral("%1.5").arg(server.serverPort()));
         QCOMPARE(line("txtPort")->text(), QStringLiteral("%1.5").arg(server.serverPort()));
-        click("cmdConnect");
+        QVERIFY(click("cmdConnect"));
         QVERIFY(!button("cmdSendData")->isEnabled());
         QTRY_VERIFY(button("cmdSendData")->isEnabled());
         QCOMPARE(transcript(),
@@ -139,8 +81,8 @@ private slots:
         const QString accepted = transcript();
 
         box("txtSendData")->setText(QStringLiteral("GET / HTTP/1.0\r\n\r\n"));
-        click("cmdSendData");
-        click("cmdSendData"); // the same text again: the box keeps it
+        QVERIFY(click("cmdSendData"));
+        QVERIFY(click("cmdSendData")); // the same text again: the box keeps it
         QTRY_COMPARE(peer->bytesAvailable(), qint64(36));
         QCOMPARE(peer->readAll(), QByteArray("GET / HTTP/1.0\r\n\r\nGET / HTTP/1.0\r\n\r\n"));
         QCOMPARE(box("txtSendData")->text(), QStringLiteral("GET / HTTP/1.0\r\n\r\n"));
@@ -156,7 +98,7 @@ private slots:
         QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closing));
 
         // Listen works at once: it closes the endpoint left closing.
-        listenThroughWindow();
+        listen();
         QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
     }
 
@@ -174,16 +116,16 @@ private slots:
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
         std::unique_ptr<QTcpSocket> peer;
         if (during == QLatin1String("listening")) {
-            listenThroughWindow();
+            listen();
         } else if (during == QLatin1String("connecting")) {
-            connectThroughWindow(QStringLiteral("127.0.0.1"), server.serverPort());
+            connectTo(QStringLiteral("127.0.0.1"), server.serverPort());
             QVERIFY(window->wskWinSock()->State() != SocketEndpoint::Connected);
         } else {
             peer = acceptedPeer();
             QVERIFY(peer);
         }
         const QString before = transcript();
-        click("cmdClose");
+        QVERIFY(click("cmdClose"));
         QCOMPARE(transcript(), before + QStringLiteral("CLOSED.\r\n"));
         verifyIdle();
         QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closed));
@@ -207,7 +149,7 @@ private slots:
         QCOMPARE(transcript().mid(accepted.size()), CodePage1252::decode(bytes));
 
         box("txtSendData")->setText(CodePage1252::decode(bytes));
-        click("cmdSendData");
+        QVERIFY(click("cmdSendData"));
         QByteArray echoed;
         QTRY_VERIFY((echoed += peer->readAll(), echoed.size() >= 256));
         QCOMPARE(echoed, bytes);
@@ -229,11 +171,11 @@ private slots:
         auto peer = acceptedPeer();
         QVERIFY(peer);
         box("txtSendData")->setText(QStringLiteral("caf\u00E9 \u2603"));
-        click("cmdSendData");
+        QVERIFY(click("cmdSendData"));
         QCOMPARE(reports.size(), 1);
         QCOMPARE(reports[0].number(), 40200);
         box("txtSendData")->setText(QStringLiteral("caf\u00E9"));
-        click("cmdSendData");
+        QVERIFY(click("cmdSendData"));
         QTRY_COMPARE(peer->bytesAvailable(), qint64(4));
         QCOMPARE(peer->readAll(), QByteArray("caf\xE9"));
     }
@@ -260,25 +202,25 @@ private slots:
         }
         line("txtPort")->setText(port);
         QCOMPARE(line("txtPort")->text(), port);
-        click("cmdListen");
+        QVERIFY(click("cmdListen"));
         QCOMPARE(reports.size(), 1);
         QCOMPARE(reports[0].number(), number);
         QCOMPARE(transcript(), QString());
         verifyIdle();
 
-        listenThroughWindow();
+        listen();
         QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
     }
 
     void refusedConnectLeavesSessionUntilClose()
     {
-        connectThroughWindow(QStringLiteral("127.0.0.1"), freePort());
+        connectTo(QStringLiteral("127.0.0.1"), freePort());
         QTRY_COMPARE(reports.size(), 1);
         QCOMPARE(reports[0].number(), 10061);
         QCOMPARE(transcript(), QString());
         QVERIFY(button("cmdClose")->isEnabled());
         QVERIFY(!button("cmdSendData")->isEnabled() && !button("cmdConnect")->isEnabled());
-        click("cmdClose");
+        QVERIFY(click("cmdClose"));
         QCOMPARE(transcript(), QStringLiteral("CLOSED.\r\n"));
         verifyIdle();
     }
@@ -290,7 +232,7 @@ private slots:
         window->session()->ShowIdleState();
         QCOMPARE(button("cmdClose")->text(), QStringLiteral("Cancel"));
         QVERIFY(!button("cmdClose")->isEnabled());
-        listenThroughWindow();
+        listen();
         QCOMPARE(button("cmdClose")->text(), QStringLiteral("Close"));
     }
 
@@ -299,12 +241,12 @@ private slots:
         auto peer = acceptedPeer();
         QVERIFY(peer);
         box("txtSendData")->setText(QStringLiteral("keep?"));
-        click("cmdRecvDataC");
+        QVERIFY(click("cmdRecvDataC"));
         QCOMPARE(transcript(), QString());
         QCOMPARE(box("txtSendData")->text(), QStringLiteral("keep?"));
         peer->write("later");
         QTRY_COMPARE(transcript(), QStringLiteral("later"));
-        click("cmdSendDataC");
+        QVERIFY(click("cmdSendDataC"));
         QCOMPARE(box("txtSendData")->text(), QString());
         QVERIFY(button("cmdSendData")->isEnabled());
     }
@@ -370,7 +312,7 @@ private slots:
             flood[i] = char('a' + i % 23);
         peer->write(flood);
         QTRY_VERIFY(transcript().size() > accepted.size() + 1024 * 1024);
-        click("cmdClose");
+        QVERIFY(click("cmdClose"));
         const QString closed = transcript();
         QVERIFY(closed.endsWith(QStringLiteral("CLOSED.\r\n")));
         const QString received = closed.mid(accepted.size(), closed.size() - accepted.size() - 9);
@@ -388,7 +330,7 @@ private slots:
         for (qsizetype i = 0; i < text.size(); ++i)
             text[i] = QChar(char16_t(i % 80 == 78 ? '\r' : i % 80 == 79 ? '\n' : 'A' + i % 26));
         box("txtSendData")->setText(text);
-        click("cmdSendData");
+        QVERIFY(click("cmdSendData"));
         QByteArray got;
         QTRY_VERIFY_WITH_TIMEOUT((got += peer->readAll(), got.size() >= text.size()), 30000);
         QCOMPARE(got, text.toLatin1());
@@ -417,13 +359,13 @@ private slots:
         QVERIFY(echo.waitForStarted());
         QTest::qWait(200);
 
-        connectThroughWindow(QStringLiteral("127.0.0.1"), port);
+        connectTo(QStringLiteral("127.0.0.1"), port);
         QTRY_VERIFY(button("cmdSendData")->isEnabled());
         box("txtSendData")->setText(QStringLiteral("ping\r\npong\n\x01"));
-        click("cmdSendData");
+        QVERIFY(click("cmdSendData"));
         const QString connected = QStringLiteral("CONNECTED (127.0.0.1:%1).\r\n").arg(port);
         QTRY_COMPARE(transcript(), connected + QStringLiteral("ping\r\npong\n\x01"));
-        click("cmdClose");
+        QVERIFY(click("cmdClose"));
         QTRY_COMPARE(echo.state(), QProcess::NotRunning);
     }
 
@@ -431,7 +373,7 @@ private slots:
     {
         const QString nc = QStandardPaths::findExecutable(QStringLiteral("nc"));
         QVERIFY2(!nc.isEmpty(), "netcat-openbsd is installed by the Makefile");
-        const int port = listenThroughWindow();
+        const int port = listen();
         QProcess netcat;
         netcat.start(nc, {QStringLiteral("-q"), QStringLiteral("0"), QStringLiteral("127.0.0.1"),
                           QString::number(port)});
