@@ -64,7 +64,7 @@ QString unencodableDescription(QStringView text, qsizetype index)
     return QStringLiteral("Character U+%1 at position %2 cannot be sent in the Windows-1252 code "
                           "page")
         .arg(codePoint)
-        .arg(index);
+        .arg(index + 1); // counted from 1, as the user counts
 }
 
 } // namespace

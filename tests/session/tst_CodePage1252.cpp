@@ -212,7 +212,7 @@ void TestCodePage1252::testUnencodable()
         QCOMPARE(error.description(), QStringLiteral("Character U+%1 at position %2 cannot be sent "
                                                      "in the Windows-1252 code page")
                                           .arg(codePoint)
-                                          .arg(index));
+                                          .arg(index + 1));
     }
 }
 
