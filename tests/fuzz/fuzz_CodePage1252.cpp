@@ -1,5 +1,6 @@
 #include "AppError.h"
 #include "CodePage1252.h"
+#include "FuzzCheck.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -7,16 +8,6 @@
 #include <cstring>
 
 // The code page on any bytes from the wire and any text from the user.
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     // Received bytes: each one becomes one character that encodes back to it.

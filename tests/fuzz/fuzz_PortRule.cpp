@@ -1,4 +1,5 @@
 #include "AppError.h"
+#include "FuzzCheck.h"
 #include "PortRule.h"
 
 #include <cmath>
@@ -8,16 +9,6 @@
 
 // The port rule on any text a user could type or paste: no crash, no undefined
 // behaviour, and the rule's promises hold.
-namespace {
-
-void check(bool condition)
-{
-    if (!condition)
-        std::abort();
-}
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
