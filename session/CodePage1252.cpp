@@ -1,6 +1,7 @@
 #include "CodePage1252.h"
 
 #include "AppError.h"
+#include "LineEnds.h"
 
 #include <array>
 #include <cstdint>
@@ -61,10 +62,12 @@ QString unencodableDescription(QStringView text, qsizetype index)
 {
     const QString codePoint =
         QString::number(uint(codePointAt(text, index)), 16).toUpper().rightJustified(4, u'0');
-    return QStringLiteral("Character U+%1 at position %2 cannot be sent in the Windows-1252 code "
-                          "page")
+    const LineEnds::Place place = LineEnds::placeOf(text, index);
+    return QStringLiteral("Character U+%1 at line %2, column %3 cannot be sent in the Windows-1252 "
+                          "code page")
         .arg(codePoint)
-        .arg(index + 1); // counted from 1, as the user counts
+        .arg(place.line)
+        .arg(place.column);
 }
 
 } // namespace

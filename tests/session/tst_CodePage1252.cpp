@@ -175,25 +175,35 @@ void TestCodePage1252::testUnencodable_data()
     QTest::addColumn<QString>("text");
     QTest::addColumn<qsizetype>("index");
     QTest::addColumn<QString>("codePoint");
+    QTest::addColumn<QString>("place");
 
     QTest::newRow("U+0080 C1 control")
-        << QString::fromUtf16(u"ab\u0080") << qsizetype(2) << QStringLiteral("0080");
+        << QString::fromUtf16(u"ab\u0080") << qsizetype(2) << QStringLiteral("0080")
+        << QStringLiteral("line 1, column 3");
     QTest::newRow("U+0100") << QString::fromUtf16(u"\u0100") << qsizetype(0)
-                            << QStringLiteral("0100");
+                            << QStringLiteral("0100") << QStringLiteral("line 1, column 1");
     QTest::newRow("U+20AD next to euro")
-        << QString::fromUtf16(u"€\u20AD€") << qsizetype(1) << QStringLiteral("20AD");
+        << QString::fromUtf16(u"€\u20AD€") << qsizetype(1) << QStringLiteral("20AD")
+        << QStringLiteral("line 1, column 2");
     QTest::newRow("U+4E2D") << QString::fromUtf16(u"abc\u4E2D") << qsizetype(3)
-                            << QStringLiteral("4E2D");
+                            << QStringLiteral("4E2D") << QStringLiteral("line 1, column 4");
     QTest::newRow("surrogate pair")
-        << QString::fromUtf16(u"x\U0001F600y") << qsizetype(1) << QStringLiteral("1F600");
+        << QString::fromUtf16(u"x\U0001F600y") << qsizetype(1) << QStringLiteral("1F600")
+        << QStringLiteral("line 1, column 2");
     QTest::newRow("lone high surrogate")
-        << QString::fromUtf16(u"ab\xD800") << qsizetype(2) << QStringLiteral("D800");
+        << QString::fromUtf16(u"ab\xD800") << qsizetype(2) << QStringLiteral("D800")
+        << QStringLiteral("line 1, column 3");
     QTest::newRow("high surrogate before letter")
-        << QString::fromUtf16(u"\xD83Dz") << qsizetype(0) << QStringLiteral("D83D");
+        << QString::fromUtf16(u"\xD83Dz") << qsizetype(0) << QStringLiteral("D83D")
+        << QStringLiteral("line 1, column 1");
     QTest::newRow("lone low surrogate")
-        << QString::fromUtf16(u"a\xDE00") << qsizetype(1) << QStringLiteral("DE00");
+        << QString::fromUtf16(u"a\xDE00") << qsizetype(1) << QStringLiteral("DE00")
+        << QStringLiteral("line 1, column 2");
+    QTest::newRow("after CR LF, a lone CR and a lone LF")
+        << QString::fromUtf16(u"ab\r\ncd\re\nfg\u4E2D") << qsizetype(11) << QStringLiteral("4E2D")
+        << QStringLiteral("line 4, column 3");
     QTest::newRow("first of two") << QString::fromUtf16(u"é\u4E2D\u0100") << qsizetype(1)
-                                  << QStringLiteral("4E2D");
+                                  << QStringLiteral("4E2D") << QStringLiteral("line 1, column 2");
 }
 
 void TestCodePage1252::testUnencodable()
@@ -201,6 +211,7 @@ void TestCodePage1252::testUnencodable()
     QFETCH(QString, text);
     QFETCH(qsizetype, index);
     QFETCH(QString, codePoint);
+    QFETCH(QString, place);
 
     QCOMPARE(CodePage1252::firstUnencodable(text), index);
     try {
@@ -209,10 +220,9 @@ void TestCodePage1252::testUnencodable()
             qPrintable(QStringLiteral("encoded to %1 bytes instead of failing").arg(bytes.size())));
     } catch (const AppError &error) {
         QCOMPARE(error.number(), 40200);
-        QCOMPARE(error.description(), QStringLiteral("Character U+%1 at position %2 cannot be sent "
-                                                     "in the Windows-1252 code page")
-                                          .arg(codePoint)
-                                          .arg(index + 1));
+        QCOMPARE(error.description(), QStringLiteral("Character U+%1 at %2 cannot be sent in the "
+                                                     "Windows-1252 code page")
+                                          .arg(codePoint, place));
     }
 }
 

@@ -1,89 +1,62 @@
 #pragma once
 
-#include <QChar>
 #include <QString>
 #include <QStringView>
 
-// How exact text is shown in a WireTextEdit, and read back from what is shown.
-// Every exact character that is not a line end is shown as one character
-// (control characters as their symbols). A line end is shown as a line break:
-// CR LF as the break alone, a lone CR or LF as its symbol followed by the break.
-// Lines are kept as line separators inside blocks of a few thousand characters,
-// so that the document holds few blocks however many lines arrive; a block is
-// closed at a line end once it is long enough, or by a split marker that stands
-// for nothing when a single line runs on.
+// Rules for showing and editing exact text in a WireTextEdit. The box keeps
+// the text exactly as it came and derives everything it shows from it: a
+// character never takes its meaning from what is drawn next to it.
 namespace WireText {
 
-// A block closes at the first line end past this length ...
-inline constexpr int preferredBlockLength = 2048;
-// ... and is split mid-line at this one, so that appending to a very long line
-// never re-lays out more than one block of this size.
-inline constexpr int maxBlockLength = 4096;
+// How a character that would otherwise be invisible, or look like another,
+// is shown: as a small label naming it.
+enum class MarkKind {
+    None, // drawn as itself
+    Name, // a control character: its name, inverted (NUL, ESC, CR, ...)
+    Code, // anything else that draws as nothing: its name or hex value, framed
+};
 
-// While a peer floods, appended pieces are gathered this long before they
-// are shown, so that laying out and painting never set the pace.
-inline constexpr int gatherMs = 30;
-inline constexpr qsizetype maxGatherChars = 1024 * 1024;
-
-inline constexpr char16_t crSymbol = u'\u240D';
-inline constexpr char16_t lfSymbol = u'\u240A';
-inline constexpr char16_t splitMarker = u'\u2060';
-inline constexpr char16_t lineSeparator = u'\u2028';
-
-// A soft hyphen (byte 0xAD) is drawn as nothing at all; it shows as a hyphen.
-inline constexpr char16_t softHyphen = u'\u00AD';
-inline constexpr char16_t softHyphenShown = u'\u2010';
-
-// Characters the box uses to show something else. When the user types or
-// pastes one of them, it is kept as a literal (marked in its format) so that it
-// stays itself.
-inline bool isShownForm(char16_t u)
+struct Mark
 {
-    return (u >= 0x2400 && u < 0x2420) || u == 0x2421 || u == softHyphenShown || u == splitMarker ||
-           u == lineSeparator;
+    MarkKind kind = MarkKind::None;
+    QString label;
+};
+
+// The mark a character shows as. TAB stays a tab; CR and LF show their marks
+// only as a lone line end (the two characters of a CR LF are a plain break).
+Mark markFor(char16_t c);
+
+// Whether a row may break after this character when a line wraps.
+inline bool isBreakAfter(char16_t c)
+{
+    return c == u' ' || c == u'\t';
 }
 
-// The character shown for an exact character that is not a line end.
-inline char16_t shown(char16_t u)
+// Positions where the caret can stand: never between the CR and LF of a pair
+// or between the halves of a surrogate pair.
+bool isBoundary(QStringView text, qsizetype position);
+// The boundary at or before `position`.
+qsizetype snapBack(QStringView text, qsizetype position);
+// One character further or back; a CR LF pair and a surrogate pair count as one.
+qsizetype nextBoundary(QStringView text, qsizetype position);
+qsizetype previousBoundary(QStringView text, qsizetype position);
+
+// The line around `position`, from just after the previous line end to just
+// after its own (the end of the text when it has none).
+qsizetype lineStart(QStringView text, qsizetype position);
+qsizetype lineEndAfter(QStringView text, qsizetype position);
+
+// Word selection and moves: a word is a run of letters, digits and
+// underscores; a run of spaces or of other visible characters counts as one
+// word of its own; a line end or a marked character stands alone. `position`
+// is that of the character the word is wanted around.
+struct Span
 {
-    if (u < 0x20 && u != u'\t')
-        return char16_t(0x2400 + u);
-    if (u == 0x7F)
-        return char16_t(0x2421);
-    if (u == softHyphen)
-        return softHyphenShown;
-    return u;
-}
-
-// The exact character a shown character stands for, or 0 for none (a split
-// marker or a line break, which stand for what precedes them).
-inline char16_t exact(char16_t u)
-{
-    if (u >= 0x2400 && u < 0x2420)
-        return char16_t(u - 0x2400);
-    if (u == 0x2421)
-        return 0x7F;
-    if (u == softHyphenShown)
-        return softHyphen;
-    return u;
-}
-
-// Whether a line break after `previous` stands for nothing (it follows a lone
-// CR's or LF's symbol, or a split marker) rather than for CR LF.
-inline bool breakStandsAlone(char16_t previous)
-{
-    return previous == crSymbol || previous == lfSymbol || previous == splitMarker;
-}
-
-// The shown form of `exact`, appended at a point where the current block
-// already holds `column` characters. Block breaks are written as '\n', line
-// separators inside a block as U+2028.
-QString toShown(QStringView exact, int column);
-
-// Writes the exact text of `shown`, a stretch of one block's text, at `out`
-// (room for two characters per shown one) and returns the end of what it
-// wrote. `previous` is the shown character before the stretch (0 at the start
-// of a block).
-char16_t *writeExact(char16_t *out, QStringView shown, char16_t previous);
+    qsizetype from = 0;
+    qsizetype to = 0;
+};
+Span wordAt(QStringView text, qsizetype position);
+qsizetype nextWordStart(QStringView text, qsizetype position);
+qsizetype previousWordStart(QStringView text, qsizetype position);
 
 } // namespace WireText

@@ -1,242 +1,1098 @@
 #include "WireTextEdit.h"
 
 #include "WireText.h"
+#include "WireTextAccessible.h"
 
-namespace {
-// Marks characters the user put in that look like the box's own symbols.
-constexpr int literalProperty = QTextFormat::UserProperty + 1;
-} // namespace
-
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QDrag>
 #include <QKeyEvent>
-#include <QTextCursor>
-
+#include <QMenu>
 #include <QMimeData>
+#include <QPainter>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextDocument>
+#include <QStyleHints>
+
 #include <algorithm>
 
-WireTextEdit::WireTextEdit(QWidget *parent) : QPlainTextEdit(parent)
+namespace {
+
+// Space between the frame and the text, in pixels.
+constexpr int margin = 4;
+// The longest text an input method is shown around the caret.
+constexpr qsizetype surroundingLength = 1000;
+// While a peer floods, the box is painted at most this often.
+constexpr int repaintMs = 16;
+
+int toPixels(int units)
 {
-    setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    // Tab moves between controls, as in the rest of the window.
-    setTabChangesFocus(true);
-    // Any edit the user makes may break a CR LF that was split across appends.
-    connect(document(), &QTextDocument::contentsChange, this, [this] {
-        if (!m_appending)
-            m_crPending = false;
-    });
-    m_showTimer.setSingleShot(true);
-    connect(&m_showTimer, &QTimer::timeout, this, &WireTextEdit::showPending);
+    return units / WireMetrics::unitsPerPixel;
 }
 
-QString WireTextEdit::text() const
+int toUnits(int pixels)
 {
-    // What waits to be shown follows what is shown, character for character.
-    return exactText(0, document()->characterCount() - 1) + m_pending;
+    return pixels * WireMetrics::unitsPerPixel;
 }
+
+// Text a key types, as opposed to the control characters of keys such as
+// Escape or Backspace and the letters of shortcuts.
+bool typesText(const QKeyEvent *event)
+{
+    const QString text = event->text();
+    if (text.isEmpty())
+        return false;
+    const Qt::KeyboardModifiers modifiers = event->modifiers();
+    if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier))
+        return false; // a shortcut; Ctrl+Alt is AltGr on some systems
+    const char16_t c = text.front().unicode();
+    return !(c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0));
+}
+
+const QKeySequence::StandardKey editingKeys[] = {QKeySequence::Undo,
+                                                 QKeySequence::Redo,
+                                                 QKeySequence::Cut,
+                                                 QKeySequence::Copy,
+                                                 QKeySequence::Paste,
+                                                 QKeySequence::SelectAll,
+                                                 QKeySequence::Delete,
+                                                 QKeySequence::DeleteEndOfWord,
+                                                 QKeySequence::DeleteStartOfWord,
+                                                 QKeySequence::MoveToNextChar,
+                                                 QKeySequence::MoveToPreviousChar,
+                                                 QKeySequence::MoveToNextWord,
+                                                 QKeySequence::MoveToPreviousWord,
+                                                 QKeySequence::MoveToNextLine,
+                                                 QKeySequence::MoveToPreviousLine,
+                                                 QKeySequence::MoveToNextPage,
+                                                 QKeySequence::MoveToPreviousPage,
+                                                 QKeySequence::MoveToStartOfLine,
+                                                 QKeySequence::MoveToEndOfLine,
+                                                 QKeySequence::MoveToStartOfBlock,
+                                                 QKeySequence::MoveToEndOfBlock,
+                                                 QKeySequence::MoveToStartOfDocument,
+                                                 QKeySequence::MoveToEndOfDocument,
+                                                 QKeySequence::SelectNextChar,
+                                                 QKeySequence::SelectPreviousChar,
+                                                 QKeySequence::SelectNextWord,
+                                                 QKeySequence::SelectPreviousWord,
+                                                 QKeySequence::SelectNextLine,
+                                                 QKeySequence::SelectPreviousLine,
+                                                 QKeySequence::SelectNextPage,
+                                                 QKeySequence::SelectPreviousPage,
+                                                 QKeySequence::SelectStartOfLine,
+                                                 QKeySequence::SelectEndOfLine,
+                                                 QKeySequence::SelectStartOfBlock,
+                                                 QKeySequence::SelectEndOfBlock,
+                                                 QKeySequence::SelectStartOfDocument,
+                                                 QKeySequence::SelectEndOfDocument};
+
+QString withShortcut(const QString &text, QKeySequence::StandardKey key)
+{
+    const QKeySequence sequence(key);
+    return sequence.isEmpty()
+               ? text
+               : text + QLatin1Char('\t') + sequence.toString(QKeySequence::NativeText);
+}
+
+} // namespace
+
+WireTextEdit::WireTextEdit(QWidget *parent)
+    : QAbstractScrollArea(parent), m_metrics(std::make_unique<WireMetrics>(font()))
+{
+    WireTextAccessible::install();
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled);
+    setAcceptDrops(true);
+    viewport()->setAcceptDrops(true);
+    viewport()->setCursor(Qt::IBeamCursor);
+    viewport()->setBackgroundRole(QPalette::Base);
+    viewport()->setAutoFillBackground(true);
+    relayout();
+}
+
+WireTextEdit::~WireTextEdit() = default;
+
+// --- The text ---------------------------------------------------------------
 
 void WireTextEdit::setText(const QString &text)
 {
-    m_showTimer.stop();
-    m_pending.clear();
-    document()->clear();
-    m_crPending = false;
-    m_hasLiterals = false;
-    showPiece(text);
-    m_sinceShown.start();
+    edit(0, m_text.size(), text, EditKind::Other);
+    m_undo.clear();
+    setSelection(0, 0);
+    verticalScrollBar()->setValue(0);
 }
 
 void WireTextEdit::appendText(const QString &piece)
 {
     if (piece.isEmpty())
         return;
-    const bool idle = m_pending.isEmpty() && m_sinceShown.isValid() &&
-                      m_sinceShown.elapsed() >= WireText::gatherMs;
-    if (idle || !m_sinceShown.isValid()) {
-        showPiece(piece);
-        m_sinceShown.start();
-        return;
-    }
-    // A peer is flooding: gather pieces and show them together, so the box is
-    // laid out and painted a few dozen times a second rather than per piece.
-    m_pending += piece;
-    // Never gather so much that showing it would hold the UI thread up.
-    if (m_pending.size() >= WireText::maxGatherChars) {
-        showPending();
-        return;
-    }
-    if (!m_showTimer.isActive())
-        m_showTimer.start(int(qMax<qint64>(0, WireText::gatherMs - m_sinceShown.elapsed())));
-}
-
-void WireTextEdit::showPending()
-{
-    m_showTimer.stop();
-    if (!m_pending.isEmpty())
-        showPiece(std::exchange(m_pending, QString()));
-    m_sinceShown.start();
-}
-
-void WireTextEdit::showPiece(QStringView piece)
-{
-    if (piece.isEmpty())
-        return;
-    QScrollBar *scrollBar = verticalScrollBar();
-    const bool followEnd = scrollBar->value() == scrollBar->maximum();
-
-    QStringView rest = piece;
-    QTextCursor cursor(document());
-    cursor.movePosition(QTextCursor::End);
-    m_appending = true;
-    if (m_crPending && rest.front() == u'\n') {
-        // The CR shown at the end of the previous line was the first half of a
-        // CR LF: drop its symbol and let the line break stand for both.
-        cursor.movePosition(QTextCursor::PreviousCharacter, QTextCursor::MoveAnchor, 2);
-        cursor.deleteChar();
-        cursor.movePosition(QTextCursor::End);
-        rest = rest.mid(1);
-    }
-    m_crPending = !rest.isEmpty() && rest.back() == u'\r';
-    if (!rest.isEmpty())
-        // Plain format: data never takes on the mark of a literal before it.
-        cursor.insertText(WireText::toShown(rest, document()->lastBlock().length() - 1),
-                          QTextCharFormat());
-    m_appending = false;
-
+    QScrollBar *bar = verticalScrollBar();
+    const bool followEnd = bar->value() == bar->maximum();
+    edit(m_text.size(), m_text.size(), piece, EditKind::Other);
     if (followEnd)
-        scrollBar->setValue(scrollBar->maximum());
+        bar->setValue(bar->maximum());
 }
 
-QString WireTextEdit::exactText(int from, int to) const
+void WireTextEdit::setUndoRedoEnabled(bool enabled)
 {
-    if (to <= from)
-        return QString();
-    // A shown character stands for at most two exact ones (a break for CR LF).
-    QString exact(2 * qsizetype(to - from), Qt::Uninitialized);
-    char16_t *const begin = reinterpret_cast<char16_t *>(exact.data());
-    char16_t *out = begin;
-    for (QTextBlock block = document()->findBlock(from); block.isValid(); block = block.next()) {
-        const int start = block.position();
-        if (start >= to)
+    m_undoEnabled = enabled;
+    if (!enabled)
+        m_undo.clear();
+}
+
+void WireTextEdit::edit(qsizetype from, qsizetype to, const QString &text, EditKind kind)
+{
+    const qsizetype removed = to - from;
+    if (removed == 0 && text.isEmpty())
+        return;
+    const bool accessible = QAccessible::isActive();
+    const bool recorded = m_undoEnabled && kind != EditKind::Other;
+    const QString removedText = accessible || recorded ? m_text.mid(from, removed) : QString();
+    if (recorded)
+        m_undo.record({{{from, removedText, text}}, m_anchor, m_position},
+                      kind == EditKind::Typing);
+
+    if (from == 0 && to == m_text.size())
+        m_text = text;
+    else if (from == m_text.size())
+        m_text.append(text);
+    else
+        m_text.replace(from, removed, text);
+    m_layout.update(m_text, from, removed, text.size());
+
+    // The caret and anchor keep their place in the text around the edit.
+    const auto keep = [&](qsizetype position) {
+        if (position >= to)
+            return position + text.size() - removed;
+        return qMin(position, from);
+    };
+    m_anchor = WireText::snapBack(m_text, keep(m_anchor));
+    m_position = WireText::snapBack(m_text, keep(m_position));
+    updateScrollRange();
+    scheduleRepaint();
+
+    if (accessible) {
+        if (!removedText.isEmpty()) {
+            QAccessibleTextRemoveEvent event(this, int(from), removedText);
+            QAccessible::updateAccessibility(&event);
+        }
+        if (!text.isEmpty()) {
+            QAccessibleTextInsertEvent event(this, int(from), text);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+    emit textChanged();
+}
+
+void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &text)
+{
+    from = WireText::snapBack(m_text, from);
+    to = qMax(from, WireText::snapBack(m_text, to));
+    edit(from, to, text, EditKind::User);
+    setCursorPosition(from + text.size());
+}
+
+void WireTextEdit::insertFromUser(const QString &text, bool typed)
+{
+    const qsizetype from = selectionStart();
+    edit(from, selectionEnd(), text, typed ? EditKind::Typing : EditKind::User);
+    setCursorPosition(from + text.size());
+    ensureVisible(m_position);
+}
+
+void WireTextEdit::deleteSelectionOr(qsizetype from, qsizetype to)
+{
+    if (hasSelection()) {
+        insertFromUser(QString());
+    } else if (from < to) {
+        edit(from, to, QString(), EditKind::User);
+        setCursorPosition(from);
+        ensureVisible(m_position);
+    }
+}
+
+void WireTextEdit::applySteps(const WireUndoStep &step, bool backwards)
+{
+    if (backwards) {
+        for (auto edit = step.edits.rbegin(); edit != step.edits.rend(); ++edit)
+            this->edit(edit->at, edit->at + edit->inserted.size(), edit->removed, EditKind::Other);
+        setSelection(step.anchorBefore, step.positionBefore);
+    } else {
+        for (const WireEdit &edit : step.edits)
+            this->edit(edit.at, edit.at + edit.removed.size(), edit.inserted, EditKind::Other);
+        const WireEdit &last = step.edits.back();
+        setCursorPosition(last.at + last.inserted.size());
+    }
+    ensureVisible(m_position);
+}
+
+void WireTextEdit::undo()
+{
+    if (m_undoEnabled && m_undo.canUndo())
+        applySteps(m_undo.takeUndo(), true);
+}
+
+void WireTextEdit::redo()
+{
+    if (m_undoEnabled && m_undo.canRedo())
+        applySteps(m_undo.takeRedo(), false);
+}
+
+// --- Caret and selection ------------------------------------------------------
+
+void WireTextEdit::setCursorPosition(qsizetype position)
+{
+    setSelection(position, position);
+}
+
+void WireTextEdit::setSelection(qsizetype anchor, qsizetype position)
+{
+    m_caretAtRowEnd = false;
+    m_wantedX = -1;
+    selectRange(anchor, position);
+}
+
+void WireTextEdit::selectRange(qsizetype anchor, qsizetype position)
+{
+    const qsizetype oldAnchor = m_anchor;
+    const qsizetype oldPosition = m_position;
+    m_anchor = WireText::snapBack(m_text, anchor);
+    m_position = WireText::snapBack(m_text, position);
+    notifyCursorMoved(oldAnchor, oldPosition);
+}
+
+void WireTextEdit::notifyCursorMoved(qsizetype oldAnchor, qsizetype oldPosition)
+{
+    restartBlinking();
+    viewport()->update();
+    const bool selectionMoved = (oldAnchor != oldPosition || hasSelection()) &&
+                                (qMin(oldAnchor, oldPosition) != selectionStart() ||
+                                 qMax(oldAnchor, oldPosition) != selectionEnd());
+    if (QAccessible::isActive()) {
+        if (selectionMoved) {
+            QAccessibleTextSelectionEvent event(this, int(selectionStart()), int(selectionEnd()));
+            event.setCursorPosition(int(m_position));
+            QAccessible::updateAccessibility(&event);
+        } else if (oldPosition != m_position) {
+            QAccessibleTextCursorEvent event(this, int(m_position));
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+    if (oldPosition != m_position)
+        emit cursorPositionChanged();
+    if (selectionMoved)
+        emit selectionChanged();
+}
+
+QString WireTextEdit::selectedText() const
+{
+    return m_text.mid(selectionStart(), selectionEnd() - selectionStart());
+}
+
+void WireTextEdit::selectAll()
+{
+    setSelection(0, m_text.size());
+    selectionToSelectionClipboard();
+}
+
+void WireTextEdit::moveCursor(qsizetype position, bool select, bool keepColumn)
+{
+    const int wantedX = m_wantedX;
+    m_caretAtRowEnd = false;
+    selectRange(select ? m_anchor : position, position);
+    m_wantedX = keepColumn ? wantedX : -1;
+    ensureVisible(m_position);
+    if (select)
+        selectionToSelectionClipboard();
+}
+
+void WireTextEdit::selectionToSelectionClipboard()
+{
+    QClipboard *clipboard = QApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
+}
+
+// --- Clipboard ------------------------------------------------------------------
+
+void WireTextEdit::copy()
+{
+    if (hasSelection())
+        QApplication::clipboard()->setText(selectedText());
+}
+
+void WireTextEdit::cut()
+{
+    if (!hasSelection())
+        return;
+    copy();
+    insertFromUser(QString());
+}
+
+void WireTextEdit::paste()
+{
+    const QMimeData *data = QApplication::clipboard()->mimeData();
+    if (data && canInsertFromMimeData(data))
+        insertFromUser(textFromMimeData(data));
+}
+
+bool WireTextEdit::canInsertFromMimeData(const QMimeData *source) const
+{
+    return source->hasText();
+}
+
+QString WireTextEdit::textFromMimeData(const QMimeData *source) const
+{
+    return source->text();
+}
+
+// --- Geometry -------------------------------------------------------------------
+
+void WireTextEdit::relayout()
+{
+    const qsizetype top = m_layout.rowCount() > 0
+                              ? m_layout.rowStart(qMin<qsizetype>(verticalScrollBar()->value(),
+                                                                  m_layout.rowCount() - 1))
+                              : 0;
+    // Room for the caret after the last character of a full row.
+    const int width = toUnits(qMax(1, viewport()->width() - 2 * margin - 1));
+    m_layout.setGeometry(m_metrics.get(), width);
+    m_layout.relayout(m_text);
+    updateScrollRange();
+    verticalScrollBar()->setValue(int(m_layout.rowAt(top)));
+    viewport()->update();
+}
+
+int WireTextEdit::fullRows() const
+{
+    return qMax(1, (viewport()->height() - margin) / m_metrics->rowHeight());
+}
+
+void WireTextEdit::updateScrollRange()
+{
+    QScrollBar *bar = verticalScrollBar();
+    const int rows = fullRows();
+    bar->setRange(0, int(qMax<qsizetype>(0, m_layout.rowCount() - rows)));
+    bar->setPageStep(rows);
+    bar->setSingleStep(1);
+}
+
+QPoint WireTextEdit::rowOrigin(qsizetype row) const
+{
+    return {margin, margin + int(row - verticalScrollBar()->value()) * m_metrics->rowHeight()};
+}
+
+int WireTextEdit::xOf(qsizetype row, qsizetype position) const
+{
+    return margin + toPixels(m_layout.walk(m_text, m_layout.rowStart(row), position));
+}
+
+qsizetype WireTextEdit::caretRow() const
+{
+    const qsizetype row = m_layout.rowAt(m_position);
+    return m_caretAtRowEnd && row > 0 && m_layout.rowStart(row) == m_position ? row - 1 : row;
+}
+
+QRect WireTextEdit::cursorRect() const
+{
+    const qsizetype row = caretRow();
+    return {xOf(row, m_position), rowOrigin(row).y(), 1, m_metrics->rowHeight()};
+}
+
+QRect WireTextEdit::characterRect(qsizetype position) const
+{
+    position = qBound<qsizetype>(0, position, m_text.size());
+    const qsizetype row = m_layout.rowAt(position);
+    const int x = xOf(row, position);
+    const int end =
+        position < m_text.size() ? xOf(row, WireText::nextBoundary(m_text, position)) : x;
+    return {x, rowOrigin(row).y(), qMax(1, end - x), m_metrics->rowHeight()};
+}
+
+qsizetype WireTextEdit::positionInRow(qsizetype row, int x, bool *atRowEnd) const
+{
+    if (atRowEnd)
+        *atRowEnd = false;
+    const qsizetype start = m_layout.rowStart(row);
+    const qsizetype end = m_layout.rowEnd(row, m_text.size());
+    qsizetype found = -1;
+    int left = margin * WireMetrics::unitsPerPixel;
+    const int wanted = toUnits(x);
+    m_layout.walk(m_text, start, end, [&](qsizetype at, int, int advance) {
+        if (found < 0 && wanted < left + advance / 2)
+            found = at;
+        left += advance;
+    });
+    if (found >= 0)
+        return found;
+    // Past the last character: before the row's line end, if it has one.
+    const bool lastRow = row + 1 >= m_layout.rowCount();
+    if (!lastRow && end > start) {
+        const char16_t last = m_text[end - 1].unicode();
+        if (last == u'\n' || last == u'\r')
+            return WireText::previousBoundary(m_text, end);
+        if (atRowEnd)
+            *atRowEnd = true;
+    }
+    return end;
+}
+
+qsizetype WireTextEdit::rowAtY(int y) const
+{
+    const qsizetype offset = y < margin ? -1 : (y - margin) / m_metrics->rowHeight();
+    return qBound<qsizetype>(0, verticalScrollBar()->value() + offset, m_layout.rowCount() - 1);
+}
+
+qsizetype WireTextEdit::positionAt(const QPoint &point, bool *atRowEnd) const
+{
+    return positionInRow(rowAtY(point.y()), point.x(), atRowEnd);
+}
+
+qsizetype WireTextEdit::characterAt(const QPoint &point) const
+{
+    const qsizetype position = positionAt(point);
+    if (position >= m_text.size())
+        return m_text.isEmpty() ? 0 : WireText::previousBoundary(m_text, position);
+    // positionAt() rounds to the nearer edge; the character under the point
+    // is the one that holds it.
+    const QRect rect = characterRect(position);
+    if (point.x() < rect.left() && position > 0 &&
+        m_layout.rowAt(WireText::previousBoundary(m_text, position)) == m_layout.rowAt(position))
+        return WireText::previousBoundary(m_text, position);
+    return position;
+}
+
+void WireTextEdit::ensureVisible(qsizetype position)
+{
+    qsizetype row = m_layout.rowAt(position);
+    if (position == m_position)
+        row = caretRow();
+    QScrollBar *bar = verticalScrollBar();
+    if (row < bar->value())
+        bar->setValue(int(row));
+    else if (row >= bar->value() + fullRows())
+        bar->setValue(int(row - fullRows() + 1));
+}
+
+void WireTextEdit::resizeEvent(QResizeEvent *event)
+{
+    QAbstractScrollArea::resizeEvent(event);
+    if (toUnits(qMax(1, viewport()->width() - 2 * margin - 1)) != m_layout.width())
+        relayout();
+    else
+        updateScrollRange();
+}
+
+void WireTextEdit::changeEvent(QEvent *event)
+{
+    QAbstractScrollArea::changeEvent(event);
+    if (event->type() == QEvent::FontChange) {
+        m_metrics = std::make_unique<WireMetrics>(font());
+        relayout();
+    }
+}
+
+void WireTextEdit::scrollContentsBy(int, int)
+{
+    viewport()->update();
+}
+
+// --- Painting -------------------------------------------------------------------
+
+void WireTextEdit::scheduleRepaint()
+{
+    if (!m_sincePainted.isValid() || m_sincePainted.elapsed() >= repaintMs)
+        viewport()->update();
+    else if (!m_repaintTimer.isActive())
+        m_repaintTimer.start(int(repaintMs - m_sincePainted.elapsed()), this);
+}
+
+void WireTextEdit::paintEvent(QPaintEvent *event)
+{
+    m_sincePainted.start();
+    QPainter painter(viewport());
+    painter.setLayoutDirection(Qt::LeftToRight);
+    const int rowHeight = m_metrics->rowHeight();
+    const qsizetype first = verticalScrollBar()->value();
+    const int clipTop = event->rect().top();
+    const int clipBottom = event->rect().bottom();
+    for (qsizetype row = first + qMax(0, (clipTop - margin) / rowHeight); row < m_layout.rowCount();
+         ++row) {
+        const QPoint origin = rowOrigin(row);
+        if (origin.y() > clipBottom)
             break;
-        const int first = qMax(from, start) - start;
-        const int last = qMin(to - start, block.length() - 1);
-        char16_t beforeBreak = 0;
-        out = m_hasLiterals ? writeBlockWithLiterals(out, block, first, last, beforeBreak)
-                            : writeBlock(out, block.text(), first, last, beforeBreak);
-        // The block's own break lies just past its text.
-        const bool breakSelected = to >= start + block.length() && block.next().isValid();
-        if (breakSelected && !WireText::breakStandsAlone(beforeBreak)) {
-            *out++ = u'\r';
-            *out++ = u'\n';
+        paintRow(painter, row, origin);
+    }
+
+    const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+    if (!m_preedit.isEmpty()) {
+        const QRect caret = cursorRect();
+        painter.setFont(font());
+        const QRect area(caret.topLeft(),
+                         QSize(QFontMetrics(font()).horizontalAdvance(m_preedit), rowHeight));
+        painter.fillRect(area, palette().brush(group, QPalette::Base));
+        painter.setPen(palette().color(group, QPalette::Text));
+        painter.drawText(QPointF(area.left(), area.top() + m_metrics->baseline()), m_preedit);
+        painter.drawLine(area.bottomLeft(), area.bottomRight());
+    }
+    if (hasFocus() && m_caretShown && m_preedit.isEmpty())
+        painter.fillRect(cursorRect(), palette().brush(group, QPalette::Text));
+    if (m_dropPosition >= 0) {
+        const QRect at = characterRect(m_dropPosition);
+        painter.fillRect(QRect(at.topLeft(), QSize(1, at.height())),
+                         palette().brush(group, QPalette::Text));
+    }
+}
+
+void WireTextEdit::paintRow(QPainter &painter, qsizetype row, const QPoint &origin) const
+{
+    const qsizetype start = m_layout.rowStart(row);
+    const qsizetype end = m_layout.rowEnd(row, m_text.size());
+    const qsizetype selectedFrom = qMax(start, selectionStart());
+    const qsizetype selectedTo = qMin(end, selectionEnd());
+    QPalette::ColorGroup group = QPalette::Active;
+    if (!isEnabled())
+        group = QPalette::Disabled;
+    else if (!hasFocus())
+        group = QPalette::Inactive;
+    const QPalette &colours = palette();
+    const int height = m_metrics->rowHeight();
+    const qreal baseline = origin.y() + m_metrics->baseline();
+    painter.setFont(font());
+
+    // Characters drawn in one run with their neighbours are gathered and
+    // drawn together; everything else is drawn at its own place.
+    QString run;
+    qreal runX = 0;
+    bool runSelected = false;
+    const auto flush = [&] {
+        if (run.isEmpty())
+            return;
+        painter.setPen(
+            colours.color(group, runSelected ? QPalette::HighlightedText : QPalette::Text));
+        painter.drawText(QPointF(runX, baseline), run);
+        run.clear();
+    };
+    int x = toUnits(origin.x());
+    m_layout.walk(m_text, start, end, [&](qsizetype at, int length, int advance) {
+        const qreal left = qreal(x) / WireMetrics::unitsPerPixel;
+        x += advance;
+        const bool selected = at >= selectedFrom && at < selectedTo;
+        const char16_t c = m_text[at].unicode();
+        if (selected) {
+            // A selected plain break shows as a little selected space.
+            const qreal width = length == 2 && c == u'\r'
+                                    ? qreal(m_metrics->advance(u' ')) / WireMetrics::unitsPerPixel
+                                    : qreal(advance) / WireMetrics::unitsPerPixel;
+            painter.fillRect(QRectF(left, origin.y(), width, height),
+                             colours.brush(group, QPalette::Highlight));
         }
-    }
-    exact.truncate(out - begin);
-    return exact;
-}
-
-char16_t *WireTextEdit::writeBlock(char16_t *out, const QString &shown, int first, int last,
-                                   char16_t &beforeBreak)
-{
-    if (first < last) {
-        const char16_t previous = first > 0 ? shown[first - 1].unicode() : 0;
-        out = WireText::writeExact(out, QStringView(shown).mid(first, last - first), previous);
-    }
-    beforeBreak = shown.isEmpty() ? 0 : shown.back().unicode();
-    return out;
-}
-
-char16_t *WireTextEdit::writeBlockWithLiterals(char16_t *out, const QTextBlock &block, int first,
-                                               int last, char16_t &beforeBreak)
-{
-    // A literal stands for itself, and a break after it for CR LF.
-    char16_t previous = 0;
-    for (QTextBlock::iterator it = block.begin(); !it.atEnd(); ++it) {
-        const QTextFragment fragment = it.fragment();
-        const QString shown = fragment.text();
-        const int at = fragment.position() - block.position();
-        const bool literal = fragment.charFormat().boolProperty(literalProperty);
-        const int a = qMax(first, at) - at;
-        const int b = qMin<int>(last - at, shown.size());
-        if (a < b) {
-            const QStringView part = QStringView(shown).mid(a, b - a);
-            if (literal) {
-                out = std::copy(part.utf16(), part.utf16() + part.size(), out);
-            } else {
-                const char16_t before = a > 0 ? shown[a - 1].unicode() : previous;
-                out = WireText::writeExact(out, part, before);
+        const WireMetrics::Drawn drawn =
+            length == 2 || c == u'\t' ? WireMetrics::Drawn::Alone : m_metrics->drawn(c);
+        if (drawn == WireMetrics::Drawn::InRun && !(run.size() && runSelected != selected)) {
+            if (run.isEmpty()) {
+                runX = left;
+                runSelected = selected;
             }
+            run += QChar(c);
+            return;
         }
-        previous = literal || shown.isEmpty() ? 0 : shown.back().unicode();
-    }
-    beforeBreak = previous;
-    return out;
+        flush();
+        if (drawn == WireMetrics::Drawn::InRun) {
+            runX = left;
+            runSelected = selected;
+            run += QChar(c);
+        } else if (drawn == WireMetrics::Drawn::AsMark ||
+                   (length == 1 && (c == u'\r' || c == u'\n'))) {
+            m_metrics->drawMark(painter, left, origin.y(), c, colours.color(group, QPalette::Text),
+                                colours.color(group, QPalette::Base));
+        } else if (c != u'\t' && !(length == 2 && c == u'\r')) {
+            // Alone, and in the order it came: never reordered or joined.
+            painter.setPen(
+                colours.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
+            painter.drawText(QPointF(left, baseline),
+                             QChar(0x202D) + m_text.mid(at, length) + QChar(0x202C));
+        }
+    });
+    flush();
 }
 
-void WireTextEdit::insertUserText(QTextCursor &cursor, QStringView exact)
+// --- Keyboard ---------------------------------------------------------------------
+
+bool WireTextEdit::event(QEvent *event)
 {
-    QTextCharFormat literal;
-    literal.setProperty(literalProperty, true);
-    while (!exact.isEmpty()) {
-        qsizetype run = 0;
-        while (run < exact.size() && !WireText::isShownForm(exact[run].unicode()))
-            ++run;
-        if (run > 0) {
-            cursor.insertText(WireText::toShown(exact.first(run), cursor.positionInBlock()),
-                              QTextCharFormat());
-        } else {
-            // Each literal goes in as it is, marked so that it reads back as itself.
-            while (run < exact.size() && WireText::isShownForm(exact[run].unicode()))
-                ++run;
-            cursor.insertText(exact.first(run).toString(), literal);
-            m_hasLiterals = true;
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        // Editing keys belong to the box while it has the focus.
+        const bool editing = std::any_of(
+            std::begin(editingKeys), std::end(editingKeys),
+            [key](QKeySequence::StandardKey standard) { return key->matches(standard); });
+        if (editing || typesText(key) || key->key() == Qt::Key_Backspace ||
+            key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            event->accept();
+            return true;
         }
-        exact = exact.sliced(run);
     }
+    return QAbstractScrollArea::event(event);
+}
+
+bool WireTextEdit::handleMovement(QKeyEvent *event)
+{
+    const auto verticalTarget = [this](qsizetype rows, bool *atRowEnd) {
+        if (m_wantedX < 0)
+            m_wantedX = cursorRect().left();
+        const qsizetype target = caretRow() + rows;
+        if (target < 0)
+            return qsizetype(0);
+        if (target >= m_layout.rowCount())
+            return m_text.size();
+        return positionInRow(target, m_wantedX, atRowEnd);
+    };
+    const auto rowEndOf = [this](qsizetype row) {
+        const qsizetype end = m_layout.rowEnd(row, m_text.size());
+        if (row + 1 >= m_layout.rowCount())
+            return end;
+        const char16_t last = m_text[end - 1].unicode();
+        return last == u'\n' || last == u'\r' ? WireText::previousBoundary(m_text, end) : end;
+    };
+
+    struct Move
+    {
+        QKeySequence::StandardKey move;
+        QKeySequence::StandardKey select;
+    };
+    const Move moves[] = {
+        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar},
+        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar},
+        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord},
+        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord},
+        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine},
+        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine},
+        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage},
+        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage},
+        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine},
+        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine},
+        {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock},
+        {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock},
+        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument},
+        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument},
+    };
+    for (const Move &move : moves) {
+        const bool select = event->matches(move.select);
+        if (!select && !event->matches(move.move))
+            continue;
+        qsizetype target = m_position;
+        bool keepColumn = false;
+        bool atRowEnd = false;
+        switch (move.move) {
+        case QKeySequence::MoveToNextChar:
+            target = hasSelection() && !select ? selectionEnd()
+                                               : WireText::nextBoundary(m_text, m_position);
+            break;
+        case QKeySequence::MoveToPreviousChar:
+            target = hasSelection() && !select ? selectionStart()
+                                               : WireText::previousBoundary(m_text, m_position);
+            break;
+        case QKeySequence::MoveToNextWord:
+            target = WireText::nextWordStart(m_text, m_position);
+            break;
+        case QKeySequence::MoveToPreviousWord:
+            target = WireText::previousWordStart(m_text, m_position);
+            break;
+        case QKeySequence::MoveToNextLine:
+        case QKeySequence::MoveToPreviousLine:
+        case QKeySequence::MoveToNextPage:
+        case QKeySequence::MoveToPreviousPage: {
+            const bool page = move.move == QKeySequence::MoveToNextPage ||
+                              move.move == QKeySequence::MoveToPreviousPage;
+            const bool down = move.move == QKeySequence::MoveToNextLine ||
+                              move.move == QKeySequence::MoveToNextPage;
+            const qsizetype rows = page ? fullRows() : 1;
+            if (page)
+                verticalScrollBar()->setValue(verticalScrollBar()->value() +
+                                              int(down ? rows : -rows));
+            target = verticalTarget(down ? rows : -rows, &atRowEnd);
+            keepColumn = true;
+            break;
+        }
+        case QKeySequence::MoveToStartOfLine:
+            target = m_layout.rowStart(caretRow());
+            break;
+        case QKeySequence::MoveToEndOfLine: {
+            const qsizetype row = caretRow();
+            target = rowEndOf(row);
+            atRowEnd = row + 1 < m_layout.rowCount() && target == m_layout.rowStart(row + 1);
+            break;
+        }
+        case QKeySequence::MoveToStartOfBlock:
+            target = WireText::lineStart(m_text, m_position);
+            break;
+        case QKeySequence::MoveToEndOfBlock: {
+            const qsizetype end = WireText::lineEndAfter(m_text, m_position);
+            const bool hasLineEnd =
+                end > 0 && (m_text[end - 1] == u'\n' || m_text[end - 1] == u'\r');
+            target = hasLineEnd ? WireText::previousBoundary(m_text, end) : end;
+            break;
+        }
+        case QKeySequence::MoveToStartOfDocument:
+            target = 0;
+            break;
+        default:
+            target = m_text.size();
+            break;
+        }
+        moveCursor(target, select, keepColumn);
+        m_caretAtRowEnd = atRowEnd;
+        ensureVisible(m_position);
+        return true;
+    }
+    return false;
+}
+
+bool WireTextEdit::handleEditing(QKeyEvent *event)
+{
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+    } else if (event->matches(QKeySequence::Copy)) {
+        copy();
+    } else if (event->matches(QKeySequence::Cut)) {
+        cut();
+    } else if (event->matches(QKeySequence::Paste)) {
+        paste();
+    } else if (event->matches(QKeySequence::Undo)) {
+        undo();
+    } else if (event->matches(QKeySequence::Redo)) {
+        redo();
+    } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
+        deleteSelectionOr(WireText::previousWordStart(m_text, m_position), m_position);
+    } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
+        deleteSelectionOr(m_position, WireText::nextWordStart(m_text, m_position));
+    } else if (event->matches(QKeySequence::Delete)) {
+        deleteSelectionOr(m_position, WireText::nextBoundary(m_text, m_position));
+    } else if (event->key() == Qt::Key_Backspace &&
+               !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        deleteSelectionOr(WireText::previousBoundary(m_text, m_position), m_position);
+    } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // A line break typed here is CR LF, whatever modifier is held with Enter.
+        insertFromUser(QStringLiteral("\r\n"));
+    } else if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        const QRect caret = cursorRect();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, caret.bottomLeft(),
+                               viewport()->mapToGlobal(caret.bottomLeft()));
+        contextMenuEvent(&menu);
+    } else {
+        return false;
+    }
+    return true;
 }
 
 void WireTextEdit::keyPressEvent(QKeyEvent *event)
 {
-    // What arrived before the key goes before what it types.
-    showPending();
-    // A line break typed here is CR LF, whatever modifier is held with Enter.
-    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        if (!isReadOnly())
-            textCursor().insertText(QString(QChar(WireText::lineSeparator)), QTextCharFormat());
+    if (handleMovement(event) || handleEditing(event)) {
         event->accept();
         return;
     }
-    const QString typed = event->text();
-    const bool typesShownForm = std::any_of(
-        typed.begin(), typed.end(), [](QChar c) { return WireText::isShownForm(c.unicode()); });
-    if (typesShownForm && !isReadOnly()) {
-        QTextCursor cursor = textCursor();
-        insertUserText(cursor, typed);
-        setTextCursor(cursor);
+    if (typesText(event)) {
+        insertFromUser(event->text(), event->text().size() == 1);
         event->accept();
         return;
     }
-    QPlainTextEdit::keyPressEvent(event);
+    event->ignore();
 }
 
-QMimeData *WireTextEdit::createMimeDataFromSelection() const
+// --- Input methods ----------------------------------------------------------------
+
+void WireTextEdit::inputMethodEvent(QInputMethodEvent *event)
 {
-    const QTextCursor cursor = textCursor();
-    auto *data = new QMimeData;
-    data->setText(exactText(cursor.selectionStart(), cursor.selectionEnd()));
-    return data;
+    const QString commit = event->commitString();
+    if (!commit.isEmpty() || event->replacementLength() > 0) {
+        if (event->replacementStart() != 0 || event->replacementLength() > 0) {
+            const qsizetype from =
+                qBound<qsizetype>(0, m_position + event->replacementStart(), m_text.size());
+            setSelection(from, qMin(m_text.size(), from + event->replacementLength()));
+        }
+        insertFromUser(commit, commit.size() == 1);
+    }
+    m_preedit = event->preeditString();
+    viewport()->update();
+    event->accept();
 }
 
-void WireTextEdit::insertFromMimeData(const QMimeData *source)
+QVariant WireTextEdit::inputMethodQuery(Qt::InputMethodQuery query) const
 {
-    if (!source->hasText())
+    const qsizetype lineFrom =
+        qMax(WireText::lineStart(m_text, m_position), m_position - surroundingLength / 2);
+    const qsizetype lineTo =
+        qMin(WireText::lineEndAfter(m_text, m_position), m_position + surroundingLength / 2);
+    switch (query) {
+    case Qt::ImEnabled:
+        return isEnabled();
+    case Qt::ImCursorRectangle:
+        return cursorRect().translated(viewport()->pos());
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorPosition:
+        return int(m_position - lineFrom);
+    case Qt::ImAnchorPosition:
+        return int(qBound(lineFrom, m_anchor, lineTo) - lineFrom);
+    case Qt::ImSurroundingText:
+        return m_text.mid(lineFrom, lineTo - lineFrom);
+    case Qt::ImCurrentSelection:
+        return m_text.mid(selectionStart(),
+                          qMin(selectionEnd() - selectionStart(), surroundingLength));
+    case Qt::ImTextBeforeCursor:
+        return m_text.mid(lineFrom, m_position - lineFrom);
+    case Qt::ImTextAfterCursor:
+        return m_text.mid(m_position, lineTo - m_position);
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    case Qt::ImReadOnly:
+        return false;
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
+
+// --- Mouse ------------------------------------------------------------------------
+
+void WireTextEdit::mousePressEvent(QMouseEvent *event)
+{
+    const QPoint point = event->position().toPoint();
+    if (event->button() == Qt::MiddleButton) {
+        QClipboard *clipboard = QApplication::clipboard();
+        if (clipboard->supportsSelection()) {
+            setCursorPosition(positionAt(point));
+            insertFromUser(clipboard->text(QClipboard::Selection));
+        }
         return;
-    showPending();
-    QTextCursor cursor = textCursor();
-    insertUserText(cursor, source->text());
-    setTextCursor(cursor);
+    }
+    if (event->button() != Qt::LeftButton)
+        return;
+    if (m_tripleClickTimer.isActive() &&
+        (point - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
+        // A third click selects the line, to and with its line end.
+        const qsizetype at = characterAt(point);
+        setSelection(WireText::lineStart(m_text, at), WireText::lineEndAfter(m_text, at));
+        m_tripleClickTimer.stop();
+        selectionToSelectionClipboard();
+        return;
+    }
+    bool atRowEnd = false;
+    const qsizetype position = positionAt(point, &atRowEnd);
+    if (!(event->modifiers() & Qt::ShiftModifier) && hasSelection() &&
+        position >= selectionStart() && position < selectionEnd()) {
+        m_mightDrag = true;
+        m_pressPoint = point;
+        return;
+    }
+    moveCursor(position, event->modifiers() & Qt::ShiftModifier);
+    m_caretAtRowEnd = atRowEnd;
+    m_selecting = true;
+}
+
+void WireTextEdit::mouseMoveEvent(QMouseEvent *event)
+{
+    const QPoint point = event->position().toPoint();
+    if (m_mightDrag) {
+        if ((point - m_pressPoint).manhattanLength() < QApplication::startDragDistance())
+            return;
+        m_mightDrag = false;
+        const qsizetype from = selectionStart();
+        const QString dragged = selectedText();
+        auto *drag = new QDrag(this);
+        auto *data = new QMimeData;
+        data->setText(dragged);
+        drag->setMimeData(data);
+        const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+        // Moved out of this box: the text leaves it, if it is still where it was.
+        if (action == Qt::MoveAction && drag->target() != this && drag->target() != viewport() &&
+            QStringView(m_text).mid(from, dragged.size()) == dragged) {
+            setSelection(from, from + dragged.size());
+            insertFromUser(QString());
+        }
+        return;
+    }
+    if (!m_selecting || !(event->buttons() & Qt::LeftButton))
+        return;
+    moveCursor(positionAt(point), true);
+    if (viewport()->rect().contains(point))
+        m_autoScrollTimer.stop();
+    else if (!m_autoScrollTimer.isActive())
+        m_autoScrollTimer.start(50, this);
+}
+
+void WireTextEdit::mouseReleaseEvent(QMouseEvent *event)
+{
+    if (m_mightDrag) {
+        m_mightDrag = false;
+        setCursorPosition(positionAt(event->position().toPoint()));
+    }
+    m_selecting = false;
+    m_autoScrollTimer.stop();
+    selectionToSelectionClipboard();
+}
+
+void WireTextEdit::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    const QPoint point = event->position().toPoint();
+    const WireText::Span word = WireText::wordAt(m_text, characterAt(point));
+    setSelection(word.from, word.to);
+    m_tripleClickPoint = point;
+    m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
+    selectionToSelectionClipboard();
+}
+
+void WireTextEdit::contextMenuEvent(QContextMenuEvent *event)
+{
+    const std::unique_ptr<QMenu> menu(createStandardContextMenu());
+    menu->exec(event->globalPos());
+}
+
+QMenu *WireTextEdit::createStandardContextMenu()
+{
+    auto *menu = new QMenu(this);
+    const auto add = [&](const QString &text, QKeySequence::StandardKey key, bool enabled,
+                         void (WireTextEdit::*slot)()) {
+        QAction *action = menu->addAction(withShortcut(text, key));
+        action->setEnabled(enabled);
+        connect(action, &QAction::triggered, this, slot);
+    };
+    if (m_undoEnabled) {
+        add(tr("&Undo"), QKeySequence::Undo, m_undo.canUndo(), &WireTextEdit::undo);
+        add(tr("&Redo"), QKeySequence::Redo, m_undo.canRedo(), &WireTextEdit::redo);
+        menu->addSeparator();
+    }
+    add(tr("Cu&t"), QKeySequence::Cut, hasSelection(), &WireTextEdit::cut);
+    add(tr("&Copy"), QKeySequence::Copy, hasSelection(), &WireTextEdit::copy);
+    const QMimeData *clipboard = QApplication::clipboard()->mimeData();
+    add(tr("&Paste"), QKeySequence::Paste, clipboard && canInsertFromMimeData(clipboard),
+        &WireTextEdit::paste);
+    QAction *remove = menu->addAction(tr("Delete"));
+    remove->setEnabled(hasSelection());
+    connect(remove, &QAction::triggered, this, [this] { insertFromUser(QString()); });
+    menu->addSeparator();
+    add(tr("Select All"), QKeySequence::SelectAll, !m_text.isEmpty(), &WireTextEdit::selectAll);
+    return menu;
+}
+
+// --- Drag and drop ------------------------------------------------------------------
+
+void WireTextEdit::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!canInsertFromMimeData(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    m_dropPosition = positionAt(event->position().toPoint());
+    viewport()->update();
+    event->acceptProposedAction();
+}
+
+void WireTextEdit::dragMoveEvent(QDragMoveEvent *event)
+{
+    if (!canInsertFromMimeData(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    m_dropPosition = positionAt(event->position().toPoint());
+    viewport()->update();
+    event->acceptProposedAction();
+}
+
+void WireTextEdit::dragLeaveEvent(QDragLeaveEvent *)
+{
+    m_dropPosition = -1;
+    viewport()->update();
+}
+
+void WireTextEdit::dropEvent(QDropEvent *event)
+{
+    m_dropPosition = -1;
+    if (!canInsertFromMimeData(event->mimeData())) {
+        event->ignore();
+        return;
+    }
+    const QString text = textFromMimeData(event->mimeData());
+    qsizetype at = positionAt(event->position().toPoint());
+    const bool moveHere = event->source() == this && event->dropAction() == Qt::MoveAction;
+    if (moveHere && at >= selectionStart() && at <= selectionEnd()) {
+        // Dropped onto itself: nothing moves.
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+        viewport()->update();
+        return;
+    }
+    WireUndoStep step{{}, m_anchor, m_position};
+    if (moveHere) {
+        const qsizetype from = selectionStart();
+        const qsizetype to = selectionEnd();
+        step.edits.push_back({from, m_text.mid(from, to - from), QString()});
+        edit(from, to, QString(), EditKind::Other);
+        if (at > to)
+            at -= to - from;
+    }
+    at = WireText::snapBack(m_text, at);
+    step.edits.push_back({at, QString(), text});
+    edit(at, at, text, EditKind::Other);
+    if (m_undoEnabled)
+        m_undo.record(std::move(step), false);
+    setSelection(at, at + text.size());
+    // A move within the box is done here; the drag must not remove anything.
+    event->setDropAction(moveHere ? Qt::CopyAction : event->proposedAction());
+    event->accept();
+    setFocus();
+}
+
+// --- Focus and timers -----------------------------------------------------------------
+
+void WireTextEdit::focusInEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusInEvent(event);
+    restartBlinking();
+    viewport()->update();
+}
+
+void WireTextEdit::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    m_blinkTimer.stop();
+    viewport()->update();
+}
+
+void WireTextEdit::restartBlinking()
+{
+    m_caretShown = true;
+    const int flashTime = QApplication::cursorFlashTime();
+    if (hasFocus() && flashTime >= 2)
+        m_blinkTimer.start(flashTime / 2, this);
+    else
+        m_blinkTimer.stop();
+}
+
+void WireTextEdit::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() == m_blinkTimer.timerId()) {
+        m_caretShown = !m_caretShown;
+        viewport()->update(cursorRect());
+    } else if (event->timerId() == m_repaintTimer.timerId()) {
+        m_repaintTimer.stop();
+        viewport()->update();
+    } else if (event->timerId() == m_tripleClickTimer.timerId()) {
+        m_tripleClickTimer.stop();
+    } else if (event->timerId() == m_autoScrollTimer.timerId()) {
+        const QPoint point = viewport()->mapFromGlobal(QCursor::pos());
+        QScrollBar *bar = verticalScrollBar();
+        if (point.y() < 0)
+            bar->setValue(bar->value() - 1);
+        else if (point.y() > viewport()->height())
+            bar->setValue(bar->value() + 1);
+        moveCursor(positionAt(point), true);
+    } else {
+        QAbstractScrollArea::timerEvent(event);
+    }
 }

@@ -1,60 +1,173 @@
 #pragma once
 
 #include "TextArea.h"
+#include "WireLayout.h"
+#include "WireMetrics.h"
+#include "WireUndoStack.h"
 
+#include <QAbstractScrollArea>
+#include <QBasicTimer>
 #include <QElapsedTimer>
-#include <QPlainTextEdit>
-#include <QTimer>
 
-class QTextBlock;
-class QTextCursor;
+class QMenu;
+class QMimeData;
 
-// A multi-line box for text that crossed, or will cross, the wire. Its text is
-// exact: CR LF, a lone CR and a lone LF stay distinct and every character
-// survives. On screen CR LF is a line break, a lone CR or LF shows its symbol
-// and ends the line, and other control characters show as their symbols, so
-// nothing arrives invisibly. Appending costs in proportion to the piece, however
-// long the text or its lines grow.
-class WireTextEdit : public QPlainTextEdit, public TextArea
+// A multi-line box for text that crossed, or will cross, the wire. The text it
+// holds is exact: every character the peer sent or the user put in stays
+// itself, and CR LF, a lone CR and a lone LF stay distinct whatever is edited
+// around them. What the box shows is derived from that text alone: CR LF is a
+// line break; a lone CR or LF shows its mark and ends the row; control
+// characters and characters that would draw as nothing show as small labels;
+// a long line wraps at the right edge and is never broken anywhere else.
+//
+// It is a full text box (caret, selection, clipboard, drag and drop, input
+// methods, undo, context menu, accessibility), and appending costs in
+// proportion to the piece however long the text grows.
+class WireTextEdit : public QAbstractScrollArea, public TextArea
 {
     Q_OBJECT
 
 public:
     explicit WireTextEdit(QWidget *parent = nullptr);
+    ~WireTextEdit() override;
 
-    QString text() const override;
+    QString text() const override { return m_text; }
+    // Replaces the whole text and forgets the undo history.
     void setText(const QString &text) override;
-    // Shown at once when the box is idle; while a peer floods, pieces are
-    // gathered briefly and shown together. text() includes them either way.
     void appendText(const QString &piece) override;
-    // Shows whatever appendText() is still gathering.
-    void showPending();
 
-    // The exact text between two positions of the displayed document.
-    QString exactText(int from, int to) const;
+    // The outgoing box keeps a history; the transcript does not, so that undo
+    // can never take back what a peer sent.
+    void setUndoRedoEnabled(bool enabled);
+    bool isUndoRedoEnabled() const { return m_undoEnabled; }
+
+    // The caret and the selection, as positions in the text. A position
+    // between the CR and LF of a pair, or inside a surrogate pair, moves back
+    // to the one before.
+    qsizetype cursorPosition() const { return m_position; }
+    qsizetype anchorPosition() const { return m_anchor; }
+    void setCursorPosition(qsizetype position);
+    void setSelection(qsizetype anchor, qsizetype position);
+    qsizetype selectionStart() const { return qMin(m_anchor, m_position); }
+    qsizetype selectionEnd() const { return qMax(m_anchor, m_position); }
+    bool hasSelection() const { return m_anchor != m_position; }
+    QString selectedText() const;
+
+    // Where the character at `position` is drawn, in viewport coordinates.
+    QRect characterRect(qsizetype position) const;
+    QRect cursorRect() const;
+    // The position nearest to a point of the viewport.
+    qsizetype positionAt(const QPoint &point, bool *atRowEnd = nullptr) const;
+    void ensureVisible(qsizetype position);
+
+    // The rows the text is shown in, for those who check how it wraps.
+    const WireLayout &rows() const { return m_layout; }
+    const WireMetrics &metrics() const { return *m_metrics; }
+
+    // Replaces [from, to) by `text` as the user would: undoable, with the
+    // caret after the new text.
+    void replaceRange(qsizetype from, qsizetype to, const QString &text);
+
+    QMenu *createStandardContextMenu();
+
+public slots:
+    void selectAll();
+    void copy();
+    void cut();
+    void paste();
+    void undo();
+    void redo();
+
+signals:
+    void textChanged();
+    void cursorPositionChanged();
+    void selectionChanged();
 
 protected:
+    bool event(QEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
-    QMimeData *createMimeDataFromSelection() const override;
-    void insertFromMimeData(const QMimeData *source) override;
+    void inputMethodEvent(QInputMethodEvent *event) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dragMoveEvent(QDragMoveEvent *event) override;
+    void dragLeaveEvent(QDragLeaveEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void timerEvent(QTimerEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+
+    // What a drop or paste puts into the box, from what was offered.
+    virtual bool canInsertFromMimeData(const QMimeData *source) const;
+    virtual QString textFromMimeData(const QMimeData *source) const;
 
 private:
-    void showPiece(QStringView piece);
-    // Puts text the user typed or pasted at the cursor, exactly.
-    void insertUserText(QTextCursor &cursor, QStringView exact);
-    static char16_t *writeBlock(char16_t *out, const QString &shown, int first, int last,
-                                char16_t &beforeBreak);
-    static char16_t *writeBlockWithLiterals(char16_t *out, const QTextBlock &block, int first,
-                                            int last, char16_t &beforeBreak);
+    // User and Typing edits are recorded for undo; Other edits are not.
+    enum class EditKind { User, Typing, Other };
 
-    QString m_pending;
-    QElapsedTimer m_sinceShown;
-    QTimer m_showTimer;
-    // The last append ended in a CR shown as a line of its own; an LF at the
-    // start of the next piece turns it into the CR LF it really was.
-    bool m_crPending = false;
-    bool m_appending = false;
-    // Whether the user ever put in a character that looks like one of the
-    // box's symbols; until then the text is read without looking at formats.
-    bool m_hasLiterals = false;
+    // The one place the text changes.
+    void edit(qsizetype from, qsizetype to, const QString &text, EditKind kind);
+    void applySteps(const WireUndoStep &step, bool backwards);
+    void insertFromUser(const QString &text, bool typed = false);
+    void deleteSelectionOr(qsizetype from, qsizetype to);
+
+    void relayout();
+    void updateScrollRange();
+    int fullRows() const;
+    QPoint rowOrigin(qsizetype row) const;
+    int xOf(qsizetype row, qsizetype position) const;
+    // The position nearest to x in a row; past the end of a row that wraps,
+    // that is where the next row starts, and `atRowEnd` says so.
+    qsizetype positionInRow(qsizetype row, int x, bool *atRowEnd = nullptr) const;
+    qsizetype rowAtY(int y) const;
+    qsizetype characterAt(const QPoint &point) const;
+    qsizetype caretRow() const;
+
+    void moveCursor(qsizetype position, bool select, bool keepColumn = false);
+    void selectRange(qsizetype anchor, qsizetype position);
+    bool handleMovement(QKeyEvent *event);
+    bool handleEditing(QKeyEvent *event);
+    void restartBlinking();
+    // Repaints soon, but never more often than the screen could show it.
+    void scheduleRepaint();
+    void selectionToSelectionClipboard();
+    void notifyCursorMoved(qsizetype oldAnchor, qsizetype oldPosition);
+
+    void paintRow(QPainter &painter, qsizetype row, const QPoint &origin) const;
+
+    QString m_text;
+    std::unique_ptr<WireMetrics> m_metrics;
+    WireLayout m_layout;
+
+    qsizetype m_anchor = 0;
+    qsizetype m_position = 0;
+    // At a wrap, the caret can stand at the end of the row above instead of the
+    // start of the row below (after End, or a click past a row's end).
+    bool m_caretAtRowEnd = false;
+    // Up and Down keep to the column they started from.
+    int m_wantedX = -1;
+
+    bool m_undoEnabled = true;
+    WireUndoStack m_undo;
+
+    QString m_preedit;
+    bool m_caretShown = true;
+    QBasicTimer m_blinkTimer;
+    QBasicTimer m_tripleClickTimer;
+    QPoint m_tripleClickPoint;
+    QBasicTimer m_autoScrollTimer;
+    QBasicTimer m_repaintTimer;
+    QElapsedTimer m_sincePainted;
+    QPoint m_pressPoint;
+    bool m_mightDrag = false;
+    bool m_selecting = false;
+    qsizetype m_dropPosition = -1;
 };

@@ -49,7 +49,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
                    Qt::WindowCloseButtonHint);
     ui->txtSendData->setFont(wireFont());
     ui->txtRecvData->setFont(wireFont());
-    ui->txtRecvData->document()->setUndoRedoEnabled(false);
+    ui->txtRecvData->setUndoRedoEnabled(false);
 
     m_endpoint = new SocketEndpoint(this);
     const SessionControls controls{

@@ -1,0 +1,89 @@
+#include "RowStarts.h"
+
+#include <algorithm>
+#include <limits>
+
+RowStarts::RowStarts()
+{
+    // Even an empty text has one row, at 0.
+    replace(0, 0, {0}, 0);
+}
+
+qsizetype RowStarts::blockOfRow(qsizetype row) const
+{
+    const auto next = std::upper_bound(m_firstRow.begin(), m_firstRow.end(), row);
+    return qMax<qsizetype>(0, next - m_firstRow.begin() - 1);
+}
+
+qsizetype RowStarts::at(qsizetype row) const
+{
+    const qsizetype block = blockOfRow(row);
+    return m_blocks[block].base + m_blocks[block].offsets[row - m_firstRow[block]];
+}
+
+qsizetype RowStarts::rowAt(qsizetype position) const
+{
+    const auto next =
+        std::upper_bound(m_blocks.begin(), m_blocks.end(), position,
+                         [](qsizetype value, const Block &block) { return value < block.base; });
+    if (next == m_blocks.begin())
+        return 0;
+    const qsizetype block = next - m_blocks.begin() - 1;
+    const std::vector<quint32> &offsets = m_blocks[block].offsets;
+    const qsizetype offset = position - m_blocks[block].base;
+    const auto row = offset > std::numeric_limits<quint32>::max()
+                         ? offsets.end()
+                         : std::upper_bound(offsets.begin(), offsets.end(), quint32(offset));
+    return m_firstRow[block] + (row - offsets.begin()) - 1;
+}
+
+void RowStarts::replace(qsizetype first, qsizetype removed, const std::vector<qsizetype> &starts,
+                        qsizetype shift)
+{
+    // The blocks the change touches are rebuilt from their rows; the blocks
+    // after them only move.
+    qsizetype firstBlock = 0;
+    qsizetype endBlock = 0;
+    std::vector<qsizetype> rows;
+    if (!m_blocks.empty()) {
+        firstBlock = blockOfRow(first);
+        endBlock = (removed > 0 ? blockOfRow(first + removed - 1) : firstBlock) + 1;
+        const Block &head = m_blocks[firstBlock];
+        for (qsizetype row = m_firstRow[firstBlock]; row < first; ++row)
+            rows.push_back(head.base + head.offsets[row - m_firstRow[firstBlock]]);
+    }
+    rows.insert(rows.end(), starts.begin(), starts.end());
+    if (!m_blocks.empty()) {
+        const Block &tail = m_blocks[endBlock - 1];
+        const qsizetype tailFirst = m_firstRow[endBlock - 1];
+        for (qsizetype row = first + removed; row < tailFirst + qsizetype(tail.offsets.size());
+             ++row)
+            rows.push_back(tail.base + tail.offsets[row - tailFirst] + shift);
+    }
+
+    std::vector<Block> rebuilt;
+    for (const qsizetype start : rows) {
+        if (rebuilt.empty() || qsizetype(rebuilt.back().offsets.size()) >= rowsPerBlock ||
+            start - rebuilt.back().base > std::numeric_limits<quint32>::max())
+            rebuilt.push_back(Block{start, {}});
+        rebuilt.back().offsets.push_back(quint32(start - rebuilt.back().base));
+    }
+    for (qsizetype block = endBlock; block < qsizetype(m_blocks.size()); ++block)
+        m_blocks[block].base += shift;
+    m_blocks.erase(m_blocks.begin() + firstBlock, m_blocks.begin() + endBlock);
+    m_blocks.insert(m_blocks.begin() + firstBlock, std::make_move_iterator(rebuilt.begin()),
+                    std::make_move_iterator(rebuilt.end()));
+    m_count += qsizetype(starts.size()) - removed;
+    renumberFrom(firstBlock);
+}
+
+void RowStarts::renumberFrom(qsizetype block)
+{
+    m_firstRow.resize(m_blocks.size());
+    qsizetype row =
+        block > 0 ? m_firstRow[block - 1] + qsizetype(m_blocks[block - 1].offsets.size()) : 0;
+    for (qsizetype b = block; b < qsizetype(m_blocks.size()); ++b) {
+        m_firstRow[b] = row;
+        row += qsizetype(m_blocks[b].offsets.size());
+    }
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "RowStarts.h"
+
+#include <QStringView>
+
+#include <functional>
+
+class WireMetrics;
+
+// Where the rows of a WireTextEdit's text start. A row ends at a line end
+// (CR LF, a lone CR or a lone LF) or where the line wraps: after the last
+// space or tab that lets the row fit, or anywhere inside a word longer than
+// the row. Nothing else ever ends a row, however long the line.
+//
+// After an edit only the rows around it are wrapped again, until they fall
+// back in step with the rows that were there before; an append costs in
+// proportion to the piece.
+class WireLayout
+{
+public:
+    // `width` is in WireMetrics units.
+    void setGeometry(const WireMetrics *metrics, int width);
+    int width() const { return m_width; }
+
+    void relayout(QStringView text);
+    // The text has changed: [from, from + removed) was replaced by `added`
+    // characters; `text` is the text afterwards.
+    void update(QStringView text, qsizetype from, qsizetype removed, qsizetype added);
+
+    qsizetype rowCount() const { return m_rows.count(); }
+    qsizetype rowStart(qsizetype row) const { return m_rows.at(row); }
+    qsizetype rowEnd(qsizetype row, qsizetype textSize) const
+    {
+        return row + 1 < m_rows.count() ? m_rows.at(row + 1) : textSize;
+    }
+    qsizetype rowAt(qsizetype position) const { return m_rows.rowAt(position); }
+
+    // Walks the characters of [from, to), which lie in one row, in order:
+    // `visit` gets each character's position, length (2 for a CR LF or a
+    // surrogate pair) and advance. Returns the row's width up to `to`.
+    int walk(QStringView text, qsizetype from, qsizetype to,
+             const std::function<void(qsizetype, int, int)> &visit = {}) const;
+
+private:
+    // Wraps from the row start `start` onwards; `rowFound` gets each further
+    // row start and returns false to stop.
+    template <typename RowFound>
+    void wrap(QStringView text, qsizetype start, RowFound rowFound) const;
+
+    const WireMetrics *m_metrics = nullptr;
+    int m_width = 1;
+    RowStarts m_rows;
+};

@@ -1,0 +1,154 @@
+#include "WireTextAccessible.h"
+
+#include "WireTextEdit.h"
+
+#include <QWidget>
+
+namespace {
+
+QAccessibleInterface *wireTextFactory(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("WireTextEdit") && object && object->isWidgetType())
+        return new WireTextAccessible(static_cast<WireTextEdit *>(object));
+    return nullptr;
+}
+
+} // namespace
+
+WireTextAccessible::WireTextAccessible(WireTextEdit *box)
+    : QAccessibleWidget(box, QAccessible::EditableText)
+{
+}
+
+void WireTextAccessible::install()
+{
+    static const bool installed = [] {
+        QAccessible::installFactory(wireTextFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
+}
+
+WireTextEdit *WireTextAccessible::box() const
+{
+    return static_cast<WireTextEdit *>(widget());
+}
+
+QString WireTextAccessible::text(QAccessible::Text kind) const
+{
+    if (kind == QAccessible::Value)
+        return box()->text();
+    return QAccessibleWidget::text(kind);
+}
+
+QAccessible::State WireTextAccessible::state() const
+{
+    QAccessible::State state = QAccessibleWidget::state();
+    state.editable = true;
+    state.multiLine = true;
+    state.selectableText = true;
+    return state;
+}
+
+void *WireTextAccessible::interface_cast(QAccessible::InterfaceType type)
+{
+    if (type == QAccessible::TextInterface)
+        return static_cast<QAccessibleTextInterface *>(this);
+    if (type == QAccessible::EditableTextInterface)
+        return static_cast<QAccessibleEditableTextInterface *>(this);
+    return QAccessibleWidget::interface_cast(type);
+}
+
+void WireTextAccessible::selection(int selectionIndex, int *startOffset, int *endOffset) const
+{
+    *startOffset = *endOffset = 0;
+    if (selectionIndex == 0 && box()->hasSelection()) {
+        *startOffset = int(box()->selectionStart());
+        *endOffset = int(box()->selectionEnd());
+    }
+}
+
+int WireTextAccessible::selectionCount() const
+{
+    return box()->hasSelection() ? 1 : 0;
+}
+
+void WireTextAccessible::addSelection(int startOffset, int endOffset)
+{
+    setSelection(0, startOffset, endOffset);
+}
+
+void WireTextAccessible::removeSelection(int selectionIndex)
+{
+    if (selectionIndex == 0)
+        box()->setCursorPosition(box()->cursorPosition());
+}
+
+void WireTextAccessible::setSelection(int selectionIndex, int startOffset, int endOffset)
+{
+    if (selectionIndex == 0)
+        box()->setSelection(startOffset, endOffset);
+}
+
+int WireTextAccessible::cursorPosition() const
+{
+    return int(box()->cursorPosition());
+}
+
+void WireTextAccessible::setCursorPosition(int position)
+{
+    box()->setCursorPosition(position);
+}
+
+QString WireTextAccessible::text(int startOffset, int endOffset) const
+{
+    if (startOffset >= endOffset)
+        return QString();
+    return box()->text().mid(startOffset, endOffset - startOffset);
+}
+
+int WireTextAccessible::characterCount() const
+{
+    return int(qMin<qsizetype>(box()->text().size(), std::numeric_limits<int>::max()));
+}
+
+QRect WireTextAccessible::characterRect(int offset) const
+{
+    const QRect rect = box()->characterRect(offset);
+    return QRect(box()->viewport()->mapToGlobal(rect.topLeft()), rect.size());
+}
+
+int WireTextAccessible::offsetAtPoint(const QPoint &point) const
+{
+    return int(box()->positionAt(box()->viewport()->mapFromGlobal(point)));
+}
+
+void WireTextAccessible::scrollToSubstring(int startIndex, int endIndex)
+{
+    box()->ensureVisible(endIndex);
+    box()->ensureVisible(startIndex);
+}
+
+QString WireTextAccessible::attributes(int offset, int *startOffset, int *endOffset) const
+{
+    // One font and colour throughout.
+    Q_UNUSED(offset);
+    *startOffset = 0;
+    *endOffset = characterCount();
+    return QString();
+}
+
+void WireTextAccessible::deleteText(int startOffset, int endOffset)
+{
+    box()->replaceRange(startOffset, endOffset, QString());
+}
+
+void WireTextAccessible::insertText(int offset, const QString &text)
+{
+    box()->replaceRange(offset, offset, text);
+}
+
+void WireTextAccessible::replaceText(int startOffset, int endOffset, const QString &text)
+{
+    box()->replaceRange(startOffset, endOffset, text);
+}

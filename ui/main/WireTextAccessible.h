@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QAccessibleWidget>
+
+class WireTextEdit;
+
+// What a screen reader sees of a WireTextEdit: an editable, multi-line text
+// with its caret and selection, read and changed through the box itself.
+class WireTextAccessible : public QAccessibleWidget,
+                           public QAccessibleTextInterface,
+                           public QAccessibleEditableTextInterface
+{
+public:
+    explicit WireTextAccessible(WireTextEdit *box);
+
+    // Makes Qt's accessibility ask this class about every WireTextEdit.
+    static void install();
+
+    QString text(QAccessible::Text kind) const override;
+    QAccessible::State state() const override;
+    void *interface_cast(QAccessible::InterfaceType type) override;
+
+    // QAccessibleTextInterface
+    void selection(int selectionIndex, int *startOffset, int *endOffset) const override;
+    int selectionCount() const override;
+    void addSelection(int startOffset, int endOffset) override;
+    void removeSelection(int selectionIndex) override;
+    void setSelection(int selectionIndex, int startOffset, int endOffset) override;
+    int cursorPosition() const override;
+    void setCursorPosition(int position) override;
+    QString text(int startOffset, int endOffset) const override;
+    int characterCount() const override;
+    QRect characterRect(int offset) const override;
+    int offsetAtPoint(const QPoint &point) const override;
+    void scrollToSubstring(int startIndex, int endIndex) override;
+    QString attributes(int offset, int *startOffset, int *endOffset) const override;
+
+    // QAccessibleEditableTextInterface
+    void deleteText(int startOffset, int endOffset) override;
+    void insertText(int offset, const QString &text) override;
+    void replaceText(int startOffset, int endOffset, const QString &text) override;
+
+private:
+    WireTextEdit *box() const;
+};
