@@ -34,8 +34,11 @@ run: build
 test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
+# `make bench REPEAT=3` runs each measurement three times and keeps the median;
+# `make bench RUNS="binary:256"` runs only those named.
+REPEAT ?= 1
 bench: build
-	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/tapwire_bench
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/tapwire_bench --repeat $(REPEAT) $(RUNS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
@@ -55,11 +58,11 @@ test-sanitize: deps
 	cd $(SANITIZE_BUILD) && $(SANITIZE_ENV) QT_QPA_PLATFORM=offscreen \
 	  ctest --output-on-failure -j $(JOBS)
 
-# libFuzzer targets (clang from Debian) for the port rule and the code page,
-# each run for FUZZ_SECONDS; the corpus grows in the build folder.
+# libFuzzer targets (clang from Debian) for the port rule, the code page and
+# the text box, each run for FUZZ_SECONDS; the corpus grows in the build folder.
 FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
-FUZZ_TARGETS  := PortRule CodePage1252
+FUZZ_TARGETS  := PortRule CodePage1252 WireTextEdit
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 fuzz:
@@ -71,6 +74,7 @@ fuzz:
 	  corpus=$(FUZZ_BUILD)/corpus/$$t; mkdir -p $$corpus; \
 	  dict=tests/fuzz/$$t.dict; [ -f $$dict ] && dict="-dict=$$dict" || dict=""; \
 	  echo "fuzz_$$t: $(FUZZ_SECONDS) s"; \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0 \
 	  ./$(FUZZ_BUILD)/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
 	    $$dict $$corpus > $(FUZZ_BUILD)/fuzz_$$t.log 2>&1 \
 	    || { tail -n 40 $(FUZZ_BUILD)/fuzz_$$t.log; exit 1; }; \

@@ -24,6 +24,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <fstream>
@@ -239,34 +240,74 @@ int runBaseline(qint64 mib)
     return received == payload.size() ? 0 : 1;
 }
 
+// Runs one measurement in a fresh process; returns its line, or nothing when
+// it failed.
+QByteArray runInChild(const QString &shape, int mib)
+{
+    QProcess run;
+    run.setProcessChannelMode(QProcess::SeparateChannels);
+    run.setReadChannel(QProcess::StandardOutput);
+    run.start(QCoreApplication::applicationFilePath(),
+              {QStringLiteral("--run"), shape, QString::number(mib)});
+    run.waitForFinished(-1);
+    std::fputs(run.readAllStandardError().constData(), stderr);
+    const QByteArray line = run.readAllStandardOutput().trimmed();
+    return run.exitCode() == 0 ? line : QByteArray();
+}
+
+double secondsOf(const QByteArray &line)
+{
+    const qsizetype at = line.indexOf("seconds=") + 8;
+    return line.mid(at, line.indexOf(' ', at) - at).toDouble();
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    const QStringList args = app.arguments();
-    if (args.size() == 4 && args[1] == QLatin1String("--run")) {
-        const QString shape = args[2];
-        const qint64 mib = args[3].toLongLong();
+    QStringList args = app.arguments().mid(1);
+    if (args.size() == 3 && args[0] == QLatin1String("--run")) {
+        const QString shape = args[1];
+        const qint64 mib = args[2].toLongLong();
         if (shape == QLatin1String("baseline"))
             return runBaseline(mib);
         if (shape == QLatin1String("send"))
             return runSend(mib);
         return runReceive(shape, mib);
     }
-    // Without arguments: every run, each in a fresh process.
-    const QList<QPair<QString, int>> runs = {
-        {"noline", 4}, {"noline", 64}, {"lines80", 4},   {"lines80", 64},
-        {"binary", 4}, {"binary", 64}, {"baseline", 64}, {"send", 16},
-    };
+    // tapwire_bench [--repeat N] [shape:MiB ...]: every run (or those named),
+    // each in a fresh process; with --repeat, each N times, and the run with
+    // the median time is printed.
+    int repeat = 1;
+    if (args.size() >= 2 && args[0] == QLatin1String("--repeat")) {
+        repeat = qMax(1, args[1].toInt());
+        args = args.mid(2);
+    }
+    QList<QPair<QString, int>> runs;
+    for (const QString &arg : args)
+        runs.append({arg.section(u':', 0, 0), arg.section(u':', 1).toInt()});
+    if (runs.isEmpty()) {
+        runs = {{"noline", 4},   {"noline", 64},   {"noline", 256}, {"lines80", 4},
+                {"lines80", 64}, {"lines80", 256}, {"binary", 4},   {"binary", 64},
+                {"binary", 256}, {"baseline", 64}, {"send", 16}};
+    }
     int failures = 0;
     for (const auto &[shape, mib] : runs) {
-        QProcess run;
-        run.setProcessChannelMode(QProcess::ForwardedChannels);
-        run.start(QCoreApplication::applicationFilePath(),
-                  {QStringLiteral("--run"), shape, QString::number(mib)});
-        run.waitForFinished(-1);
-        failures += run.exitCode() != 0 ? 1 : 0;
+        QList<QByteArray> lines;
+        for (int i = 0; i < repeat; ++i)
+            lines.append(runInChild(shape, mib));
+        if (lines.contains(QByteArray())) {
+            std::printf("shape=%s MiB=%d failed\n", qPrintable(shape), mib);
+            ++failures;
+            continue;
+        }
+        std::sort(lines.begin(), lines.end(), [](const QByteArray &a, const QByteArray &b) {
+            return secondsOf(a) < secondsOf(b);
+        });
+        std::printf("%s%s\n", lines[lines.size() / 2].constData(),
+                    repeat > 1 ? qPrintable(QStringLiteral(" median_of=%1").arg(repeat)) : "");
+        std::fflush(stdout);
     }
     return failures == 0 ? 0 : 1;
 }

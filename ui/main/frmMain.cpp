@@ -15,6 +15,8 @@
 #include <QMessageBox>
 #include <QScreen>
 
+#include <limits>
+
 namespace {
 
 // The host a new window offers to connect to: a public web server on port 80.
@@ -25,7 +27,7 @@ QFont wireFont()
 {
     QFont font(QStringLiteral("Courier New"));
     // Liberation Mono has Courier New's metrics where Courier New is absent;
-    // FreeMono draws the control-character symbols (U+2400 ...) that both lack.
+    // FreeMono draws symbols that both lack.
     font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono"),
                       QStringLiteral("FreeMono")});
     font.setStyleHint(QFont::TypeWriter);
@@ -50,6 +52,9 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
     ui->txtSendData->setFont(wireFont());
     ui->txtRecvData->setFont(wireFont());
     ui->txtRecvData->setUndoRedoEnabled(false);
+    // What the user pastes is never cut short.
+    ui->txtAddress->setMaxLength(std::numeric_limits<int>::max());
+    ui->txtPort->setMaxLength(std::numeric_limits<int>::max());
 
     m_endpoint = new SocketEndpoint(this);
     const SessionControls controls{

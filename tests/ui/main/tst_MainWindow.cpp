@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QGroupBox>
 #include <QLabel>
@@ -126,6 +127,15 @@ private slots:
             QVERIFY2(!child(name)->isEnabled(), name);
         QCOMPARE(child<QPushButton>("cmdClose")->text(), QStringLiteral("Close"));
         QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closed));
+    }
+
+    void addressBoxTakesAnyLength()
+    {
+        const QString longText(40000, u'a');
+        QApplication::clipboard()->setText(longText);
+        child<QLineEdit>("txtAddress")->selectAll();
+        child<QLineEdit>("txtAddress")->paste();
+        QCOMPARE(child<QLineEdit>("txtAddress")->text(), longText);
     }
 
     void tabOrderFollowsTheLayout()
