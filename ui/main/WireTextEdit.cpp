@@ -1013,11 +1013,13 @@ void WireTextEdit::dragLeaveEvent(QDragLeaveEvent *)
 void WireTextEdit::dropEvent(QDropEvent *event)
 {
     m_dropPosition = -1;
-    if (!canInsertFromMimeData(event->mimeData())) {
+    viewport()->update();
+    const QString text =
+        canInsertFromMimeData(event->mimeData()) ? textFromMimeData(event->mimeData()) : QString();
+    if (text.isEmpty()) {
         event->ignore();
         return;
     }
-    const QString text = textFromMimeData(event->mimeData());
     qsizetype at = positionAt(event->position().toPoint());
     const bool moveHere = event->source() == this && event->dropAction() == Qt::MoveAction;
     if (moveHere && at >= selectionStart() && at <= selectionEnd()) {

@@ -10,8 +10,9 @@
 // - A position is never between the CR and LF of a pair, nor between the two
 //   halves of a surrogate pair: a position there moves back one.
 // - An append adds at the end; a caret or anchor at the end moves with it.
-// - Typing, Enter and paste replace the selection; the caret ends after the
-//   new text. Enter inserts CR LF.
+// - Typing, Enter, paste and an input method's text replace the selection;
+//   the caret ends after the new text. Enter inserts CR LF. Text dropped from
+//   elsewhere goes in where it is dropped and ends up selected.
 // - Backspace and Delete remove the selection, or else one character before
 //   or after the caret, where a CR LF pair, a lone CR, a lone LF and a
 //   surrogate pair are one character each.
@@ -32,6 +33,7 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMimeData>
 #include <QTest>
 
 #include <vector>
@@ -177,9 +179,17 @@ public:
                 QStringLiteral("\u00E9"),     QStringLiteral("\u2400"), QStringLiteral("\u4E2D"),
                 QStringLiteral("\U0001F600"), QStringLiteral("-")};
             const QString typed = typeable[m_random(8)];
-            did = QStringLiteral("type %1").arg(show(typed));
-            QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
-            QApplication::sendEvent(&m_box, &press);
+            if (m_random(4) == 0) {
+                // Composed by an input method instead of typed.
+                did = QStringLiteral("compose %1").arg(show(typed));
+                QInputMethodEvent compose;
+                compose.setCommitString(typed);
+                QApplication::sendEvent(&m_box, &compose);
+            } else {
+                did = QStringLiteral("type %1").arg(show(typed));
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, typed);
+                QApplication::sendEvent(&m_box, &press);
+            }
             ref.replaceSelection(typed, typed.size() == 1);
             break;
         }
@@ -200,6 +210,29 @@ public:
             break;
         case 7: {
             const QString pasted = randomText();
+            if (m_random(4) == 0) {
+                // Dropped from another program: it goes where it is dropped.
+                const QPoint point(int(m_random(quint32(m_box.viewport()->width()))),
+                                   int(m_random(quint32(m_box.viewport()->height()))));
+                did = QStringLiteral("drop %1 at %2,%3")
+                          .arg(show(pasted))
+                          .arg(point.x())
+                          .arg(point.y());
+                const qsizetype at = m_box.positionAt(point);
+                QMimeData data;
+                data.setText(pasted);
+                QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(m_box.viewport(), &enter);
+                QDropEvent drop(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QApplication::sendEvent(m_box.viewport(), &drop);
+                const qsizetype snapped = ref.snap(at);
+                if (pasted.isEmpty())
+                    break; // nothing to drop
+                ref.replace(snapped, snapped, pasted);
+                ref.anchor = ref.snap(snapped);
+                ref.position = ref.snap(snapped + pasted.size());
+                break;
+            }
             did = QStringLiteral("paste %1").arg(show(pasted));
             QApplication::clipboard()->setText(pasted);
             QTest::keyClick(&m_box, Qt::Key_V, Qt::ControlModifier);
@@ -303,6 +336,8 @@ public:
             ref.redo();
             break;
         }
+        if (qEnvironmentVariableIsSet("TAPWIRE_TRACE"))
+            qDebug("%s", qPrintable(did));
         return check(did);
     }
 
