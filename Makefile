@@ -5,7 +5,7 @@ BUILD     ?= build
 CMAKE     ?= cmake
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev fonts-liberation2 fonts-dejavu-core fonts-freefont-ttf \
-             socat netcat-openbsd xvfb xauth
+             socat netcat-openbsd xvfb xauth desktop-file-utils appstream
 SUDO      := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test bench format test-sanitize fuzz
