@@ -77,6 +77,23 @@ fuzz:
 	  grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/fuzz_$$t.log; \
 	done
 
+# The Debian package, built by CPack into $(BUILD)/tapwire_<version>_<arch>.deb,
+# and its check: lintian finds no errors, and the program unpacked from it
+# shows its window on an X display (Xvfb). Not part of `make test`.
+PACKAGE_PACKAGES      := dpkg-dev file
+TEST_PACKAGE_PACKAGES := lintian x11-utils
+
+.PHONY: package test-package
+package: build
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(PACKAGE_PACKAGES)"
+	rm -f $(BUILD)/*.deb
+	cd $(BUILD) && cpack
+
+test-package: package
+	@$(MAKE) --no-print-directory deps \
+	  PACKAGES="$(PACKAGES) $(PACKAGE_PACKAGES) $(TEST_PACKAGE_PACKAGES)"
+	tests/package/check_package.sh $(BUILD)/*.deb
+
 # Cross-compiles the registry reader (GetKeyValue and the Windows registry
 # layer, both free of Qt) with a small console test for Windows, and runs it
 # under wine when wine is installed, in a wine prefix of its own. Not part of
