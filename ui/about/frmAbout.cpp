@@ -107,6 +107,7 @@ void frmAbout::Form_Load(const AppIdentity &identity)
     setWindowIcon(ResourcePictures::icon(IconId));
     if (m_owner != nullptr)
         ui->picIcon->setPicture(m_owner->windowIcon().pixmap(QSize(32, 32)));
+    ui->picIcon->setAccessibleName(identity.productName + QStringLiteral(" icon"));
     ui->lblTitle->setText(identity.productName);
     ui->lblVersion->setText(
         VersionLine::withoutRevision(identity.versionMajor, identity.versionMinor));
@@ -130,6 +131,7 @@ void frmAbout::Form_Load(const AppIdentity &identity)
 
     ui->lblDisclaimer->setText(AboutTexts::legalWarning());
     ui->picVeLoNaR->setPicture(ResourcePictures::bitmap(LogoId));
+    ui->picVeLoNaR->setAccessibleName(identity.companyName + QStringLiteral(" logo"));
 }
 
 void frmAbout::collapseComments()
