@@ -94,22 +94,29 @@ test-package: package
 	  PACKAGES="$(PACKAGES) $(PACKAGE_PACKAGES) $(TEST_PACKAGE_PACKAGES)"
 	tests/package/check_package.sh $(BUILD)/*.deb
 
+# Compiles the generated resource script with windres, reads the compiled
+# resource back and checks its string table and icon groups (tst_AppShell).
 # Cross-compiles the registry reader (GetKeyValue and the Windows registry
 # layer, both free of Qt) with a small console test for Windows, and runs it
 # under wine when wine is installed, in a wine prefix of its own. Not part of
 # `make test` or CI.
-MINGW_CXX  ?= x86_64-w64-mingw32-g++
+MINGW_CXX     ?= x86_64-w64-mingw32-g++
+MINGW_WINDRES ?= x86_64-w64-mingw32-windres
 WINCHECK   := $(BUILD)/check-windows
 CHECK_KEY  := HKLM\SOFTWARE\Tapwire\Check
 
 .PHONY: check-windows
-check-windows:
+check-windows: build
 	@command -v $(MINGW_CXX) >/dev/null 2>&1 || { \
 	  echo "Installing: g++-mingw-w64-x86-64"; \
 	  $(SUDO) apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends g++-mingw-w64-x86-64; \
 	}
 	mkdir -p $(WINCHECK)
+	$(MINGW_WINDRES) -i $(BUILD)/resources/tapwire.rc -O res -o $(WINCHECK)/tapwire.res
+	$(MINGW_WINDRES) -i $(WINCHECK)/tapwire.res -O rc -o $(WINCHECK)/tapwire-read-back.rc
+	TAPWIRE_RC_SCRIPT=$(WINCHECK)/tapwire-read-back.rc QT_QPA_PLATFORM=offscreen \
+	  $(BUILD)/tests/app/tst_AppShell testRcStringOrder testRcStringValue testRcIconGroups
 	$(MINGW_CXX) -std=c++17 -Wall -Wextra -Wpedantic -O2 -static -Iui/about \
 	  ui/about/GetKeyValue.cpp ui/about/RegistryValueText.cpp ui/about/WindowsRegistry.cpp \
 	  tests/ui/about/windows/CheckWindowsRegistry.cpp -o $(WINCHECK)/check_registry.exe
