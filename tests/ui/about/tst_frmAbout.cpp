@@ -702,13 +702,15 @@ void TestFrmAbout::testLinkErrorKeepsDialogOpen()
 
 void TestFrmAbout::testScreenshot()
 {
+    // As the program shows it: over the main window, whose icon it repeats.
+    m_owner->setWindowIcon(ResourcePictures::icon(1));
     m_dialog = std::make_unique<frmAbout>(m_owner.get());
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
 
     const QByteArray folder = qgetenv("TAPWIRE_TEST_OUTPUT");
     const QDir output(folder.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(folder));
-    const QString file = output.filePath(QStringLiteral("about-dialog.png"));
+    const QString file = output.filePath(QStringLiteral("tapwire-about-dialog.png"));
     QVERIFY(m_dialog->grab().save(file, "PNG"));
     QImage saved(file);
     QCOMPARE(saved.size(), QSize(384, 397));
