@@ -5,7 +5,7 @@ BUILD     ?= build
 CMAKE     ?= cmake
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev fonts-liberation2 fonts-dejavu-core fonts-freefont-ttf \
-             socat netcat-openbsd xvfb xauth
+             socat netcat-openbsd xvfb xauth desktop-file-utils appstream
 SUDO      := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test bench format test-sanitize fuzz
@@ -81,22 +81,46 @@ fuzz:
 	  grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/fuzz_$$t.log; \
 	done
 
+# The Debian package, built by CPack into $(BUILD)/tapwire_<version>_<arch>.deb,
+# and its check: lintian finds no errors, and the program unpacked from it
+# shows its window on an X display (Xvfb). Not part of `make test`.
+PACKAGE_PACKAGES      := dpkg-dev file
+TEST_PACKAGE_PACKAGES := lintian x11-utils
+
+.PHONY: package test-package
+package: build
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(PACKAGE_PACKAGES)"
+	rm -f $(BUILD)/*.deb
+	cd $(BUILD) && cpack
+
+test-package: package
+	@$(MAKE) --no-print-directory deps \
+	  PACKAGES="$(PACKAGES) $(PACKAGE_PACKAGES) $(TEST_PACKAGE_PACKAGES)"
+	tests/package/check_package.sh $(BUILD)/*.deb
+
+# Compiles the generated resource script with windres, reads the compiled
+# resource back and checks its string table and icon groups (tst_AppShell).
 # Cross-compiles the registry reader (GetKeyValue and the Windows registry
 # layer, both free of Qt) with a small console test for Windows, and runs it
 # under wine when wine is installed, in a wine prefix of its own. Not part of
 # `make test` or CI.
-MINGW_CXX  ?= x86_64-w64-mingw32-g++
+MINGW_CXX     ?= x86_64-w64-mingw32-g++
+MINGW_WINDRES ?= x86_64-w64-mingw32-windres
 WINCHECK   := $(BUILD)/check-windows
 CHECK_KEY  := HKLM\SOFTWARE\Tapwire\Check
 
 .PHONY: check-windows
-check-windows:
+check-windows: build
 	@command -v $(MINGW_CXX) >/dev/null 2>&1 || { \
 	  echo "Installing: g++-mingw-w64-x86-64"; \
 	  $(SUDO) apt-get update -qq && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends g++-mingw-w64-x86-64; \
 	}
 	mkdir -p $(WINCHECK)
+	$(MINGW_WINDRES) -i $(BUILD)/resources/tapwire.rc -O res -o $(WINCHECK)/tapwire.res
+	$(MINGW_WINDRES) -i $(WINCHECK)/tapwire.res -O rc -o $(WINCHECK)/tapwire-read-back.rc
+	TAPWIRE_RC_SCRIPT=$(WINCHECK)/tapwire-read-back.rc QT_QPA_PLATFORM=offscreen \
+	  $(BUILD)/tests/app/tst_AppShell testRcStringOrder testRcStringValue testRcIconGroups
 	$(MINGW_CXX) -std=c++17 -Wall -Wextra -Wpedantic -O2 -static -Iui/about \
 	  ui/about/GetKeyValue.cpp ui/about/RegistryValueText.cpp ui/about/WindowsRegistry.cpp \
 	  tests/ui/about/windows/CheckWindowsRegistry.cpp -o $(WINCHECK)/check_registry.exe

@@ -14,6 +14,10 @@ struct AppIdentity
     QString legalCopyright;
     QString comments;
     QString companyName;
+    // Reverse-DNS name of the desktop entry, the icon and the running window.
+    QString applicationId;
+    // The maker's web page, which is also the project's home page.
+    QString homePage;
 };
 
 const AppIdentity &appIdentity();

@@ -6,6 +6,9 @@ Writes, next to this script:
   help.ico     help icon (speech bubble with a question mark), same format
   logo.bmp     the maker's logo, 124x76, 24 bits per pixel
   hand.cur     link cursor (pointing hand), 32x32, hot spot at the fingertip
+  icons/tapwire-N.png  the application icon for the desktop's icon theme at
+               16, 32, 64, 128 and 256 pixels: each drawing enlarged by a
+               whole factor, every pixel becoming a square block, never blurred
 
 Standard library only, and fully deterministic, so running it again gives
 byte-identical files. The build embeds the files; it never runs this script.
@@ -14,6 +17,7 @@ byte-identical files. The build embeds the files; it never runs this script.
 import math
 import pathlib
 import struct
+import zlib
 
 HERE = pathlib.Path(__file__).resolve().parent
 
@@ -490,6 +494,41 @@ def bmp_file(rows):
     return header + info + pixels
 
 
+# ---------------------------------------------------------------------------
+# The desktop's icon theme wants PNG files at fixed sizes. Each size is made
+# from the largest drawing whose side divides it, so the hand-drawn 16-pixel
+# toilet stays itself and the larger sizes are the 32-pixel one enlarged.
+
+THEME_SIZES = (16, 32, 64, 128, 256)
+DRAWN_SIZES = (32, 16)
+
+
+def enlarged(pixels, factor):
+    return [[p for p in row for _ in range(factor)] for row in pixels for _ in range(factor)]
+
+
+def theme_icon(size):
+    drawn = next(d for d in DRAWN_SIZES if size % d == 0)
+    return enlarged(toilet(drawn), size // drawn)
+
+
+def png_file(pixels):
+    """8-bit RGBA, no filtering; clear pixels are fully transparent black."""
+
+    def chunk(kind, data):
+        return (struct.pack(">I", len(data)) + kind + data +
+                struct.pack(">I", zlib.crc32(kind + data)))
+
+    size = len(pixels)
+    raw = b"".join(
+        b"\0" + b"".join(bytes((0, 0, 0, 0)) if p is CLEAR else bytes(PALETTE[p] + (255,))
+                         for p in row)
+        for row in pixels)
+    header = struct.pack(">IIBBBBB", size, size, 8, 6, 0, 0, 0)
+    return (b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) +
+            chunk(b"IEND", b""))
+
+
 def main():
     outputs = {
         "tapwire.ico": icon_file([toilet(32), toilet(16)]),
@@ -497,6 +536,9 @@ def main():
         "logo.bmp": bmp_file(logo()),
         "hand.cur": icon_file([hand(32)], cursor_hot_spot=HAND_HOT_SPOT),
     }
+    (HERE / "icons").mkdir(exist_ok=True)
+    for size in THEME_SIZES:
+        outputs[f"icons/tapwire-{size}.png"] = png_file(theme_icon(size))
     for name, data in outputs.items():
         (HERE / name).write_bytes(data)
         print(f"{name}: {len(data)} bytes")

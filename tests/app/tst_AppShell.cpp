@@ -54,9 +54,13 @@ QList<QPair<QString, QString>> rcStrings(const QString &script)
     return strings;
 }
 
+// The generated resource script; or, named by TAPWIRE_RC_SCRIPT, the script
+// that windres reads back out of the compiled resource (make check-windows).
 QString rcScript()
 {
-    return QString::fromUtf8(readFile(QStringLiteral(TAPWIRE_RC_FILE)));
+    const QString readBack = qEnvironmentVariable("TAPWIRE_RC_SCRIPT");
+    return QString::fromUtf8(
+        readFile(readBack.isEmpty() ? QStringLiteral(TAPWIRE_RC_FILE) : readBack));
 }
 
 QString expectedNotFound(int id)
@@ -83,6 +87,8 @@ private slots:
     void testRcStringOrder();
     void testRcStringValue_data();
     void testRcStringValue();
+    void testRcIconGroups_data();
+    void testRcIconGroups();
     void testRcStatement_data();
     void testRcStatement();
     void testRcPicturesMatchEmbeddedFiles_data();
@@ -265,6 +271,23 @@ void TestAppShell::testRcStringValue()
             found << entry.second;
     }
     QCOMPARE(found, QStringList{value});
+}
+
+void TestAppShell::testRcIconGroups_data()
+{
+    QTest::addColumn<int>("id");
+    QTest::newRow("application icon") << 1;
+    QTest::newRow("help icon") << 901;
+}
+
+// An icon group is an ICON statement in the script, and type 14 (group icon)
+// in what windres reads back; the member icons get numbers of windres's own.
+void TestAppShell::testRcIconGroups()
+{
+    QFETCH(int, id);
+    const QRegularExpression group(QStringLiteral("^%1 (ICON|14)\\b").arg(id),
+                                   QRegularExpression::MultilineOption);
+    QVERIFY(group.match(rcScript()).hasMatch());
 }
 
 void TestAppShell::testRcStatement_data()

@@ -1,10 +1,12 @@
 #include "AboutTexts.h"
 
+#include "AppIdentity.h"
+
 namespace AboutTexts {
 
 QString webPageAddress()
 {
-    return QStringLiteral("http://www.example.com/velonar/");
+    return appIdentity().homePage;
 }
 
 QString linkCaption(const QString &address)

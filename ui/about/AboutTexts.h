@@ -5,8 +5,9 @@
 // The About dialog's fixed texts.
 namespace AboutTexts {
 
-// The maker's web page. The maker has no page of its own yet, so this is a
-// reserved example address (RFC 2606) rather than someone else's domain.
+// The maker's web page, the identity's home page. The maker has no page of
+// its own yet, so this is a reserved example address (RFC 2606) rather than
+// someone else's domain.
 QString webPageAddress();
 
 // Two lines joined by CR LF: the invitation, then `address` in parentheses

@@ -1,9 +1,24 @@
 #include "PictureBox.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
+
+namespace {
+
+// Assistive technology would take a plain frame for a border; this is a picture.
+QAccessibleInterface *accessibleFor(const QString &className, QObject *object)
+{
+    if (className == QLatin1String("PictureBox") && object->isWidgetType())
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Graphic);
+    return nullptr;
+}
+
+} // namespace
 
 PictureBox::PictureBox(QWidget *parent) : QFrame(parent)
 {
+    static const bool accessible = (QAccessible::installFactory(accessibleFor), true);
+    Q_UNUSED(accessible);
     // WinPanel is the classic sunken border, two pixels wide.
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setFocusPolicy(Qt::StrongFocus);

@@ -5,6 +5,7 @@
 #include "CommentsCollapse.h"
 #include "ErrorReport.h"
 #include "GetKeyValue.h"
+#include "LabelColours.h"
 #include "ResourcePictures.h"
 #include "Twips.h"
 #include "VersionLine.h"
@@ -93,9 +94,11 @@ void frmAbout::applyLayoutStyle()
     QFont titleFont = dialogFont();
     titleFont.setWeight(QFont::Bold);
     ui->lblTitle->setFont(titleFont);
-    setTextColour(ui->lblTitle, Qt::black);
-    setTextColour(ui->lblDescription, Qt::black);
-    setTextColour(ui->lblDisclaimer, Qt::black);
+    // Black as laid out, unless the theme's window is dark.
+    const QColor textColour = LabelColours::textColour(palette());
+    setTextColour(ui->lblTitle, textColour);
+    setTextColour(ui->lblDescription, textColour);
+    setTextColour(ui->lblDisclaimer, textColour);
 
     ui->picIcon->setAutoSize(true);
     ui->cmdOK->setFocus();
@@ -107,6 +110,7 @@ void frmAbout::Form_Load(const AppIdentity &identity)
     setWindowIcon(ResourcePictures::icon(IconId));
     if (m_owner != nullptr)
         ui->picIcon->setPicture(m_owner->windowIcon().pixmap(QSize(32, 32)));
+    ui->picIcon->setAccessibleName(identity.productName + QStringLiteral(" icon"));
     ui->lblTitle->setText(identity.productName);
     ui->lblVersion->setText(
         VersionLine::withoutRevision(identity.versionMajor, identity.versionMinor));
@@ -119,7 +123,7 @@ void frmAbout::Form_Load(const AppIdentity &identity)
     ui->lblVeLoNaR->setText(AboutTexts::linkCaption(AboutTexts::webPageAddress()));
     ui->lblVeLoNaR->setCursor(ResourcePictures::cursor(LinkCursorId));
     ui->lblVeLoNaR->setToolTip(AboutTexts::linkToolTip());
-    setTextColour(ui->lblVeLoNaR, QColor(0, 0, 255));
+    setTextColour(ui->lblVeLoNaR, LabelColours::linkColour(palette()));
     QFont linkFont = ui->lblVeLoNaR->font();
     linkFont.setUnderline(true);
     ui->lblVeLoNaR->setFont(linkFont);
@@ -130,6 +134,7 @@ void frmAbout::Form_Load(const AppIdentity &identity)
 
     ui->lblDisclaimer->setText(AboutTexts::legalWarning());
     ui->picVeLoNaR->setPicture(ResourcePictures::bitmap(LogoId));
+    ui->picVeLoNaR->setAccessibleName(identity.companyName + QStringLiteral(" logo"));
 }
 
 void frmAbout::collapseComments()

@@ -17,10 +17,13 @@
 #include <QMessageBox>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <cmath>
 #include <memory>
 
 namespace {
@@ -41,6 +44,33 @@ AppIdentity identityWithComments(const QString &comments)
     identity.comments = comments;
     identity.companyName = QStringLiteral("VeLoNaR");
     return identity;
+}
+
+// WCAG 2: how far apart two colours are for reading, from 1 to 21.
+double contrastRatio(const QColor &a, const QColor &b)
+{
+    const auto luminance = [](const QColor &c) {
+        const auto linear = [](double v) {
+            return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
+// A dark theme as Qt 6.4 gives one: light text on a dark window, the link
+// still pure blue unless `link` says otherwise.
+QPalette darkPalette(const QColor &link = QColor(0, 0, 255))
+{
+    QPalette palette(QColor(60, 60, 60), QColor(45, 45, 45));
+    palette.setColor(QPalette::WindowText, QColor(230, 230, 230));
+    palette.setColor(QPalette::Text, QColor(230, 230, 230));
+    palette.setColor(QPalette::ButtonText, QColor(230, 230, 230));
+    palette.setColor(QPalette::Base, QColor(30, 30, 30));
+    palette.setColor(QPalette::Link, link);
+    return palette;
 }
 
 QIcon ownerIcon()
@@ -130,6 +160,8 @@ private slots:
     void testLayoutWhenCommentsShown();
     void testCollapseDoesNotAccumulate();
     void testContent();
+    void testLabelsReadable_data();
+    void testLabelsReadable();
     void testRealIdentity();
     void testPictures();
     void testSeparatorLines();
@@ -305,6 +337,55 @@ void TestFrmAbout::testContent()
     for (const QString &line : warning.split(QStringLiteral("\r\n")))
         QVERIFY2(metrics.horizontalAdvance(line) <= 258, qPrintable(line));
     QVERIFY(6 * metrics.lineSpacing() <= 79);
+}
+
+void TestFrmAbout::testLabelsReadable_data()
+{
+    QTest::addColumn<QPalette>("palette");
+    QTest::addColumn<bool>("keepsLayoutColours");
+    QTest::addColumn<QColor>("link");
+    QTest::newRow("light theme") << QPalette(QColor(239, 239, 239)) << true << QColor(0, 0, 255);
+    QTest::newRow("white theme") << QPalette(QColor(255, 255, 255)) << true << QColor(0, 0, 255);
+    // Pure blue on dark grey is unreadable, so the link is lightened.
+    QTest::newRow("dark theme, blue link") << darkPalette() << false << QColor();
+    QTest::newRow("dark theme, readable link")
+        << darkPalette(QColor(120, 180, 255)) << false << QColor(120, 180, 255);
+}
+
+void TestFrmAbout::testLabelsReadable()
+{
+    QFETCH(QPalette, palette);
+    QFETCH(bool, keepsLayoutColours);
+    QFETCH(QColor, link);
+    const QPalette before = QApplication::palette();
+    const auto restore = qScopeGuard([&before] { QApplication::setPalette(before); });
+    QApplication::setPalette(palette);
+    // With comments, so that every label shows.
+    m_dialog = openDialog(identityWithComments(QStringLiteral("Beta build")));
+
+    const QColor background = m_dialog->palette().color(QPalette::Window);
+    QCOMPARE(background, palette.color(QPalette::Window));
+    int labels = 0;
+    for (const QLabel *label : m_dialog->findChildren<QLabel *>()) {
+        if (label->isHidden())
+            continue;
+        ++labels;
+        const QColor text = label->palette().color(QPalette::WindowText);
+        const double ratio = contrastRatio(text, background);
+        QVERIFY2(ratio >= 4.5,
+                 qPrintable(QStringLiteral("%1: %2 on %3, contrast %4")
+                                .arg(label->objectName(), text.name(), background.name())
+                                .arg(ratio)));
+    }
+    QCOMPARE(labels, 7);
+
+    const QColor shownLink = control<QLabel>("lblVeLoNaR")->palette().color(QPalette::WindowText);
+    if (link.isValid())
+        QCOMPARE(shownLink, link);
+    for (const char *name : {"lblTitle", "lblDescription", "lblDisclaimer"}) {
+        const QColor text = control<QLabel>(name)->palette().color(QPalette::WindowText);
+        QCOMPARE(text == QColor(Qt::black), keepsLayoutColours);
+    }
 }
 
 void TestFrmAbout::testRealIdentity()
@@ -621,13 +702,15 @@ void TestFrmAbout::testLinkErrorKeepsDialogOpen()
 
 void TestFrmAbout::testScreenshot()
 {
+    // As the program shows it: over the main window, whose icon it repeats.
+    m_owner->setWindowIcon(ResourcePictures::icon(1));
     m_dialog = std::make_unique<frmAbout>(m_owner.get());
     m_dialog->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_dialog.get()));
 
     const QByteArray folder = qgetenv("TAPWIRE_TEST_OUTPUT");
     const QDir output(folder.isEmpty() ? QDir::currentPath() : QString::fromLocal8Bit(folder));
-    const QString file = output.filePath(QStringLiteral("about-dialog.png"));
+    const QString file = output.filePath(QStringLiteral("tapwire-about-dialog.png"));
     QVERIFY(m_dialog->grab().save(file, "PNG"));
     QImage saved(file);
     QCOMPARE(saved.size(), QSize(384, 397));
