@@ -59,6 +59,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     WireTextEdit &edit = box();
     edit.setText(QString());
     edit.setUndoRedoEnabled(data[0] & 1);
+    // Laid out a few characters at a time, edits meet rows not laid out yet.
+    edit.setLayoutSlice(data[0] & 2 ? 9 : 1 << 20);
     FuzzChoices choices(data + 1, size - 1);
     WireEditScript<FuzzChoices> script(edit, choices);
     for (int step = 0; step < 256 && !choices.exhausted(); ++step) {

@@ -80,6 +80,7 @@ void WireLayout::wrap(QStringView text, qsizetype start, RowFound rowFound) cons
 
 void WireLayout::relayout(QStringView text)
 {
+    m_pending = false;
     std::vector<qsizetype> starts{0};
     wrap(text, 0, [&starts](qsizetype start) {
         starts.push_back(start);
@@ -90,6 +91,12 @@ void WireLayout::relayout(QStringView text)
 
 void WireLayout::update(QStringView text, qsizetype from, qsizetype removed, qsizetype added)
 {
+    if (m_pending) {
+        // Layout goes on from the row before the edit, even where it has not
+        // got that far yet: the last row it knows may end differently now.
+        updateLater(from);
+        return;
+    }
     const qsizetype shift = added - removed;
     // An edit can change the meaning of the character before it (a CR that
     // now pairs with an LF), and where a row ends depends on the word after
@@ -117,6 +124,35 @@ void WireLayout::update(QStringView text, qsizetype from, qsizetype removed, qsi
         return true;
     });
     m_rows.replace(first, resumeRow - first, starts, shift);
+}
+
+void WireLayout::updateLater(qsizetype from)
+{
+    // As in update(): the rows before the one before the edit stay.
+    qsizetype first = m_rows.rowAt(qMax<qsizetype>(0, from - 1));
+    if (first > 0)
+        --first;
+    m_rows.replace(first + 1, m_rows.count() - first - 1, {}, 0);
+    m_pending = true;
+}
+
+bool WireLayout::layOutMore(QStringView text, qsizetype budget)
+{
+    if (!m_pending)
+        return true;
+    const qsizetype last = m_rows.count() - 1;
+    const qsizetype start = m_rows.at(last);
+    std::vector<qsizetype> starts{start};
+    m_pending = false;
+    wrap(text, start, [&](qsizetype rowStart) {
+        starts.push_back(rowStart);
+        if (rowStart - start < budget)
+            return true;
+        m_pending = true;
+        return false;
+    });
+    m_rows.replace(last, 1, starts, 0);
+    return !m_pending;
 }
 
 int WireLayout::walk(QStringView text, qsizetype from, qsizetype to,

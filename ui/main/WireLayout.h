@@ -15,7 +15,9 @@ class WireMetrics;
 //
 // After an edit only the rows around it are wrapped again, until they fall
 // back in step with the rows that were there before; an append costs in
-// proportion to the piece.
+// proportion to the piece. A large insertion is laid out later, a slice at a
+// time (updateLater, layOutMore): until then the rows are known up to where
+// layout has got to.
 class WireLayout
 {
 public:
@@ -27,6 +29,16 @@ public:
     // The text has changed: [from, from + removed) was replaced by `added`
     // characters; `text` is the text afterwards.
     void update(QStringView text, qsizetype from, qsizetype removed, qsizetype added);
+
+    // The text has changed as for update(), but the rows from the edit on are
+    // left for layOutMore().
+    void updateLater(qsizetype from);
+    // Lays out about `budget` more characters; returns whether every row is known.
+    bool layOutMore(QStringView text, qsizetype budget);
+    bool isComplete() const { return !m_pending; }
+    // The rows that are known: all of them, or all but the last, which starts
+    // where layout goes on.
+    qsizetype knownRows() const { return m_pending ? m_rows.count() - 1 : m_rows.count(); }
 
     qsizetype rowCount() const { return m_rows.count(); }
     qsizetype rowStart(qsizetype row) const { return m_rows.at(row); }
@@ -51,4 +63,5 @@ private:
     const WireMetrics *m_metrics = nullptr;
     int m_width = 1;
     RowStarts m_rows;
+    bool m_pending = false;
 };

@@ -15,6 +15,7 @@
 #include <QStyleHints>
 
 #include <algorithm>
+#include <limits>
 
 namespace {
 
@@ -161,7 +162,14 @@ void WireTextEdit::edit(qsizetype from, qsizetype to, const QString &text, EditK
         m_text.append(text);
     else
         m_text.replace(from, removed, text);
-    m_layout.update(m_text, from, removed, text.size());
+    // A large insertion is laid out in slices between events, so that the
+    // window keeps answering.
+    if (text.size() > m_layoutSlice) {
+        m_layout.updateLater(from);
+        m_layoutTimer.start(0, this);
+    } else {
+        m_layout.update(m_text, from, removed, text.size());
+    }
 
     // The caret and anchor keep their place in the text around the edit.
     const auto keep = [&](qsizetype position) {
@@ -366,6 +374,20 @@ void WireTextEdit::relayout()
     viewport()->update();
 }
 
+void WireTextEdit::completeLayout() const
+{
+    if (!m_layout.isComplete())
+        m_layout.layOutMore(m_text, std::numeric_limits<qsizetype>::max());
+}
+
+void WireTextEdit::layOutSlice()
+{
+    if (m_layout.layOutMore(m_text, m_layoutSlice))
+        m_layoutTimer.stop();
+    updateScrollRange();
+    scheduleRepaint();
+}
+
 int WireTextEdit::fullRows() const
 {
     return qMax(1, (viewport()->height() - margin) / m_metrics->rowHeight());
@@ -375,7 +397,7 @@ void WireTextEdit::updateScrollRange()
 {
     QScrollBar *bar = verticalScrollBar();
     const int rows = fullRows();
-    bar->setRange(0, int(qMax<qsizetype>(0, m_layout.rowCount() - rows)));
+    bar->setRange(0, int(qMax<qsizetype>(0, m_layout.knownRows() - rows)));
     bar->setPageStep(rows);
     bar->setSingleStep(1);
 }
@@ -398,12 +420,21 @@ qsizetype WireTextEdit::caretRow() const
 
 QRect WireTextEdit::cursorRect() const
 {
+    completeLayout();
+    return caretRect();
+}
+
+QRect WireTextEdit::caretRect() const
+{
     const qsizetype row = caretRow();
+    if (row >= m_layout.knownRows())
+        return {}; // not laid out yet
     return {xOf(row, m_position), rowOrigin(row).y(), 1, m_metrics->rowHeight()};
 }
 
 QRect WireTextEdit::characterRect(qsizetype position) const
 {
+    completeLayout();
     position = qBound<qsizetype>(0, position, m_text.size());
     const qsizetype row = m_layout.rowAt(position);
     const int x = xOf(row, position);
@@ -448,6 +479,7 @@ qsizetype WireTextEdit::rowAtY(int y) const
 
 qsizetype WireTextEdit::positionAt(const QPoint &point, bool *atRowEnd) const
 {
+    completeLayout();
     return positionInRow(rowAtY(point.y()), point.x(), atRowEnd);
 }
 
@@ -467,6 +499,7 @@ qsizetype WireTextEdit::characterAt(const QPoint &point) const
 
 void WireTextEdit::ensureVisible(qsizetype position)
 {
+    completeLayout();
     qsizetype row = m_layout.rowAt(position);
     if (position == m_position)
         row = caretRow();
@@ -519,8 +552,8 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
     const qsizetype first = verticalScrollBar()->value();
     const int clipTop = event->rect().top();
     const int clipBottom = event->rect().bottom();
-    for (qsizetype row = first + qMax(0, (clipTop - margin) / rowHeight); row < m_layout.rowCount();
-         ++row) {
+    for (qsizetype row = first + qMax(0, (clipTop - margin) / rowHeight);
+         row < m_layout.knownRows(); ++row) {
         const QPoint origin = rowOrigin(row);
         if (origin.y() > clipBottom)
             break;
@@ -529,7 +562,7 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
 
     const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
     if (!m_preedit.isEmpty()) {
-        const QRect caret = cursorRect();
+        const QRect caret = caretRect();
         painter.setFont(font());
         const QRect area(caret.topLeft(),
                          QSize(QFontMetrics(font()).horizontalAdvance(m_preedit), rowHeight));
@@ -539,7 +572,7 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
         painter.drawLine(area.bottomLeft(), area.bottomRight());
     }
     if (hasFocus() && m_caretShown && m_preedit.isEmpty())
-        painter.fillRect(cursorRect(), palette().brush(group, QPalette::Text));
+        painter.fillRect(caretRect(), palette().brush(group, QPalette::Text));
     if (m_dropPosition >= 0) {
         const QRect at = characterRect(m_dropPosition);
         painter.fillRect(QRect(at.topLeft(), QSize(1, at.height())),
@@ -791,6 +824,7 @@ bool WireTextEdit::handleEditing(QKeyEvent *event)
 
 void WireTextEdit::keyPressEvent(QKeyEvent *event)
 {
+    completeLayout();
     if (handleMovement(event) || handleEditing(event)) {
         event->accept();
         return;
@@ -860,6 +894,7 @@ QVariant WireTextEdit::inputMethodQuery(Qt::InputMethodQuery query) const
 
 void WireTextEdit::mousePressEvent(QMouseEvent *event)
 {
+    completeLayout();
     const QPoint point = event->position().toPoint();
     if (event->button() == Qt::MiddleButton) {
         QClipboard *clipboard = QApplication::clipboard();
@@ -937,6 +972,7 @@ void WireTextEdit::mouseReleaseEvent(QMouseEvent *event)
 
 void WireTextEdit::mouseDoubleClickEvent(QMouseEvent *event)
 {
+    completeLayout();
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint point = event->position().toPoint();
@@ -1080,7 +1116,9 @@ void WireTextEdit::timerEvent(QTimerEvent *event)
 {
     if (event->timerId() == m_blinkTimer.timerId()) {
         m_caretShown = !m_caretShown;
-        viewport()->update(cursorRect());
+        viewport()->update(caretRect());
+    } else if (event->timerId() == m_layoutTimer.timerId()) {
+        layOutSlice();
     } else if (event->timerId() == m_repaintTimer.timerId()) {
         m_repaintTimer.stop();
         viewport()->update();

@@ -60,8 +60,12 @@ public:
     qsizetype positionAt(const QPoint &point, bool *atRowEnd = nullptr) const;
     void ensureVisible(qsizetype position);
 
-    // The rows the text is shown in, for those who check how it wraps.
+    // The rows the text is shown in, for those who check how it wraps. Text
+    // inserted in one piece longer than the layout slice (1 Mi characters)
+    // is laid out a slice at a time between events; until then only
+    // rows().knownRows() are known.
     const WireLayout &rows() const { return m_layout; }
+    void setLayoutSlice(qsizetype characters) { m_layoutSlice = qMax<qsizetype>(1, characters); }
     const WireMetrics &metrics() const { return *m_metrics; }
 
     // Replaces [from, to) by `text` as the user would: undoable, with the
@@ -120,6 +124,11 @@ private:
     void deleteSelectionOr(qsizetype from, qsizetype to);
 
     void relayout();
+    // Rows of a large insertion are laid out a slice at a time; anything
+    // that needs them all first lays out the rest.
+    void completeLayout() const;
+    void layOutSlice();
+    QRect caretRect() const;
     void updateScrollRange();
     int fullRows() const;
     QPoint rowOrigin(qsizetype row) const;
@@ -145,7 +154,9 @@ private:
 
     QString m_text;
     std::unique_ptr<WireMetrics> m_metrics;
-    WireLayout m_layout;
+    mutable WireLayout m_layout;
+    QBasicTimer m_layoutTimer;
+    qsizetype m_layoutSlice = qsizetype(1) << 20;
 
     qsizetype m_anchor = 0;
     qsizetype m_position = 0;

@@ -359,13 +359,16 @@ private:
         if (!WireText::isBoundary(ref.text, ref.position) ||
             !WireText::isBoundary(ref.text, ref.anchor))
             return QStringLiteral("after %1: the caret stands inside a pair").arg(did);
-        // The rows kept up to date edit by edit are the rows of the whole text.
+        // The rows kept up to date edit by edit are the rows of the whole
+        // text, as far as they are known yet.
+        const WireLayout &rows = m_box.rows();
         WireLayout fresh;
-        fresh.setGeometry(&m_box.metrics(), m_box.rows().width());
+        fresh.setGeometry(&m_box.metrics(), rows.width());
         fresh.relayout(ref.text);
-        bool same = fresh.rowCount() == m_box.rows().rowCount();
-        for (qsizetype row = 0; same && row < fresh.rowCount(); ++row)
-            same = fresh.rowStart(row) == m_box.rows().rowStart(row);
+        bool same = rows.isComplete() ? fresh.rowCount() == rows.rowCount()
+                                      : fresh.rowCount() >= rows.knownRows();
+        for (qsizetype row = 0; same && row < rows.knownRows(); ++row)
+            same = fresh.rowStart(row) == rows.rowStart(row);
         if (!same)
             return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
                 .arg(did, show(ref.text));

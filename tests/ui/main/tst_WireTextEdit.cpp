@@ -74,20 +74,26 @@ private slots:
     void editsMatchTheReference_data()
     {
         QTest::addColumn<bool>("outgoing");
+        QTest::addColumn<qsizetype>("slice");
         QTest::addColumn<quint32>("seed");
         QList<quint32> seeds{1, 2, 3};
         if (qEnvironmentVariableIsSet("TAPWIRE_SEED"))
             seeds = {quint32(qEnvironmentVariableIntValue("TAPWIRE_SEED"))};
         for (const quint32 seed : seeds) {
-            QTest::addRow("outgoing box, seed %u", seed) << true << seed;
-            QTest::addRow("transcript, seed %u", seed) << false << seed;
+            QTest::addRow("outgoing box, seed %u", seed) << true << qsizetype(1 << 20) << seed;
+            QTest::addRow("transcript, seed %u", seed) << false << qsizetype(1 << 20) << seed;
+            // Laid out a few characters at a time, so that edits meet rows
+            // that are not laid out yet.
+            QTest::addRow("transcript in slices, seed %u", seed) << false << qsizetype(9) << seed;
         }
     }
     void editsMatchTheReference()
     {
         QFETCH(bool, outgoing);
+        QFETCH(qsizetype, slice);
         QFETCH(quint32, seed);
         WireTextEdit box;
+        box.setLayoutSlice(slice);
         box.setFont(wireFont());
         box.setUndoRedoEnabled(outgoing);
         box.resize(240, 120); // narrow, so that lines wrap often
