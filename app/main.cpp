@@ -1,4 +1,4 @@
-#include "ui/main/frmMain.h"
+#include "frmMain.h"
 
 #include <QApplication>
 

@@ -93,7 +93,7 @@ int SocketEndpoint::LocalPort() const
 {
     if (m_listener && m_listener->isListening())
         return m_listener->serverPort();
-    if (m_socket && m_state == Connected)
+    if (m_socket && m_state == EndpointState::Connected)
         return m_socket->localPort();
     return m_localPort;
 }
@@ -112,12 +112,12 @@ void SocketEndpoint::Close()
         m_listener = nullptr;
     }
     releaseSocket();
-    setState(Closed);
+    setState(EndpointState::Closed);
 }
 
 void SocketEndpoint::Listen()
 {
-    if (m_state != Closed)
+    if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
     auto *listener = new RequestListener(this, [this](qintptr d) { takeRequest(d); });
     // Any is dual-stack: IPv4 and IPv6 peers alike.
@@ -127,22 +127,22 @@ void SocketEndpoint::Listen()
         throw SocketErrors::error(number);
     }
     m_listener = listener;
-    setState(Listening);
+    setState(EndpointState::Listening);
 }
 
 void SocketEndpoint::Connect()
 {
-    if (m_state != Closed)
+    if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
     auto *socket = new QTcpSocket(this);
     adoptSocket(socket);
-    setState(ResolvingHost);
+    setState(EndpointState::ResolvingHost);
     socket->connectToHost(m_remoteHost, quint16(m_remotePort));
 }
 
 void SocketEndpoint::Accept(int requestId)
 {
-    if (m_state != Closed)
+    if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
     const qintptr descriptor = requestId;
     if (!m_pendingRequests.removeOne(descriptor))
@@ -157,12 +157,12 @@ void SocketEndpoint::Accept(int requestId)
     m_watch.watch(descriptor);
     m_remoteHostIP = dottedAddress(socket->peerAddress());
     m_remotePort = socket->peerPort();
-    setState(Connected);
+    setState(EndpointState::Connected);
 }
 
 void SocketEndpoint::SendData(const QString &text)
 {
-    if (m_state != Connected || !m_socket)
+    if (m_state != EndpointState::Connected || !m_socket)
         throw SocketErrors::error(SocketErrors::BadState);
     // Encoding throws before anything is written: all or nothing.
     const QByteArray bytes = CodePage1252::encode(text);
@@ -196,7 +196,7 @@ void SocketEndpoint::deliverRequest(qintptr descriptor)
         return;
     // Only a listening endpoint announces requests; the rest arrived after the
     // first peer was taken and are turned away.
-    if (m_state == Listening)
+    if (m_state == EndpointState::Listening)
         emit connectionRequested(int(descriptor));
     if (m_pendingRequests.removeOne(descriptor))
         discardDescriptor(descriptor);
@@ -245,18 +245,18 @@ void SocketEndpoint::onStateChanged()
 {
     switch (m_socket->state()) {
     case QAbstractSocket::HostLookupState:
-        setState(ResolvingHost);
+        setState(EndpointState::ResolvingHost);
         break;
     case QAbstractSocket::ConnectingState:
-        setState(Connecting);
+        setState(EndpointState::Connecting);
         // The socket's descriptor exists once Qt has started the connect.
         QMetaObject::invokeMethod(this, &SocketEndpoint::watchConnectAttempt, Qt::QueuedConnection);
         break;
     case QAbstractSocket::ConnectedState:
-        if (m_state == Connecting || m_state == ResolvingHost) {
+        if (m_state == EndpointState::Connecting || m_state == EndpointState::ResolvingHost) {
             m_watch.watch(m_socket->socketDescriptor());
             m_remoteHostIP = dottedAddress(m_socket->peerAddress());
-            setState(Connected);
+            setState(EndpointState::Connected);
             emit connected();
         }
         break;
@@ -275,7 +275,8 @@ void SocketEndpoint::onReadyRead()
 void SocketEndpoint::onDisconnected()
 {
     m_watch.release();
-    if (m_peerClosedSent || (m_state != Connected && m_state != Closing))
+    if (m_peerClosedSent ||
+        (m_state != EndpointState::Connected && m_state != EndpointState::Closing))
         return;
     QTcpSocket *socket = m_socket;
     // Everything that came before the peer's close is delivered before it.
@@ -283,7 +284,7 @@ void SocketEndpoint::onDisconnected()
     if (m_socket != socket)
         return;
     m_peerClosedSent = true;
-    setState(Closing);
+    setState(EndpointState::Closing);
     emit peerClosed();
 }
 
@@ -299,7 +300,7 @@ void SocketEndpoint::onSocketError()
         return;
     QTcpSocket *socket = m_socket;
     // What arrived before the failure is still the peer's data: deliver it first.
-    if (m_state == Connected)
+    if (m_state == EndpointState::Connected)
         deliverPendingData();
     if (m_socket != socket)
         return;
@@ -308,7 +309,8 @@ void SocketEndpoint::onSocketError()
 
 void SocketEndpoint::watchConnectAttempt()
 {
-    if (!m_socket || m_state != Connecting || m_socket->state() != QAbstractSocket::ConnectingState)
+    if (!m_socket || m_state != EndpointState::Connecting ||
+        m_socket->state() != QAbstractSocket::ConnectingState)
         return;
     m_watch.watch(connectingDescriptor(m_socket));
     m_connectPort = m_watch.localPort();
@@ -342,7 +344,7 @@ void SocketEndpoint::deliverPendingData()
 
 void SocketEndpoint::fail(SocketErrors::Number number)
 {
-    setState(Error);
+    setState(EndpointState::Error);
     const QString description = SocketErrors::description(number);
     const auto signal = QMetaMethod::fromSignal(&SocketEndpoint::errorOccurred);
     if (isSignalConnected(signal)) {

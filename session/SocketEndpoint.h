@@ -6,6 +6,7 @@
 #include <QString>
 
 #include "ConnectionWatch.h"
+#include "EndpointState.h"
 #include "SocketErrors.h"
 
 class QTcpSocket;
@@ -20,19 +21,6 @@ class SocketEndpoint : public QObject
     Q_OBJECT
 
 public:
-    enum StateCode {
-        Closed = 0,
-        Open = 1,
-        Listening = 2,
-        ConnectionPending = 3,
-        ResolvingHost = 4,
-        HostResolved = 5,
-        Connecting = 6,
-        Connected = 7,
-        Closing = 8,
-        Error = 9,
-    };
-
     explicit SocketEndpoint(QObject *parent = nullptr);
     ~SocketEndpoint() override;
 
@@ -77,9 +65,9 @@ private:
     void watchConnectAttempt();
     void checkConnectAttempt();
     void fail(SocketErrors::Number number);
-    void setState(StateCode state) { m_state = state; }
+    void setState(EndpointState::Code state) { m_state = state; }
 
-    StateCode m_state = Closed;
+    EndpointState::Code m_state = EndpointState::Closed;
     QString m_remoteHost;
     int m_remotePort = 0;
     int m_localPort = 0;

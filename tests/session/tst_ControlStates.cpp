@@ -1,5 +1,5 @@
 #include "ControlStates.h"
-#include "SocketEndpoint.h"
+#include "EndpointState.h"
 
 #include <QTest>
 
@@ -17,7 +17,7 @@ private slots:
         QTest::newRow("closed") << 0 << "Cancel" << false;
         for (int state = 1; state <= 9; ++state) {
             QTest::addRow("state %d", state)
-                << state << "Close" << (state == SocketEndpoint::Connected);
+                << state << "Close" << (state == EndpointState::Connected);
         }
     }
     void session()

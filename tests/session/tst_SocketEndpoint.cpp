@@ -41,7 +41,7 @@ private:
         endpoint.setRemotePort(server.serverPort());
         endpoint.Connect();
         const bool connected = QTest::qWaitFor([&] {
-            return endpoint.State() == SocketEndpoint::Connected && server.hasPendingConnections();
+            return endpoint.State() == EndpointState::Connected && server.hasPendingConnections();
         });
         return connected ? server.nextPendingConnection() : nullptr;
     }
@@ -67,9 +67,9 @@ private slots:
     void startsClosed()
     {
         SocketEndpoint endpoint;
-        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closed));
+        QCOMPARE(endpoint.State(), int(EndpointState::Closed));
         endpoint.Close(); // allowed in every state, closed included
-        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closed));
+        QCOMPARE(endpoint.State(), int(EndpointState::Closed));
     }
 
     void refusedCalls_data()
@@ -111,7 +111,7 @@ private slots:
         SocketEndpoint endpoint;
         endpoint.setLocalPort(holder.serverPort());
         QCOMPARE(errorNumberOf([&] { endpoint.Listen(); }), 10048);
-        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closed));
+        QCOMPARE(endpoint.State(), int(EndpointState::Closed));
     }
 
     void acceptsRequestThatSurvivesClose_data()
@@ -125,14 +125,14 @@ private slots:
         QFETCH(QString, peerAddress);
         SocketEndpoint endpoint;
         const int port = listenAnywhere(endpoint);
-        QCOMPARE(endpoint.State(), int(SocketEndpoint::Listening));
+        QCOMPARE(endpoint.State(), int(EndpointState::Listening));
         connect(&endpoint, &SocketEndpoint::connectionRequested, &endpoint, [&](int id) {
             endpoint.Close();
             endpoint.Accept(id);
         });
         QTcpSocket peer;
         peer.connectToHost(peerAddress, quint16(port));
-        QTRY_COMPARE(endpoint.State(), int(SocketEndpoint::Connected));
+        QTRY_COMPARE(endpoint.State(), int(EndpointState::Connected));
         // A v4 peer on the dual-stack listener is shown dotted, never as ::ffff:.
         QCOMPARE(endpoint.RemoteHostIP(), peerAddress);
         QTRY_COMPARE(peer.state(), QAbstractSocket::ConnectedState);
@@ -149,7 +149,7 @@ private slots:
         QTRY_COMPARE(requests.size(), 1);
         // Nobody accepted it, so the endpoint must not keep the connection open.
         QTRY_COMPARE(peer.state(), QAbstractSocket::UnconnectedState);
-        QCOMPARE(endpoint.State(), int(SocketEndpoint::Listening));
+        QCOMPARE(endpoint.State(), int(EndpointState::Listening));
     }
 
     void connectsAndExchangesData_data()
@@ -168,9 +168,9 @@ private slots:
         endpoint.setRemoteHost(host);
         endpoint.setRemotePort(server.serverPort());
         endpoint.Connect();
-        QVERIFY(endpoint.State() > SocketEndpoint::Closed);
+        QVERIFY(endpoint.State() > EndpointState::Closed);
         QTRY_COMPARE(connected.size(), 1);
-        QCOMPARE(endpoint.State(), int(SocketEndpoint::Connected));
+        QCOMPARE(endpoint.State(), int(EndpointState::Connected));
         QCOMPARE(endpoint.RemoteHostIP(), host);
         QCOMPARE(endpoint.RemotePort(), int(server.serverPort()));
 
@@ -206,7 +206,7 @@ private slots:
         QTRY_COMPARE(events.value(events.size() - 1), QStringLiteral("close"));
         QCOMPARE(received, payload);
         QCOMPARE(events.count(QStringLiteral("close")), 1);
-        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closing));
+        QCOMPARE(endpoint.State(), int(EndpointState::Closing));
     }
 
     void sendThenCloseStillDelivers()
@@ -218,7 +218,7 @@ private slots:
         const QString text(4 * 1024 * 1024, QLatin1Char('q'));
         endpoint.SendData(text);
         endpoint.Close();
-        QCOMPARE(endpoint.State(), int(SocketEndpoint::Closed));
+        QCOMPARE(endpoint.State(), int(EndpointState::Closed));
         QByteArray got;
         QTRY_VERIFY_WITH_TIMEOUT((got += peer->readAll(), got.size() == text.size()), 20000);
         QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
@@ -250,7 +250,7 @@ private slots:
         endpoint.Connect();
         QTRY_COMPARE(reports.size(), 1);
         QCOMPARE(reports[0].number(), 10061);
-        QCOMPARE(endpoint.State(), int(SocketEndpoint::Error));
+        QCOMPARE(endpoint.State(), int(EndpointState::Error));
         QCOMPARE(errorNumberOf([&] { endpoint.SendData(QStringLiteral("x")); }), 40006);
     }
 

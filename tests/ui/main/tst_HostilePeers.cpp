@@ -52,7 +52,7 @@ private slots:
 
         QCOMPARE(w.transcript(), before + CodePage1252::decode(first + rest));
         QCOMPARE(w.reportNumbers(), QList<int>{10054});
-        QCOMPARE(w.endpoint()->State(), int(SocketEndpoint::Error));
+        QCOMPARE(w.endpoint()->State(), int(EndpointState::Error));
         QCOMPARE(w.enabledControls(), WindowDriver::connected());
 
         QVERIFY(w.click("cmdSendData"));
@@ -75,7 +75,7 @@ private slots:
         QVERIFY(spinUntil([&] { return w.button("cmdListen")->isEnabled(); }, 30000));
 
         QCOMPARE(w.transcript(), before + CodePage1252::decode(payload) + "CLOSED.\r\n");
-        QCOMPARE(w.endpoint()->State(), int(SocketEndpoint::Closing));
+        QCOMPARE(w.endpoint()->State(), int(EndpointState::Closing));
         QCOMPARE(w.enabledControls(), WindowDriver::idle());
         QCOMPARE(w.reports.size(), 0);
         // The window's side closes too, so the peer still reading sees the end.
@@ -171,7 +171,7 @@ private slots:
         QVERIFY(w.click("cmdClose"));
         QCOMPARE(w.transcript(), QStringLiteral("CLOSED.\r\n"));
         QCOMPARE(w.enabledControls(), WindowDriver::idle());
-        QCOMPARE(w.endpoint()->State(), int(SocketEndpoint::Closed));
+        QCOMPARE(w.endpoint()->State(), int(EndpointState::Closed));
         QTest::qWait(100); // nothing of the cancelled connect comes later
         QCOMPARE(w.transcript(), QStringLiteral("CLOSED.\r\n"));
         QCOMPARE(w.reportNumbers(), reported);

@@ -38,7 +38,7 @@ private slots:
     void listenAcceptsOnePeer()
     {
         const int port = listen();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Listening));
         QCOMPARE(button("cmdClose")->text(), QStringLiteral("Close"));
         QVERIFY(!button("cmdSendData")->isEnabled());
         QVERIFY(!button("cmdListen")->isEnabled() && !line("txtPort")->isEnabled());
@@ -95,11 +95,11 @@ private slots:
         peer->disconnectFromHost();
         QTRY_COMPARE(transcript(), accepted + QStringLiteral("abcdefCLOSED.\r\n"));
         verifyIdle();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closing));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Closing));
 
         // Listen works at once: it closes the endpoint left closing.
         listen();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Listening));
     }
 
     void closeAppendsOneLineWhateverTheState_data()
@@ -119,7 +119,7 @@ private slots:
             listen();
         } else if (during == QLatin1String("connecting")) {
             connectTo(QStringLiteral("127.0.0.1"), server.serverPort());
-            QVERIFY(window->wskWinSock()->State() != SocketEndpoint::Connected);
+            QVERIFY(window->wskWinSock()->State() != EndpointState::Connected);
         } else {
             peer = acceptedPeer();
             QVERIFY(peer);
@@ -128,7 +128,7 @@ private slots:
         QVERIFY(click("cmdClose"));
         QCOMPARE(transcript(), before + QStringLiteral("CLOSED.\r\n"));
         verifyIdle();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closed));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Closed));
         if (peer) {
             QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
         }
@@ -209,7 +209,7 @@ private slots:
         verifyIdle();
 
         listen();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Listening));
     }
 
     void refusedConnectLeavesSessionUntilClose()
