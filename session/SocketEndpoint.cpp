@@ -11,7 +11,7 @@
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <functional>
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -56,31 +56,14 @@ void discardDescriptor(qintptr descriptor)
 
 } // namespace
 
-// Hands each connection the system accepted to the endpoint as a bare
-// descriptor, so a request can wait for Accept without a socket object.
-class RequestListener : public QTcpServer
-{
-public:
-    RequestListener(SocketEndpoint *endpoint, std::function<void(qintptr)> onRequest)
-        : QTcpServer(endpoint), m_onRequest(std::move(onRequest))
-    {
-    }
-
-protected:
-    void incomingConnection(qintptr descriptor) override { m_onRequest(descriptor); }
-
-private:
-    std::function<void(qintptr)> m_onRequest;
-};
-
 SocketEndpoint::SocketEndpoint(QObject *parent) : QObject(parent)
 {
 }
 
 SocketEndpoint::~SocketEndpoint()
 {
-    for (qintptr descriptor : std::as_const(m_pendingRequests))
-        discardDescriptor(descriptor);
+    for (const RequestListener::Request &request : std::as_const(m_pendingRequests))
+        discardDescriptor(request.descriptor);
 }
 
 void SocketEndpoint::setRemotePort(int port)
@@ -91,8 +74,8 @@ void SocketEndpoint::setRemotePort(int port)
 
 int SocketEndpoint::LocalPort() const
 {
-    if (m_listener && m_listener->isListening())
-        return m_listener->serverPort();
+    if (m_listener)
+        return m_listener->port();
     if (m_socket && m_state == EndpointState::Connected)
         return m_socket->localPort();
     return m_localPort;
@@ -106,11 +89,7 @@ void SocketEndpoint::setLocalPort(int port)
 
 void SocketEndpoint::Close()
 {
-    if (m_listener) {
-        m_listener->close();
-        m_listener->deleteLater();
-        m_listener = nullptr;
-    }
+    m_listener.reset();
     releaseSocket();
     setState(EndpointState::Closed);
 }
@@ -119,14 +98,11 @@ void SocketEndpoint::Listen()
 {
     if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
-    auto *listener = new RequestListener(this, [this](qintptr d) { takeRequest(d); });
-    // Any is dual-stack: IPv4 and IPv6 peers alike.
-    if (!listener->listen(QHostAddress::Any, quint16(m_localPort))) {
-        const auto number = SocketErrors::fromSocketError(listener->serverError());
-        delete listener;
-        throw SocketErrors::error(number);
-    }
-    m_listener = listener;
+    auto listener = systemRequestListener(
+        this, [this](const RequestListener::Request &request) { takeRequest(request); },
+        [this](SocketErrors::Number number) { fail(number); });
+    listener->listen(quint16(m_localPort));
+    m_listener = std::move(listener);
     setState(EndpointState::Listening);
 }
 
@@ -144,19 +120,23 @@ void SocketEndpoint::Accept(int requestId)
 {
     if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
-    const qintptr descriptor = requestId;
-    if (!m_pendingRequests.removeOne(descriptor))
+    const std::optional<RequestListener::Request> pending = takePendingRequest(requestId);
+    if (!pending)
         throw SocketErrors::error(SocketErrors::InvalidOperation);
+    const RequestListener::Request &request = *pending;
     auto *socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
+    if (!socket->setSocketDescriptor(request.descriptor)) {
         const auto number = SocketErrors::fromSocketError(socket->error());
         delete socket;
         throw SocketErrors::error(number);
     }
     adoptSocket(socket);
-    m_watch.watch(descriptor);
-    m_remoteHostIP = dottedAddress(socket->peerAddress());
-    m_remotePort = socket->peerPort();
+    m_watch.watch(request.descriptor);
+    // The address as the accept gave it: the socket cannot tell it any more
+    // once the peer has reset.
+    const bool known = !request.peerAddress.isNull();
+    m_remoteHostIP = dottedAddress(known ? request.peerAddress : socket->peerAddress());
+    m_remotePort = known ? request.peerPort : socket->peerPort();
     setState(EndpointState::Connected);
 }
 
@@ -183,23 +163,36 @@ int SocketEndpoint::flushingSockets() const
     return count;
 }
 
-void SocketEndpoint::takeRequest(qintptr descriptor)
+void SocketEndpoint::takeRequest(const RequestListener::Request &request)
 {
-    m_pendingRequests.append(descriptor);
+    m_pendingRequests.append(request);
+    const qintptr descriptor = request.descriptor;
     QMetaObject::invokeMethod(
         this, [this, descriptor] { deliverRequest(descriptor); }, Qt::QueuedConnection);
 }
 
 void SocketEndpoint::deliverRequest(qintptr descriptor)
 {
-    if (!m_pendingRequests.contains(descriptor))
+    const auto isThisOne = [descriptor](const RequestListener::Request &request) {
+        return request.descriptor == descriptor;
+    };
+    if (std::none_of(m_pendingRequests.cbegin(), m_pendingRequests.cend(), isThisOne))
         return;
     // Only a listening endpoint announces requests; the rest arrived after the
     // first peer was taken and are turned away.
     if (m_state == EndpointState::Listening)
         emit connectionRequested(int(descriptor));
-    if (m_pendingRequests.removeOne(descriptor))
+    if (takePendingRequest(descriptor))
         discardDescriptor(descriptor);
+}
+
+std::optional<RequestListener::Request> SocketEndpoint::takePendingRequest(qintptr descriptor)
+{
+    for (qsizetype i = 0; i < m_pendingRequests.size(); ++i) {
+        if (m_pendingRequests[i].descriptor == descriptor)
+            return m_pendingRequests.takeAt(i);
+    }
+    return std::nullopt;
 }
 
 void SocketEndpoint::adoptSocket(QTcpSocket *socket)

@@ -5,12 +5,15 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 #include "ConnectionWatch.h"
 #include "EndpointState.h"
+#include "RequestListener.h"
 #include "SocketErrors.h"
 
 class QTcpSocket;
-class RequestListener;
 
 // The window's one asynchronous TCP endpoint, in the shape of the classic
 // socket control: properties set before Listen/Connect, methods that return at
@@ -53,8 +56,9 @@ signals:
     void errorOccurred(int number, const QString &description);
 
 private:
-    void takeRequest(qintptr descriptor);
+    void takeRequest(const RequestListener::Request &request);
     void deliverRequest(qintptr descriptor);
+    std::optional<RequestListener::Request> takePendingRequest(qintptr descriptor);
     void adoptSocket(QTcpSocket *socket);
     void releaseSocket();
     void onStateChanged();
@@ -72,10 +76,10 @@ private:
     int m_remotePort = 0;
     int m_localPort = 0;
     QString m_remoteHostIP;
-    RequestListener *m_listener = nullptr;
+    std::unique_ptr<RequestListener> m_listener;
     QTcpSocket *m_socket = nullptr;
-    // Descriptors accepted by the system whose request has not been handled yet.
-    QList<qintptr> m_pendingRequests;
+    // Connections accepted by the system whose request has not been handled yet.
+    QList<RequestListener::Request> m_pendingRequests;
     QList<QPointer<QTcpSocket>> m_flushing;
     // Catches a reset during the handshake, and tells a reset from a regular
     // close once the connection is made.

@@ -48,4 +48,7 @@ AppError error(Number number);
 // The error a Qt socket or server failure stands for.
 Number fromSocketError(QAbstractSocket::SocketError socketError);
 
+// The error a failed system call's errno stands for.
+Number fromErrno(int error);
+
 } // namespace SocketErrors
