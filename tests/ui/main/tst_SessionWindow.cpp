@@ -271,6 +271,8 @@ private slots:
                                           << "0";
         QTest::newRow("negative") << "80" << 0 << "-"
                                   << "-80";
+        QTest::newRow("typing over the 0 that deleting left") << "80" << 2 << "\b\b8080"
+                                                              << "8080";
     }
     void portBoxKeepsANumber()
     {
