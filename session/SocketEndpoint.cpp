@@ -1,5 +1,6 @@
 #include "SocketEndpoint.h"
 
+#include "AddressText.h"
 #include "CodePage1252.h"
 #include "ErrorReport.h"
 #include "SocketErrors.h"
@@ -7,7 +8,6 @@
 #include <QHostAddress>
 #include <QMetaMethod>
 #include <QSocketNotifier>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -21,13 +21,6 @@ namespace {
 constexpr int flushLingerMs = 60 * 1000;
 
 constexpr qint64 readChunkBytes = 256 * 1024;
-
-QString dottedAddress(const QHostAddress &address)
-{
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
 
 void checkPort(int port)
 {
@@ -113,7 +106,7 @@ void SocketEndpoint::Connect()
     auto *socket = new QTcpSocket(this);
     adoptSocket(socket);
     setState(EndpointState::ResolvingHost);
-    socket->connectToHost(m_remoteHost, quint16(m_remotePort));
+    socket->connectToHost(AddressText::hostToLookUp(m_remoteHost), quint16(m_remotePort));
 }
 
 void SocketEndpoint::Accept(int requestId)
@@ -135,7 +128,7 @@ void SocketEndpoint::Accept(int requestId)
     // The address as the accept gave it: the socket cannot tell it any more
     // once the peer has reset.
     const bool known = !request.peerAddress.isNull();
-    m_remoteHostIP = dottedAddress(known ? request.peerAddress : socket->peerAddress());
+    m_remoteHostIP = AddressText::remoteHostIP(known ? request.peerAddress : socket->peerAddress());
     m_remotePort = known ? request.peerPort : socket->peerPort();
     setState(EndpointState::Connected);
 }
@@ -248,7 +241,7 @@ void SocketEndpoint::onStateChanged()
     case QAbstractSocket::ConnectedState:
         if (m_state == EndpointState::Connecting || m_state == EndpointState::ResolvingHost) {
             m_watch.watch(m_socket->socketDescriptor());
-            m_remoteHostIP = dottedAddress(m_socket->peerAddress());
+            m_remoteHostIP = AddressText::remoteHostIP(m_socket->peerAddress());
             setState(EndpointState::Connected);
             emit connected();
         }

@@ -121,10 +121,10 @@ private slots:
         QTest::addColumn<bool>("resetsAtOnce");
         QTest::addColumn<QString>("shown");
         QTest::newRow("IPv4") << "127.0.0.1" << false << "127.0.0.1";
-        QTest::newRow("IPv6") << "::1" << false << "::1";
+        QTest::newRow("IPv6") << "::1" << false << "[::1]";
         // Once the peer has reset, the system no longer tells its address.
         QTest::newRow("IPv4 peer that resets at once") << "127.0.0.1" << true << "127.0.0.1";
-        QTest::newRow("IPv6 peer that resets at once") << "::1" << true << "::1";
+        QTest::newRow("IPv6 peer that resets at once") << "::1" << true << "[::1]";
     }
     void acceptsRequestThatSurvivesClose()
     {
@@ -182,7 +182,10 @@ private slots:
                                       << "127.0.0.1";
         QTest::newRow("IPv6 literal") << "::1"
                                       << "::1"
-                                      << "::1";
+                                      << "[::1]";
+        QTest::newRow("IPv6 literal in brackets") << "[::1]"
+                                                  << "::1"
+                                                  << "[::1]";
     }
     void connectsAndExchangesData()
     {
