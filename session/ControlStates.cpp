@@ -32,4 +32,11 @@ bool entriesComplete(const QString &address, const QString &port)
     return !address.isEmpty() && !port.isEmpty();
 }
 
+QString portToolTip(int endpointState, int localPort)
+{
+    if (endpointState != EndpointState::Listening)
+        return {};
+    return QStringLiteral("Listening on port %1").arg(localPort);
+}
+
 } // namespace ControlStates

@@ -63,6 +63,21 @@ private slots:
         QFETCH(bool, complete);
         QCOMPARE(ControlStates::entriesComplete(address, port), complete);
     }
+
+    void portToolTip_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("listening") << int(EndpointState::Listening) << "Listening on port 40123";
+        QTest::newRow("connected") << int(EndpointState::Connected) << "";
+        QTest::newRow("closed") << int(EndpointState::Closed) << "";
+    }
+    void portToolTip()
+    {
+        QFETCH(int, state);
+        QFETCH(QString, tip);
+        QCOMPARE(ControlStates::portToolTip(state, 40123), tip);
+    }
 };
 
 QTEST_APPLESS_MAIN(tst_ControlStates)

@@ -6,6 +6,7 @@
 #include "WireTextEdit.h"
 #include "frmMain.h"
 
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QToolTip>
 
 #include <memory>
 
@@ -37,8 +39,15 @@ private slots:
 
     void listenAcceptsOnePeer()
     {
-        const int port = listen();
+        line("txtPort")->setText(QStringLiteral("0"));
+        QVERIFY(click("cmdListen"));
+        const int port = window->wskWinSock()->LocalPort();
+        QVERIFY(port > 0);
         QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Listening));
+        // Port 0 left the choice to the system; the port box's tip tells it.
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), line("txtPort")->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(line("txtPort"), &hover);
+        QCOMPARE(QToolTip::text(), QStringLiteral("Listening on port %1").arg(port));
         QCOMPARE(button("cmdClose")->text(), QStringLiteral("Close"));
         QVERIFY(!button("cmdSendData")->isEnabled());
         QVERIFY(!button("cmdListen")->isEnabled() && !line("txtPort")->isEnabled());
