@@ -49,8 +49,10 @@ void discardDescriptor(qintptr descriptor)
 
 } // namespace
 
-SocketEndpoint::SocketEndpoint(QObject *parent) : QObject(parent)
+SocketEndpoint::SocketEndpoint(QObject *parent) : QObject(parent), m_deadline(new QTimer(this))
 {
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, &SocketEndpoint::deadlinePassed);
 }
 
 SocketEndpoint::~SocketEndpoint()
@@ -80,10 +82,15 @@ void SocketEndpoint::setLocalPort(int port)
     m_localPort = port;
 }
 
+void SocketEndpoint::setHostLookup(std::unique_ptr<HostLookup> lookup)
+{
+    m_lookup->cancel();
+    m_lookup = std::move(lookup);
+}
+
 void SocketEndpoint::Close()
 {
-    m_listener.reset();
-    releaseSocket();
+    shutDown();
     setState(EndpointState::Closed);
 }
 
@@ -103,10 +110,21 @@ void SocketEndpoint::Connect()
 {
     if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
-    auto *socket = new QTcpSocket(this);
-    adoptSocket(socket);
+    const QString host = AddressText::hostToLookUp(m_remoteHost);
+    // An address is not looked up: the name service would be asked for its
+    // name instead, and might not answer.
+    QHostAddress address;
+    if (address.setAddress(host)) {
+        setState(EndpointState::HostResolved);
+        m_addresses = {address};
+        connectToNextAddress();
+        return;
+    }
     setState(EndpointState::ResolvingHost);
-    socket->connectToHost(AddressText::hostToLookUp(m_remoteHost), quint16(m_remotePort));
+    m_deadline->start(m_lookupTimeoutMs);
+    m_lookup->lookUp(host, [this](HostLookup::Outcome outcome, const QList<QHostAddress> &found) {
+        hostLookedUp(outcome, found);
+    });
 }
 
 void SocketEndpoint::Accept(int requestId)
@@ -188,6 +206,53 @@ std::optional<RequestListener::Request> SocketEndpoint::takePendingRequest(qintp
     return std::nullopt;
 }
 
+void SocketEndpoint::hostLookedUp(HostLookup::Outcome outcome, const QList<QHostAddress> &addresses)
+{
+    if (m_state != EndpointState::ResolvingHost)
+        return;
+    m_deadline->stop();
+    if (outcome == HostLookup::Outcome::TryAgain)
+        return fail(SocketErrors::HostNotFoundTryAgain);
+    if (outcome != HostLookup::Outcome::Found || addresses.isEmpty())
+        return fail(SocketErrors::HostNotFound);
+    setState(EndpointState::HostResolved);
+    m_addresses = addresses;
+    connectToNextAddress();
+}
+
+void SocketEndpoint::connectToNextAddress()
+{
+    releaseSocket();
+    auto *socket = new QTcpSocket(this);
+    adoptSocket(socket);
+    m_deadline->start(m_connectTimeoutMs);
+    // May fail at once, and come back here for the next address.
+    socket->connectToHost(m_addresses.takeFirst(), quint16(m_remotePort));
+}
+
+// One address failed; the next is tried, and the last one's error is the one
+// reported.
+void SocketEndpoint::attemptFailed(SocketErrors::Number number)
+{
+    if (m_addresses.isEmpty())
+        return fail(number);
+    connectToNextAddress();
+}
+
+void SocketEndpoint::deadlinePassed()
+{
+    if (m_state == EndpointState::ResolvingHost)
+        fail(SocketErrors::HostNotFoundTryAgain);
+    else if (isConnecting())
+        attemptFailed(SocketErrors::TimedOut);
+}
+
+bool SocketEndpoint::isConnecting() const
+{
+    return m_state == EndpointState::ResolvingHost || m_state == EndpointState::HostResolved ||
+           m_state == EndpointState::Connecting;
+}
+
 void SocketEndpoint::adoptSocket(QTcpSocket *socket)
 {
     m_socket = socket;
@@ -230,16 +295,15 @@ void SocketEndpoint::releaseSocket()
 void SocketEndpoint::onStateChanged()
 {
     switch (m_socket->state()) {
-    case QAbstractSocket::HostLookupState:
-        setState(EndpointState::ResolvingHost);
-        break;
     case QAbstractSocket::ConnectingState:
         setState(EndpointState::Connecting);
         // The socket's descriptor exists once Qt has started the connect.
         QMetaObject::invokeMethod(this, &SocketEndpoint::watchConnectAttempt, Qt::QueuedConnection);
         break;
     case QAbstractSocket::ConnectedState:
-        if (m_state == EndpointState::Connecting || m_state == EndpointState::ResolvingHost) {
+        if (isConnecting()) {
+            m_deadline->stop();
+            m_addresses.clear();
             m_watch.watch(m_socket->socketDescriptor());
             m_remoteHostIP = AddressText::remoteHostIP(m_socket->peerAddress());
             setState(EndpointState::Connected);
@@ -284,13 +348,17 @@ void SocketEndpoint::onSocketError()
     // A regular close by the peer is reported by disconnected(), not as an error.
     if (socketError == QAbstractSocket::RemoteHostClosedError && !reset)
         return;
+    const SocketErrors::Number number =
+        reset ? SocketErrors::ConnectionReset : SocketErrors::fromSocketError(socketError);
+    if (isConnecting())
+        return attemptFailed(number);
     QTcpSocket *socket = m_socket;
     // What arrived before the failure is still the peer's data: deliver it first.
     if (m_state == EndpointState::Connected)
         deliverPendingData();
     if (m_socket != socket)
         return;
-    fail(reset ? SocketErrors::ConnectionReset : SocketErrors::fromSocketError(socketError));
+    fail(number);
 }
 
 void SocketEndpoint::watchConnectAttempt()
@@ -317,9 +385,7 @@ void SocketEndpoint::checkConnectAttempt()
     const quint16 port = m_watch.localPort();
     if (port == 0 || port == m_connectPort)
         return;
-    m_watch.release();
-    m_socket->abort();
-    fail(SocketErrors::ConnectionReset);
+    attemptFailed(SocketErrors::ConnectionReset);
 }
 
 void SocketEndpoint::deliverPendingData()
@@ -328,8 +394,21 @@ void SocketEndpoint::deliverPendingData()
         onReadyRead();
 }
 
+// Nothing of the session stays open or goes on connecting. Requests already
+// accepted by the system stay: Accept may still take one after a Close.
+void SocketEndpoint::shutDown()
+{
+    m_deadline->stop();
+    m_lookup->cancel();
+    m_addresses.clear();
+    m_listener.reset();
+    releaseSocket();
+}
+
 void SocketEndpoint::fail(SocketErrors::Number number)
 {
+    // Once an error is reported, nothing is left listening, connecting or open.
+    shutDown();
     setState(EndpointState::Error);
     const QString description = SocketErrors::description(number);
     const auto signal = QMetaMethod::fromSignal(&SocketEndpoint::errorOccurred);

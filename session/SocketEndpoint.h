@@ -10,10 +10,12 @@
 
 #include "ConnectionWatch.h"
 #include "EndpointState.h"
+#include "HostLookup.h"
 #include "RequestListener.h"
 #include "SocketErrors.h"
 
 class QTcpSocket;
+class QTimer;
 
 // The window's one asynchronous TCP endpoint, in the shape of the classic
 // socket control: properties set before Listen/Connect, methods that return at
@@ -46,6 +48,13 @@ public:
     // Sockets still delivering what SendData accepted before a Close.
     int flushingSockets() const;
 
+    // How long looking a host name up, and connecting to each of its
+    // addresses, may take before Connect fails with 11002 or 10060.
+    void setLookupTimeout(int msecs) { m_lookupTimeoutMs = msecs; }
+    void setConnectTimeout(int msecs) { m_connectTimeoutMs = msecs; }
+    // Where host names are looked up; the system's name service by default.
+    void setHostLookup(std::unique_ptr<HostLookup> lookup);
+
 signals:
     void connected();
     void connectionRequested(int requestId);
@@ -59,6 +68,11 @@ private:
     void takeRequest(const RequestListener::Request &request);
     void deliverRequest(qintptr descriptor);
     std::optional<RequestListener::Request> takePendingRequest(qintptr descriptor);
+    void hostLookedUp(HostLookup::Outcome outcome, const QList<QHostAddress> &addresses);
+    void connectToNextAddress();
+    void attemptFailed(SocketErrors::Number number);
+    void deadlinePassed();
+    bool isConnecting() const;
     void adoptSocket(QTcpSocket *socket);
     void releaseSocket();
     void onStateChanged();
@@ -68,6 +82,7 @@ private:
     void deliverPendingData();
     void watchConnectAttempt();
     void checkConnectAttempt();
+    void shutDown();
     void fail(SocketErrors::Number number);
     void setState(EndpointState::Code state) { m_state = state; }
 
@@ -78,6 +93,17 @@ private:
     QString m_remoteHostIP;
     std::unique_ptr<RequestListener> m_listener;
     QTcpSocket *m_socket = nullptr;
+    std::unique_ptr<HostLookup> m_lookup = systemHostLookup();
+    // The host's addresses not tried yet; each gets a socket of its own.
+    QList<QHostAddress> m_addresses;
+    // Ends a lookup or a connect attempt that takes too long.
+    QTimer *m_deadline = nullptr;
+    // The system's own lookup gives up well before this; this catches one
+    // that never answers at all.
+    int m_lookupTimeoutMs = 60 * 1000;
+    // Qt's own connect timer runs as long, but starts the attempt over
+    // instead of failing.
+    int m_connectTimeoutMs = 30 * 1000;
     // Connections accepted by the system whose request has not been handled yet.
     QList<RequestListener::Request> m_pendingRequests;
     QList<QPointer<QTcpSocket>> m_flushing;

@@ -38,6 +38,8 @@ QString description(Number number)
         return QStringLiteral("No route to host");
     case HostNotFound:
         return QStringLiteral("Authoritative answer: Host not found");
+    case HostNotFoundTryAgain:
+        return QStringLiteral("Non-Authoritative answer: Host not found");
     }
     return QStringLiteral("Unknown socket error");
 }
