@@ -6,16 +6,36 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 
 #include <memory>
 
-// A name service that never answers; glibc asks only the name servers of
-// resolv.conf, on port 53, so no test can play one.
-class SilentLookup : public HostLookup
+// A name service that answers every name with the same addresses, or never
+// answers when it has none. glibc asks only the name servers of resolv.conf,
+// on port 53, so no test can play a real one.
+class FakeLookup : public HostLookup
 {
 public:
-    void lookUp(const QString &, Done) override {}
-    void cancel() override {}
+    explicit FakeLookup(const QStringList &addresses = {})
+    {
+        for (const QString &address : addresses)
+            m_addresses << QHostAddress(address);
+    }
+    void lookUp(const QString &, Done done) override
+    {
+        if (m_addresses.isEmpty())
+            return;
+        QTimer::singleShot(0, &m_context, [this, done, lookup = ++m_lookup] {
+            if (lookup == m_lookup)
+                done(Outcome::Found, m_addresses);
+        });
+    }
+    void cancel() override { ++m_lookup; }
+
+private:
+    QList<QHostAddress> m_addresses;
+    QObject m_context;
+    int m_lookup = 0;
 };
 
 // The endpoint on real loopback sockets, through its own methods and events.
@@ -186,24 +206,33 @@ private slots:
         QTest::addColumn<QString>("host");
         QTest::addColumn<QString>("listenOn");
         QTest::addColumn<QString>("shown");
+        QTest::addColumn<QStringList>("lookedUp");
         QTest::newRow("IPv4 literal") << "127.0.0.1"
                                       << "127.0.0.1"
-                                      << "127.0.0.1";
+                                      << "127.0.0.1" << QStringList();
         QTest::newRow("IPv6 literal") << "::1"
                                       << "::1"
-                                      << "[::1]";
+                                      << "[::1]" << QStringList();
         QTest::newRow("IPv6 literal in brackets") << "[::1]"
                                                   << "::1"
-                                                  << "[::1]";
+                                                  << "[::1]" << QStringList();
+        // Nothing listens at the name's first address; the next one answers.
+        QTest::newRow("name whose first address refuses")
+            << "tapwire.test"
+            << "127.0.0.1"
+            << "127.0.0.1" << QStringList{"::1", "127.0.0.1"};
     }
     void connectsAndExchangesData()
     {
         QFETCH(QString, host);
         QFETCH(QString, listenOn);
         QFETCH(QString, shown);
+        QFETCH(QStringList, lookedUp);
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress(listenOn), 0));
         SocketEndpoint endpoint;
+        if (!lookedUp.isEmpty())
+            endpoint.setHostLookup(std::make_unique<FakeLookup>(lookedUp));
         QSignalSpy connected(&endpoint, &SocketEndpoint::connected);
         endpoint.setRemoteHost(host);
         endpoint.setRemotePort(server.serverPort());
@@ -308,7 +337,7 @@ private slots:
         QFETCH(int, number);
         SocketEndpoint endpoint;
         if (!nameServerAnswers) {
-            endpoint.setHostLookup(std::make_unique<SilentLookup>());
+            endpoint.setHostLookup(std::make_unique<FakeLookup>());
             endpoint.setLookupTimeout(100);
         }
         endpoint.setRemoteHost(QStringLiteral("no-such-host.invalid"));
