@@ -1,5 +1,5 @@
 #include "AppIdentity.h"
-#include "ui/main/frmMain.h"
+#include "frmMain.h"
 
 #include <QApplication>
 

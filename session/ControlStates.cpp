@@ -1,6 +1,6 @@
 #include "ControlStates.h"
 
-#include "SocketEndpoint.h"
+#include "EndpointState.h"
 
 namespace ControlStates {
 
@@ -8,9 +8,9 @@ Controls session(int endpointState)
 {
     Controls controls;
     controls.close = true;
-    if (endpointState > SocketEndpoint::Closed) {
+    if (endpointState > EndpointState::Closed) {
         controls.closeCaption = QStringLiteral("Close");
-        controls.sendData = endpointState == SocketEndpoint::Connected;
+        controls.sendData = endpointState == EndpointState::Connected;
     } else {
         controls.closeCaption = QStringLiteral("Cancel");
     }
@@ -30,6 +30,13 @@ Controls idle()
 bool entriesComplete(const QString &address, const QString &port)
 {
     return !address.isEmpty() && !port.isEmpty();
+}
+
+QString portToolTip(int endpointState, int localPort)
+{
+    if (endpointState != EndpointState::Listening)
+        return {};
+    return QStringLiteral("Listening on port %1").arg(localPort);
 }
 
 } // namespace ControlStates

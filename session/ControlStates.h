@@ -28,4 +28,8 @@ Controls idle();
 // Connect and Listen are usable while both entry boxes hold text (spaces count).
 bool entriesComplete(const QString &address, const QString &port);
 
+// The port box's tool tip: while listening it names the port listened on, which
+// for port 0 only the system knows. Empty otherwise.
+QString portToolTip(int endpointState, int localPort);
+
 } // namespace ControlStates

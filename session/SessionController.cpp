@@ -154,9 +154,13 @@ void SessionController::txtPort_Change()
 {
     const QString text = m_controls.txtPort->text();
     const QString sanitised = PortRule::sanitisedPortText(text);
-    // Setting the text runs this handler once more, nested; it finds "0" and stops.
-    if (sanitised != text)
+    // Setting the text runs this handler once more, nested; it finds "0" and
+    // stops. The 0 is left selected, so that the next digit typed replaces it
+    // instead of making a leading zero that would become "0" again.
+    if (sanitised != text) {
         m_controls.txtPort->setText(sanitised);
+        m_controls.txtPort->selectAll();
+    }
     ValidateEntries();
 }
 

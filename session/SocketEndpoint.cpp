@@ -1,5 +1,6 @@
 #include "SocketEndpoint.h"
 
+#include "AddressText.h"
 #include "CodePage1252.h"
 #include "ErrorReport.h"
 #include "SocketErrors.h"
@@ -7,11 +8,10 @@
 #include <QHostAddress>
 #include <QMetaMethod>
 #include <QSocketNotifier>
-#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
 
-#include <functional>
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -21,13 +21,6 @@ namespace {
 constexpr int flushLingerMs = 60 * 1000;
 
 constexpr qint64 readChunkBytes = 256 * 1024;
-
-QString dottedAddress(const QHostAddress &address)
-{
-    bool isV4 = false;
-    const quint32 v4 = address.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : address.toString();
-}
 
 void checkPort(int port)
 {
@@ -56,31 +49,16 @@ void discardDescriptor(qintptr descriptor)
 
 } // namespace
 
-// Hands each connection the system accepted to the endpoint as a bare
-// descriptor, so a request can wait for Accept without a socket object.
-class RequestListener : public QTcpServer
+SocketEndpoint::SocketEndpoint(QObject *parent) : QObject(parent), m_deadline(new QTimer(this))
 {
-public:
-    RequestListener(SocketEndpoint *endpoint, std::function<void(qintptr)> onRequest)
-        : QTcpServer(endpoint), m_onRequest(std::move(onRequest))
-    {
-    }
-
-protected:
-    void incomingConnection(qintptr descriptor) override { m_onRequest(descriptor); }
-
-private:
-    std::function<void(qintptr)> m_onRequest;
-};
-
-SocketEndpoint::SocketEndpoint(QObject *parent) : QObject(parent)
-{
+    m_deadline->setSingleShot(true);
+    connect(m_deadline, &QTimer::timeout, this, &SocketEndpoint::deadlinePassed);
 }
 
 SocketEndpoint::~SocketEndpoint()
 {
-    for (qintptr descriptor : std::as_const(m_pendingRequests))
-        discardDescriptor(descriptor);
+    for (const RequestListener::Request &request : std::as_const(m_pendingRequests))
+        discardDescriptor(request.descriptor);
 }
 
 void SocketEndpoint::setRemotePort(int port)
@@ -91,9 +69,9 @@ void SocketEndpoint::setRemotePort(int port)
 
 int SocketEndpoint::LocalPort() const
 {
-    if (m_listener && m_listener->isListening())
-        return m_listener->serverPort();
-    if (m_socket && m_state == Connected)
+    if (m_listener)
+        return m_listener->port();
+    if (m_socket && m_state == EndpointState::Connected)
         return m_socket->localPort();
     return m_localPort;
 }
@@ -104,65 +82,78 @@ void SocketEndpoint::setLocalPort(int port)
     m_localPort = port;
 }
 
+void SocketEndpoint::setHostLookup(std::unique_ptr<HostLookup> lookup)
+{
+    m_lookup->cancel();
+    m_lookup = std::move(lookup);
+}
+
 void SocketEndpoint::Close()
 {
-    if (m_listener) {
-        m_listener->close();
-        m_listener->deleteLater();
-        m_listener = nullptr;
-    }
-    releaseSocket();
-    setState(Closed);
+    shutDown();
+    setState(EndpointState::Closed);
 }
 
 void SocketEndpoint::Listen()
 {
-    if (m_state != Closed)
+    if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
-    auto *listener = new RequestListener(this, [this](qintptr d) { takeRequest(d); });
-    // Any is dual-stack: IPv4 and IPv6 peers alike.
-    if (!listener->listen(QHostAddress::Any, quint16(m_localPort))) {
-        const auto number = SocketErrors::fromSocketError(listener->serverError());
-        delete listener;
-        throw SocketErrors::error(number);
-    }
-    m_listener = listener;
-    setState(Listening);
+    auto listener = systemRequestListener(
+        this, [this](const RequestListener::Request &request) { takeRequest(request); },
+        [this](SocketErrors::Number number) { fail(number); });
+    listener->listen(quint16(m_localPort));
+    m_listener = std::move(listener);
+    setState(EndpointState::Listening);
 }
 
 void SocketEndpoint::Connect()
 {
-    if (m_state != Closed)
+    if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
-    auto *socket = new QTcpSocket(this);
-    adoptSocket(socket);
-    setState(ResolvingHost);
-    socket->connectToHost(m_remoteHost, quint16(m_remotePort));
+    const QString host = AddressText::hostToLookUp(m_remoteHost);
+    // An address is not looked up: the name service would be asked for its
+    // name instead, and might not answer.
+    QHostAddress address;
+    if (address.setAddress(host)) {
+        setState(EndpointState::HostResolved);
+        m_addresses = {address};
+        connectToNextAddress();
+        return;
+    }
+    setState(EndpointState::ResolvingHost);
+    m_deadline->start(m_lookupTimeoutMs);
+    m_lookup->lookUp(host, [this](HostLookup::Outcome outcome, const QList<QHostAddress> &found) {
+        hostLookedUp(outcome, found);
+    });
 }
 
 void SocketEndpoint::Accept(int requestId)
 {
-    if (m_state != Closed)
+    if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
-    const qintptr descriptor = requestId;
-    if (!m_pendingRequests.removeOne(descriptor))
+    const std::optional<RequestListener::Request> pending = takePendingRequest(requestId);
+    if (!pending)
         throw SocketErrors::error(SocketErrors::InvalidOperation);
+    const RequestListener::Request &request = *pending;
     auto *socket = new QTcpSocket(this);
-    if (!socket->setSocketDescriptor(descriptor)) {
+    if (!socket->setSocketDescriptor(request.descriptor)) {
         const auto number = SocketErrors::fromSocketError(socket->error());
         delete socket;
         throw SocketErrors::error(number);
     }
     adoptSocket(socket);
-    m_watch.watch(descriptor);
-    m_remoteHostIP = dottedAddress(socket->peerAddress());
-    m_remotePort = socket->peerPort();
-    setState(Connected);
+    m_watch.watch(request.descriptor);
+    // The address as the accept gave it: the socket cannot tell it any more
+    // once the peer has reset.
+    const bool known = !request.peerAddress.isNull();
+    m_remoteHostIP = AddressText::remoteHostIP(known ? request.peerAddress : socket->peerAddress());
+    m_remotePort = known ? request.peerPort : socket->peerPort();
+    setState(EndpointState::Connected);
 }
 
 void SocketEndpoint::SendData(const QString &text)
 {
-    if (m_state != Connected || !m_socket)
+    if (m_state != EndpointState::Connected || !m_socket)
         throw SocketErrors::error(SocketErrors::BadState);
     // Encoding throws before anything is written: all or nothing.
     const QByteArray bytes = CodePage1252::encode(text);
@@ -183,23 +174,83 @@ int SocketEndpoint::flushingSockets() const
     return count;
 }
 
-void SocketEndpoint::takeRequest(qintptr descriptor)
+void SocketEndpoint::takeRequest(const RequestListener::Request &request)
 {
-    m_pendingRequests.append(descriptor);
+    m_pendingRequests.append(request);
+    const qintptr descriptor = request.descriptor;
     QMetaObject::invokeMethod(
         this, [this, descriptor] { deliverRequest(descriptor); }, Qt::QueuedConnection);
 }
 
 void SocketEndpoint::deliverRequest(qintptr descriptor)
 {
-    if (!m_pendingRequests.contains(descriptor))
+    const auto isThisOne = [descriptor](const RequestListener::Request &request) {
+        return request.descriptor == descriptor;
+    };
+    if (std::none_of(m_pendingRequests.cbegin(), m_pendingRequests.cend(), isThisOne))
         return;
     // Only a listening endpoint announces requests; the rest arrived after the
     // first peer was taken and are turned away.
-    if (m_state == Listening)
+    if (m_state == EndpointState::Listening)
         emit connectionRequested(int(descriptor));
-    if (m_pendingRequests.removeOne(descriptor))
+    if (takePendingRequest(descriptor))
         discardDescriptor(descriptor);
+}
+
+std::optional<RequestListener::Request> SocketEndpoint::takePendingRequest(qintptr descriptor)
+{
+    for (qsizetype i = 0; i < m_pendingRequests.size(); ++i) {
+        if (m_pendingRequests[i].descriptor == descriptor)
+            return m_pendingRequests.takeAt(i);
+    }
+    return std::nullopt;
+}
+
+void SocketEndpoint::hostLookedUp(HostLookup::Outcome outcome, const QList<QHostAddress> &addresses)
+{
+    if (m_state != EndpointState::ResolvingHost)
+        return;
+    m_deadline->stop();
+    if (outcome == HostLookup::Outcome::TryAgain)
+        return fail(SocketErrors::HostNotFoundTryAgain);
+    if (outcome != HostLookup::Outcome::Found || addresses.isEmpty())
+        return fail(SocketErrors::HostNotFound);
+    setState(EndpointState::HostResolved);
+    m_addresses = addresses;
+    connectToNextAddress();
+}
+
+void SocketEndpoint::connectToNextAddress()
+{
+    releaseSocket();
+    auto *socket = new QTcpSocket(this);
+    adoptSocket(socket);
+    m_deadline->start(m_connectTimeoutMs);
+    // May fail at once, and come back here for the next address.
+    socket->connectToHost(m_addresses.takeFirst(), quint16(m_remotePort));
+}
+
+// One address failed; the next is tried, and the last one's error is the one
+// reported.
+void SocketEndpoint::attemptFailed(SocketErrors::Number number)
+{
+    if (m_addresses.isEmpty())
+        return fail(number);
+    connectToNextAddress();
+}
+
+void SocketEndpoint::deadlinePassed()
+{
+    if (m_state == EndpointState::ResolvingHost)
+        fail(SocketErrors::HostNotFoundTryAgain);
+    else if (isConnecting())
+        attemptFailed(SocketErrors::TimedOut);
+}
+
+bool SocketEndpoint::isConnecting() const
+{
+    return m_state == EndpointState::ResolvingHost || m_state == EndpointState::HostResolved ||
+           m_state == EndpointState::Connecting;
 }
 
 void SocketEndpoint::adoptSocket(QTcpSocket *socket)
@@ -244,19 +295,18 @@ void SocketEndpoint::releaseSocket()
 void SocketEndpoint::onStateChanged()
 {
     switch (m_socket->state()) {
-    case QAbstractSocket::HostLookupState:
-        setState(ResolvingHost);
-        break;
     case QAbstractSocket::ConnectingState:
-        setState(Connecting);
+        setState(EndpointState::Connecting);
         // The socket's descriptor exists once Qt has started the connect.
         QMetaObject::invokeMethod(this, &SocketEndpoint::watchConnectAttempt, Qt::QueuedConnection);
         break;
     case QAbstractSocket::ConnectedState:
-        if (m_state == Connecting || m_state == ResolvingHost) {
+        if (isConnecting()) {
+            m_deadline->stop();
+            m_addresses.clear();
             m_watch.watch(m_socket->socketDescriptor());
-            m_remoteHostIP = dottedAddress(m_socket->peerAddress());
-            setState(Connected);
+            m_remoteHostIP = AddressText::remoteHostIP(m_socket->peerAddress());
+            setState(EndpointState::Connected);
             emit connected();
         }
         break;
@@ -275,7 +325,8 @@ void SocketEndpoint::onReadyRead()
 void SocketEndpoint::onDisconnected()
 {
     m_watch.release();
-    if (m_peerClosedSent || (m_state != Connected && m_state != Closing))
+    if (m_peerClosedSent ||
+        (m_state != EndpointState::Connected && m_state != EndpointState::Closing))
         return;
     QTcpSocket *socket = m_socket;
     // Everything that came before the peer's close is delivered before it.
@@ -283,7 +334,7 @@ void SocketEndpoint::onDisconnected()
     if (m_socket != socket)
         return;
     m_peerClosedSent = true;
-    setState(Closing);
+    setState(EndpointState::Closing);
     emit peerClosed();
 }
 
@@ -297,18 +348,23 @@ void SocketEndpoint::onSocketError()
     // A regular close by the peer is reported by disconnected(), not as an error.
     if (socketError == QAbstractSocket::RemoteHostClosedError && !reset)
         return;
+    const SocketErrors::Number number =
+        reset ? SocketErrors::ConnectionReset : SocketErrors::fromSocketError(socketError);
+    if (isConnecting())
+        return attemptFailed(number);
     QTcpSocket *socket = m_socket;
     // What arrived before the failure is still the peer's data: deliver it first.
-    if (m_state == Connected)
+    if (m_state == EndpointState::Connected)
         deliverPendingData();
     if (m_socket != socket)
         return;
-    fail(reset ? SocketErrors::ConnectionReset : SocketErrors::fromSocketError(socketError));
+    fail(number);
 }
 
 void SocketEndpoint::watchConnectAttempt()
 {
-    if (!m_socket || m_state != Connecting || m_socket->state() != QAbstractSocket::ConnectingState)
+    if (!m_socket || m_state != EndpointState::Connecting ||
+        m_socket->state() != QAbstractSocket::ConnectingState)
         return;
     m_watch.watch(connectingDescriptor(m_socket));
     m_connectPort = m_watch.localPort();
@@ -329,9 +385,7 @@ void SocketEndpoint::checkConnectAttempt()
     const quint16 port = m_watch.localPort();
     if (port == 0 || port == m_connectPort)
         return;
-    m_watch.release();
-    m_socket->abort();
-    fail(SocketErrors::ConnectionReset);
+    attemptFailed(SocketErrors::ConnectionReset);
 }
 
 void SocketEndpoint::deliverPendingData()
@@ -340,9 +394,22 @@ void SocketEndpoint::deliverPendingData()
         onReadyRead();
 }
 
+// Nothing of the session stays open or goes on connecting. Requests already
+// accepted by the system stay: Accept may still take one after a Close.
+void SocketEndpoint::shutDown()
+{
+    m_deadline->stop();
+    m_lookup->cancel();
+    m_addresses.clear();
+    m_listener.reset();
+    releaseSocket();
+}
+
 void SocketEndpoint::fail(SocketErrors::Number number)
 {
-    setState(Error);
+    // Once an error is reported, nothing is left listening, connecting or open.
+    shutDown();
+    setState(EndpointState::Error);
     const QString description = SocketErrors::description(number);
     const auto signal = QMetaMethod::fromSignal(&SocketEndpoint::errorOccurred);
     if (isSignalConnected(signal)) {

@@ -5,11 +5,17 @@
 #include <QPointer>
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 #include "ConnectionWatch.h"
+#include "EndpointState.h"
+#include "HostLookup.h"
+#include "RequestListener.h"
 #include "SocketErrors.h"
 
 class QTcpSocket;
-class RequestListener;
+class QTimer;
 
 // The window's one asynchronous TCP endpoint, in the shape of the classic
 // socket control: properties set before Listen/Connect, methods that return at
@@ -20,19 +26,6 @@ class SocketEndpoint : public QObject
     Q_OBJECT
 
 public:
-    enum StateCode {
-        Closed = 0,
-        Open = 1,
-        Listening = 2,
-        ConnectionPending = 3,
-        ResolvingHost = 4,
-        HostResolved = 5,
-        Connecting = 6,
-        Connected = 7,
-        Closing = 8,
-        Error = 9,
-    };
-
     explicit SocketEndpoint(QObject *parent = nullptr);
     ~SocketEndpoint() override;
 
@@ -55,6 +48,13 @@ public:
     // Sockets still delivering what SendData accepted before a Close.
     int flushingSockets() const;
 
+    // How long looking a host name up, and connecting to each of its
+    // addresses, may take before Connect fails with 11002 or 10060.
+    void setLookupTimeout(int msecs) { m_lookupTimeoutMs = msecs; }
+    void setConnectTimeout(int msecs) { m_connectTimeoutMs = msecs; }
+    // Where host names are looked up; the system's name service by default.
+    void setHostLookup(std::unique_ptr<HostLookup> lookup);
+
 signals:
     void connected();
     void connectionRequested(int requestId);
@@ -65,8 +65,14 @@ signals:
     void errorOccurred(int number, const QString &description);
 
 private:
-    void takeRequest(qintptr descriptor);
+    void takeRequest(const RequestListener::Request &request);
     void deliverRequest(qintptr descriptor);
+    std::optional<RequestListener::Request> takePendingRequest(qintptr descriptor);
+    void hostLookedUp(HostLookup::Outcome outcome, const QList<QHostAddress> &addresses);
+    void connectToNextAddress();
+    void attemptFailed(SocketErrors::Number number);
+    void deadlinePassed();
+    bool isConnecting() const;
     void adoptSocket(QTcpSocket *socket);
     void releaseSocket();
     void onStateChanged();
@@ -76,18 +82,30 @@ private:
     void deliverPendingData();
     void watchConnectAttempt();
     void checkConnectAttempt();
+    void shutDown();
     void fail(SocketErrors::Number number);
-    void setState(StateCode state) { m_state = state; }
+    void setState(EndpointState::Code state) { m_state = state; }
 
-    StateCode m_state = Closed;
+    EndpointState::Code m_state = EndpointState::Closed;
     QString m_remoteHost;
     int m_remotePort = 0;
     int m_localPort = 0;
     QString m_remoteHostIP;
-    RequestListener *m_listener = nullptr;
+    std::unique_ptr<RequestListener> m_listener;
     QTcpSocket *m_socket = nullptr;
-    // Descriptors accepted by the system whose request has not been handled yet.
-    QList<qintptr> m_pendingRequests;
+    std::unique_ptr<HostLookup> m_lookup = systemHostLookup();
+    // The host's addresses not tried yet; each gets a socket of its own.
+    QList<QHostAddress> m_addresses;
+    // Ends a lookup or a connect attempt that takes too long.
+    QTimer *m_deadline = nullptr;
+    // The system's own lookup gives up well before this; this catches one
+    // that never answers at all.
+    int m_lookupTimeoutMs = 60 * 1000;
+    // Qt's own connect timer runs as long, but starts the attempt over
+    // instead of failing.
+    int m_connectTimeoutMs = 30 * 1000;
+    // Connections accepted by the system whose request has not been handled yet.
+    QList<RequestListener::Request> m_pendingRequests;
     QList<QPointer<QTcpSocket>> m_flushing;
     // Catches a reset during the handshake, and tells a reset from a regular
     // close once the connection is made.

@@ -1,5 +1,7 @@
 #include "SocketErrors.h"
 
+#include <cerrno>
+
 namespace SocketErrors {
 
 QString description(Number number)
@@ -36,6 +38,8 @@ QString description(Number number)
         return QStringLiteral("No route to host");
     case HostNotFound:
         return QStringLiteral("Authoritative answer: Host not found");
+    case HostNotFoundTryAgain:
+        return QStringLiteral("Non-Authoritative answer: Host not found");
     }
     return QStringLiteral("Unknown socket error");
 }
@@ -67,6 +71,26 @@ Number fromSocketError(QAbstractSocket::SocketError socketError)
         return AddressNotAvailable;
     case QAbstractSocket::UnsupportedSocketOperationError:
         return PortNotSupported;
+    default:
+        return NetworkSubsystemFailed;
+    }
+}
+
+Number fromErrno(int error)
+{
+    switch (error) {
+    case EADDRINUSE:
+        return AddressInUse;
+    case EADDRNOTAVAIL:
+        return AddressNotAvailable;
+    case EACCES:
+    case EPERM:
+        return PermissionDenied;
+    case EMFILE:
+    case ENFILE:
+    case ENOBUFS:
+    case ENOMEM:
+        return NoBufferSpace;
     default:
         return NetworkSubsystemFailed;
     }

@@ -18,6 +18,7 @@
 //   10061  Connection is forcefully rejected
 //   10065  No route to host
 //   11001  Authoritative answer: Host not found
+//   11002  Non-Authoritative answer: Host not found (no answer in time; try again)
 //   10013  Permission denied
 //   10055  No buffer space is available
 //   10043  The specified port is not supported (protocol not supported)
@@ -40,6 +41,7 @@ enum Number {
     ConnectionRefused = 10061,
     HostUnreachable = 10065,
     HostNotFound = 11001,
+    HostNotFoundTryAgain = 11002,
 };
 
 QString description(Number number);
@@ -47,5 +49,8 @@ AppError error(Number number);
 
 // The error a Qt socket or server failure stands for.
 Number fromSocketError(QAbstractSocket::SocketError socketError);
+
+// The error a failed system call's errno stands for.
+Number fromErrno(int error);
 
 } // namespace SocketErrors

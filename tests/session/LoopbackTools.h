@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QThread>
@@ -124,6 +125,20 @@ inline int openDescriptorCount()
 {
     const QDir fds(QStringLiteral("/proc/self/fd"));
     return fds.exists() ? int(fds.entryList(QDir::Files | QDir::System).size()) : -1;
+}
+
+// Open sockets of this process, or -1 where the system does not list them.
+// Unlike all descriptors, these do not count the threads that name lookups
+// start and keep for a while.
+inline int openSocketCount()
+{
+    const QDir fds(QStringLiteral("/proc/self/fd"));
+    if (!fds.exists())
+        return -1;
+    int sockets = 0;
+    for (const QString &name : fds.entryList(QDir::Files | QDir::System))
+        sockets += QFile::symLinkTarget(fds.filePath(name)).contains(QLatin1String("socket:"));
+    return sockets;
 }
 
 } // namespace LoopbackTools

@@ -1,5 +1,5 @@
 #include "ControlStates.h"
-#include "SocketEndpoint.h"
+#include "EndpointState.h"
 
 #include <QTest>
 
@@ -17,7 +17,7 @@ private slots:
         QTest::newRow("closed") << 0 << "Cancel" << false;
         for (int state = 1; state <= 9; ++state) {
             QTest::addRow("state %d", state)
-                << state << "Close" << (state == SocketEndpoint::Connected);
+                << state << "Close" << (state == EndpointState::Connected);
         }
     }
     void session()
@@ -62,6 +62,21 @@ private slots:
         QFETCH(QString, port);
         QFETCH(bool, complete);
         QCOMPARE(ControlStates::entriesComplete(address, port), complete);
+    }
+
+    void portToolTip_data()
+    {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<QString>("tip");
+        QTest::newRow("listening") << int(EndpointState::Listening) << "Listening on port 40123";
+        QTest::newRow("connected") << int(EndpointState::Connected) << "";
+        QTest::newRow("closed") << int(EndpointState::Closed) << "";
+    }
+    void portToolTip()
+    {
+        QFETCH(int, state);
+        QFETCH(QString, tip);
+        QCOMPARE(ControlStates::portToolTip(state, 40123), tip);
     }
 };
 

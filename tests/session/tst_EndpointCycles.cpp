@@ -62,7 +62,7 @@ private:
         QTcpSocket peer;
         peer.connectToHost(QHostAddress::LocalHost, quint16(endpoint.LocalPort()));
         const bool accepted = spinUntil([&] {
-            return endpoint.State() == SocketEndpoint::Connected &&
+            return endpoint.State() == EndpointState::Connected &&
                    peer.state() == QAbstractSocket::ConnectedState;
         });
         endpoint.Close();
@@ -77,7 +77,7 @@ private:
         endpoint.setRemotePort(server.serverPort());
         endpoint.Connect();
         const bool connected = spinUntil([&] {
-            return endpoint.State() == SocketEndpoint::Connected && server.hasPendingConnections();
+            return endpoint.State() == EndpointState::Connected && server.hasPendingConnections();
         });
         std::unique_ptr<QTcpSocket> far(server.nextPendingConnection());
         endpoint.Close();

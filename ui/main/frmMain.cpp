@@ -3,6 +3,7 @@
 #include "ui_frmMain.h"
 
 #include "AppIdentity.h"
+#include "ControlStates.h"
 #include "ErrorReport.h"
 #include "ResourcePictures.h"
 #include "SessionController.h"
@@ -10,10 +11,12 @@
 #include "frmAbout.h"
 
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QLayout>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
+#include <QToolTip>
 
 #include <limits>
 
@@ -61,6 +64,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
         ui->cmdListen,    ui->cmdConnect, ui->cmdClose, ui->cmdSendData, ui->cmdSendDataC,
         ui->cmdRecvDataC, ui->txtAddress, ui->txtPort,  ui->txtSendData, ui->txtRecvData};
     m_session = new SessionController(controls, m_endpoint, this);
+    ui->txtPort->installEventFilter(this);
 
     buildMenus();
     layout()->setSizeConstraint(QLayout::SetFixedSize);
@@ -72,6 +76,20 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
 }
 
 frmMain::~frmMain() = default;
+
+bool frmMain::eventFilter(QObject *watched, QEvent *event)
+{
+    // The tip is made when it is asked for, from the endpoint as it is then.
+    if (watched == ui->txtPort && event->type() == QEvent::ToolTip) {
+        const QString tip =
+            ControlStates::portToolTip(m_endpoint->State(), m_endpoint->LocalPort());
+        if (!tip.isEmpty()) {
+            QToolTip::showText(static_cast<QHelpEvent *>(event)->globalPos(), tip, ui->txtPort);
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
 
 void frmMain::buildMenus()
 {

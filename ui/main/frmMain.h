@@ -37,6 +37,9 @@ public:
     QList<QAction *> mnuTools;
     QList<QAction *> mnuHelp;
 
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
 private:
     void buildMenus();
     void Form_Load();

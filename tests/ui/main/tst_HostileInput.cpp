@@ -118,7 +118,7 @@ private slots:
             // Refused before the session starts: nothing appended, still idle.
             QCOMPARE(w.reportNumbers(), QList<int>{reported});
             QCOMPARE(w.enabledControls(), WindowDriver::idle());
-            QCOMPARE(w.endpoint()->State(), int(SocketEndpoint::Closed));
+            QCOMPARE(w.endpoint()->State(), int(EndpointState::Closed));
         } else {
             QCOMPARE(w.endpoint()->RemotePort(), endpointPort);
             QCOMPARE(w.enabledControls(), WindowDriver::pending());
@@ -126,7 +126,7 @@ private slots:
         }
         QCOMPARE(w.transcript(), QString(reported ? "" : "CLOSED.\r\n"));
         w.listen();
-        QCOMPARE(w.endpoint()->State(), int(SocketEndpoint::Listening));
+        QCOMPARE(w.endpoint()->State(), int(EndpointState::Listening));
     }
 
     void pastedBytesGoOutAndComeBackExactly_data()

@@ -126,7 +126,7 @@ private slots:
         for (const char *name : {"cmdClose", "cmdSendData"})
             QVERIFY2(!child(name)->isEnabled(), name);
         QCOMPARE(child<QPushButton>("cmdClose")->text(), QStringLiteral("Close"));
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closed));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Closed));
     }
 
     void addressBoxTakesAnyLength()
@@ -184,7 +184,7 @@ private slots:
         child(box)->setFocus();
         QTest::keyClick(child(box), Qt::Key(key));
         QCOMPARE(clicks, 0);
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closed));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Closed));
     }
 
     void menusAsLaidOut_data()

@@ -6,6 +6,7 @@
 #include "WireTextEdit.h"
 #include "frmMain.h"
 
+#include <QHelpEvent>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -13,6 +14,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QToolTip>
 
 #include <memory>
 
@@ -37,8 +39,15 @@ private slots:
 
     void listenAcceptsOnePeer()
     {
-        const int port = listen();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
+        line("txtPort")->setText(QStringLiteral("0"));
+        QVERIFY(click("cmdListen"));
+        const int port = window->wskWinSock()->LocalPort();
+        QVERIFY(port > 0);
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Listening));
+        // Port 0 left the choice to the system; the port box's tip tells it.
+        QHelpEvent hover(QEvent::ToolTip, QPoint(5, 5), line("txtPort")->mapToGlobal(QPoint(5, 5)));
+        QApplication::sendEvent(line("txtPort"), &hover);
+        QCOMPARE(QToolTip::text(), QStringLiteral("Listening on port %1").arg(port));
         QCOMPARE(button("cmdClose")->text(), QStringLiteral("Close"));
         QVERIFY(!button("cmdSendData")->isEnabled());
         QVERIFY(!button("cmdListen")->isEnabled() && !line("txtPort")->isEnabled());
@@ -95,11 +104,11 @@ private slots:
         peer->disconnectFromHost();
         QTRY_COMPARE(transcript(), accepted + QStringLiteral("abcdefCLOSED.\r\n"));
         verifyIdle();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closing));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Closing));
 
         // Listen works at once: it closes the endpoint left closing.
         listen();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Listening));
     }
 
     void closeAppendsOneLineWhateverTheState_data()
@@ -119,7 +128,7 @@ private slots:
             listen();
         } else if (during == QLatin1String("connecting")) {
             connectTo(QStringLiteral("127.0.0.1"), server.serverPort());
-            QVERIFY(window->wskWinSock()->State() != SocketEndpoint::Connected);
+            QVERIFY(window->wskWinSock()->State() != EndpointState::Connected);
         } else {
             peer = acceptedPeer();
             QVERIFY(peer);
@@ -128,7 +137,7 @@ private slots:
         QVERIFY(click("cmdClose"));
         QCOMPARE(transcript(), before + QStringLiteral("CLOSED.\r\n"));
         verifyIdle();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Closed));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Closed));
         if (peer) {
             QTRY_COMPARE(peer->state(), QAbstractSocket::UnconnectedState);
         }
@@ -209,7 +218,7 @@ private slots:
         verifyIdle();
 
         listen();
-        QCOMPARE(window->wskWinSock()->State(), int(SocketEndpoint::Listening));
+        QCOMPARE(window->wskWinSock()->State(), int(EndpointState::Listening));
     }
 
     void refusedConnectLeavesSessionUntilClose()
@@ -271,6 +280,8 @@ private slots:
                                           << "0";
         QTest::newRow("negative") << "80" << 0 << "-"
                                   << "-80";
+        QTest::newRow("typing over the 0 that deleting left") << "80" << 2 << "\b\b8080"
+                                                              << "8080";
     }
     void portBoxKeepsANumber()
     {

@@ -1,0 +1,20 @@
+#pragma once
+
+// The socket endpoint's State, numbered as the classic socket control numbers
+// it. The window tests only for a value above Closed and for Connected.
+namespace EndpointState {
+
+enum Code {
+    Closed = 0,
+    Open = 1,
+    Listening = 2,
+    ConnectionPending = 3,
+    ResolvingHost = 4,
+    HostResolved = 5,
+    Connecting = 6,
+    Connected = 7,
+    Closing = 8,
+    Error = 9,
+};
+
+} // namespace EndpointState
