@@ -6,17 +6,20 @@
 //   exact=<yes|no>
 
 #include "CodePage1252.h"
+#include "FileCommands.h"
 #include "SocketEndpoint.h"
 #include "WireTextEdit.h"
 #include "frmMain.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -215,6 +218,36 @@ int runSend(qint64 mib)
     return whole ? 0 : 1;
 }
 
+// Opens a file of `mib` MiB into the outgoing box, as its context menu does,
+// until every byte is in the box and laid out.
+int runOpen(qint64 mib)
+{
+    const QByteArray payload = makePayload(QStringLiteral("binary"), mib * MiB);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("payload.bin"));
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(payload) != payload.size())
+        return 1;
+    file.close();
+
+    frmMain window;
+    window.show();
+    auto *outgoing = window.findChild<WireTextEdit *>(QStringLiteral("txtSendData"));
+    QCoreApplication::processEvents();
+    StallMeter stalls;
+    QElapsedTimer clock;
+    clock.start();
+    window.files()->openFile(path);
+    while (outgoing->text().size() != payload.size() || !outgoing->rows().isComplete())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const double seconds = clock.nsecsElapsed() / 1e9;
+    const bool exact = outgoing->text() == CodePage1252::decode(payload);
+    std::printf("shape=open MiB=%lld seconds=%.3f MBps=%.1f max_stall_ms=%lld exact=%s\n", mib,
+                seconds, double(payload.size()) / 1e6 / seconds, stalls.maxStallMs(),
+                exact ? "yes" : "no");
+    return exact ? 0 : 1;
+}
+
 int runBaseline(qint64 mib)
 {
     const QByteArray payload = makePayload(QStringLiteral("binary"), mib * MiB);
@@ -274,6 +307,8 @@ int main(int argc, char *argv[])
             return runBaseline(mib);
         if (shape == QLatin1String("send"))
             return runSend(mib);
+        if (shape == QLatin1String("open"))
+            return runOpen(mib);
         return runReceive(shape, mib);
     }
     // tapwire_bench [--repeat N] [shape:MiB ...]: every run (or those named),

@@ -58,18 +58,6 @@ char32_t codePointAt(QStringView text, qsizetype index)
     return first.unicode();
 }
 
-QString unencodableDescription(QStringView text, qsizetype index)
-{
-    const QString codePoint =
-        QString::number(uint(codePointAt(text, index)), 16).toUpper().rightJustified(4, u'0');
-    const LineEnds::Place place = LineEnds::placeOf(text, index);
-    return QStringLiteral("Character U+%1 at line %2, column %3 cannot be sent in the Windows-1252 "
-                          "code page")
-        .arg(codePoint)
-        .arg(place.line)
-        .arg(place.column);
-}
-
 } // namespace
 
 namespace CodePage1252 {
@@ -81,6 +69,17 @@ QString decode(const char *bytes, qsizetype size)
     for (qsizetype i = 0; i < size; ++i)
         out[i] = QChar(decodeTable[static_cast<unsigned char>(bytes[i])]);
     return text;
+}
+
+QString describeCharacter(QStringView text, qsizetype index)
+{
+    const QString codePoint =
+        QString::number(uint(codePointAt(text, index)), 16).toUpper().rightJustified(4, u'0');
+    const LineEnds::Place place = LineEnds::placeOf(text, index);
+    return QStringLiteral("Character U+%1 at line %2, column %3")
+        .arg(codePoint)
+        .arg(place.line)
+        .arg(place.column);
 }
 
 qsizetype firstUnencodable(QStringView text)
@@ -101,7 +100,9 @@ QByteArray encode(QStringView text)
     for (qsizetype i = 0; i < text.size(); ++i) {
         const char16_t unit = text.at(i).unicode();
         if (!isEncodable(table, unit))
-            throw AppError(40200, unencodableDescription(text, i));
+            throw AppError(40200,
+                           describeCharacter(text, i) +
+                               QStringLiteral(" cannot be sent in the Windows-1252 code page"));
         out[i] = static_cast<char>(table[unit]);
     }
     return bytes;

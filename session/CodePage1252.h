@@ -21,6 +21,10 @@ inline QString decode(const QByteArray &bytes)
 // at the index of their first half.
 qsizetype firstUnencodable(QStringView text);
 
+// Names the character at `index` and where a user finds it, as in
+// "Character U+4E2D at line 2, column 5".
+QString describeCharacter(QStringView text, qsizetype index);
+
 // Encodes text that firstUnencodable() accepted. Throws AppError 40200 naming
 // the first character that has no byte in the code page; nothing is encoded
 // then, so the caller can send all or nothing.

@@ -380,6 +380,15 @@ void WireTextEdit::completeLayout() const
         m_layout.layOutMore(m_text, std::numeric_limits<qsizetype>::max());
 }
 
+void WireTextEdit::layOutThrough(qsizetype position) const
+{
+    if (m_layout.isComplete())
+        return;
+    const qsizetype resume = m_layout.rowStart(m_layout.knownRows());
+    if (position >= resume)
+        m_layout.layOutMore(m_text, position - resume + 1);
+}
+
 void WireTextEdit::layOutSlice()
 {
     if (m_layout.layOutMore(m_text, m_layoutSlice))
@@ -420,7 +429,7 @@ qsizetype WireTextEdit::caretRow() const
 
 QRect WireTextEdit::cursorRect() const
 {
-    completeLayout();
+    layOutThrough(m_position);
     return caretRect();
 }
 
@@ -434,8 +443,8 @@ QRect WireTextEdit::caretRect() const
 
 QRect WireTextEdit::characterRect(qsizetype position) const
 {
-    completeLayout();
     position = qBound<qsizetype>(0, position, m_text.size());
+    layOutThrough(WireText::nextBoundary(m_text, position));
     const qsizetype row = m_layout.rowAt(position);
     const int x = xOf(row, position);
     const int end =
@@ -474,12 +483,14 @@ qsizetype WireTextEdit::positionInRow(qsizetype row, int x, bool *atRowEnd) cons
 qsizetype WireTextEdit::rowAtY(int y) const
 {
     const qsizetype offset = y < margin ? -1 : (y - margin) / m_metrics->rowHeight();
-    return qBound<qsizetype>(0, verticalScrollBar()->value() + offset, m_layout.rowCount() - 1);
+    return qBound<qsizetype>(0, verticalScrollBar()->value() + offset,
+                             qMax<qsizetype>(1, m_layout.knownRows()) - 1);
 }
 
 qsizetype WireTextEdit::positionAt(const QPoint &point, bool *atRowEnd) const
 {
-    completeLayout();
+    // Only rows that are laid out are on screen.
+    layOutThrough(0);
     return positionInRow(rowAtY(point.y()), point.x(), atRowEnd);
 }
 
@@ -499,7 +510,7 @@ qsizetype WireTextEdit::characterAt(const QPoint &point) const
 
 void WireTextEdit::ensureVisible(qsizetype position)
 {
-    completeLayout();
+    layOutThrough(position);
     qsizetype row = m_layout.rowAt(position);
     if (position == m_position)
         row = caretRow();
@@ -1013,29 +1024,36 @@ QMenu *WireTextEdit::createStandardContextMenu()
     connect(remove, &QAction::triggered, this, [this] { insertFromUser(QString()); });
     menu->addSeparator();
     add(tr("Select All"), QKeySequence::SelectAll, !m_text.isEmpty(), &WireTextEdit::selectAll);
+    if (!m_contextActions.isEmpty()) {
+        menu->addSeparator();
+        menu->addActions(m_contextActions);
+    }
     return menu;
 }
 
 // --- Drag and drop ------------------------------------------------------------------
 
+QString WireTextEdit::droppedFile(const QMimeData *source) const
+{
+    if (!m_acceptsFileDrops || !source->hasUrls() || source->urls().isEmpty())
+        return QString();
+    return source->urls().constFirst().toLocalFile();
+}
+
 void WireTextEdit::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!canInsertFromMimeData(event->mimeData())) {
-        event->ignore();
-        return;
-    }
-    m_dropPosition = positionAt(event->position().toPoint());
-    viewport()->update();
-    event->acceptProposedAction();
+    dragMoveEvent(event);
 }
 
 void WireTextEdit::dragMoveEvent(QDragMoveEvent *event)
 {
-    if (!canInsertFromMimeData(event->mimeData())) {
+    const bool file = !droppedFile(event->mimeData()).isEmpty();
+    if (!file && !canInsertFromMimeData(event->mimeData())) {
         event->ignore();
         return;
     }
-    m_dropPosition = positionAt(event->position().toPoint());
+    // A file takes the place of the whole text; text goes where it is dropped.
+    m_dropPosition = file ? -1 : positionAt(event->position().toPoint());
     viewport()->update();
     event->acceptProposedAction();
 }
@@ -1050,6 +1068,12 @@ void WireTextEdit::dropEvent(QDropEvent *event)
 {
     m_dropPosition = -1;
     viewport()->update();
+    const QString file = droppedFile(event->mimeData());
+    if (!file.isEmpty()) {
+        event->acceptProposedAction();
+        emit fileDropped(file);
+        return;
+    }
     const QString text =
         canInsertFromMimeData(event->mimeData()) ? textFromMimeData(event->mimeData()) : QString();
     if (text.isEmpty()) {

@@ -9,6 +9,7 @@
 #include <QBasicTimer>
 #include <QElapsedTimer>
 
+class QAction;
 class QMenu;
 class QMimeData;
 
@@ -72,7 +73,13 @@ public:
     // caret after the new text.
     void replaceRange(qsizetype from, qsizetype to, const QString &text);
 
+    // The box's context menu: the editing commands, then the actions added here.
     QMenu *createStandardContextMenu();
+    void addContextAction(QAction *action) { m_contextActions.append(action); }
+
+    // Whether a file dropped onto the box is announced (fileDropped) instead
+    // of its name going in as text.
+    void setAcceptsFileDrops(bool accepts) { m_acceptsFileDrops = accepts; }
 
 public slots:
     void selectAll();
@@ -86,6 +93,7 @@ signals:
     void textChanged();
     void cursorPositionChanged();
     void selectionChanged();
+    void fileDropped(const QString &path);
 
 protected:
     bool event(QEvent *event) override;
@@ -127,6 +135,8 @@ private:
     // Rows of a large insertion are laid out a slice at a time; anything
     // that needs them all first lays out the rest.
     void completeLayout() const;
+    // Lays out at least as far as the row that holds `position`.
+    void layOutThrough(qsizetype position) const;
     void layOutSlice();
     QRect caretRect() const;
     void updateScrollRange();
@@ -151,6 +161,8 @@ private:
     void notifyCursorMoved(qsizetype oldAnchor, qsizetype oldPosition);
 
     void paintRow(QPainter &painter, qsizetype row, const QPoint &origin) const;
+    // The local file a drag offers, when the box takes files.
+    QString droppedFile(const QMimeData *source) const;
 
     QString m_text;
     std::unique_ptr<WireMetrics> m_metrics;
@@ -181,4 +193,6 @@ private:
     bool m_mightDrag = false;
     bool m_selecting = false;
     qsizetype m_dropPosition = -1;
+    bool m_acceptsFileDrops = false;
+    QList<QAction *> m_contextActions;
 };

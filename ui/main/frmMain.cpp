@@ -5,6 +5,7 @@
 #include "AppIdentity.h"
 #include "ControlStates.h"
 #include "ErrorReport.h"
+#include "FileCommands.h"
 #include "ResourcePictures.h"
 #include "SessionController.h"
 #include "SocketEndpoint.h"
@@ -64,6 +65,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
         ui->cmdListen,    ui->cmdConnect, ui->cmdClose, ui->cmdSendData, ui->cmdSendDataC,
         ui->cmdRecvDataC, ui->txtAddress, ui->txtPort,  ui->txtSendData, ui->txtRecvData};
     m_session = new SessionController(controls, m_endpoint, this);
+    m_files = new FileCommands(ui->txtRecvData, ui->txtSendData, this);
     ui->txtPort->installEventFilter(this);
 
     buildMenus();

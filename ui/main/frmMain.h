@@ -8,6 +8,7 @@
 namespace Ui {
 class frmMain;
 }
+class FileCommands;
 class QAction;
 class QMenu;
 class SessionController;
@@ -26,6 +27,7 @@ public:
     // The socket endpoint the window owns for its whole life.
     SocketEndpoint *wskWinSock() const { return m_endpoint; }
     SessionController *session() const { return m_session; }
+    FileCommands *files() const { return m_files; }
 
     void mnuFile_Click(qint16 index);
     void mnuTools_Click(qint16 index);
@@ -47,4 +49,5 @@ private:
     std::unique_ptr<Ui::frmMain> ui;
     SocketEndpoint *m_endpoint = nullptr;
     SessionController *m_session = nullptr;
+    FileCommands *m_files = nullptr;
 };

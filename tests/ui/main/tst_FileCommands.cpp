@@ -1,0 +1,157 @@
+#include "FileCommands.h"
+#include "LoopbackTools.h"
+#include "WindowDriver.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMimeData>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+using LoopbackTools::spinUntil;
+
+// Saving the transcript and sending a file, end to end: the bytes in the file
+// are the bytes on the wire.
+class tst_FileCommands : public QObject
+{
+    Q_OBJECT
+
+    WindowDriver w;
+    std::unique_ptr<QTemporaryDir> dir;
+
+    // Every byte value, then CR and LF in every combination.
+    static QByteArray wireBytes()
+    {
+        return LoopbackTools::allBytesPattern(256) + "\r\n\r\r\n\n\r\n\n\r\r\r\n" + "end\r";
+    }
+    QString pathOf(const QString &name) const { return dir->filePath(name); }
+
+    // Picks `name` in the file dialog that the box's context menu item opens.
+    static bool chooseInMenu(WireTextEdit *box, const QString &item, const QString &path)
+    {
+        const std::unique_ptr<QMenu> menu(box->createStandardContextMenu());
+        QAction *action = nullptr;
+        for (QAction *candidate : menu->actions())
+            if (candidate->text() == item)
+                action = candidate;
+        if (!action)
+            return false;
+        return WindowDriver::whileModal([&] { action->trigger(); },
+                                        [&](QWidget *modal) {
+                                            auto *dialog = qobject_cast<QFileDialog *>(modal);
+                                            if (!dialog)
+                                                return;
+                                            dialog->selectFile(path);
+                                            QMetaObject::invokeMethod(dialog, "accept");
+                                        });
+    }
+
+    static QByteArray contentsOf(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private slots:
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        w.open();
+    }
+    void cleanup()
+    {
+        w.close();
+        dir.reset();
+    }
+
+    void savedTranscriptHoldsTheBytesThatArrived()
+    {
+        auto peer = w.acceptedPeer();
+        QVERIFY(peer);
+        const QString accepted = w.transcript();
+        QVERIFY(LoopbackTools::writeThrough(*peer, wireBytes()));
+        QVERIFY(spinUntil(
+            [&] { return w.transcript().size() == accepted.size() + wireBytes().size(); }));
+
+        const QString path = pathOf(QStringLiteral("received.bin"));
+        QVERIFY(chooseInMenu(w.box("txtRecvData"), QStringLiteral("Save &As..."), path));
+        QVERIFY(w.reports.isEmpty());
+        QCOMPARE(contentsOf(path), accepted.toLatin1() + wireBytes());
+    }
+
+    void openedFileGoesOutByteForByte()
+    {
+        const QString path = pathOf(QStringLiteral("request.bin"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(wireBytes());
+        file.close();
+
+        // A real peer that writes whatever it receives to its output.
+        const QString nc = QStandardPaths::findExecutable(QStringLiteral("nc"));
+        QVERIFY2(!nc.isEmpty(), "netcat-openbsd is installed by the Makefile");
+        const int port = w.listen();
+        QProcess netcat;
+        netcat.start(nc,
+                     {QStringLiteral("-d"), QStringLiteral("127.0.0.1"), QString::number(port)});
+        QVERIFY(netcat.waitForStarted());
+        QVERIFY(spinUntil([&] { return w.button("cmdSendData")->isEnabled(); }));
+
+        // Dropped onto the outgoing box, the file replaces what it held.
+        WireTextEdit *outgoing = w.box("txtSendData");
+        outgoing->setText(QStringLiteral("held before"));
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        const QPoint middle = outgoing->viewport()->rect().center();
+        QDragEnterEvent enter(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(outgoing->viewport(), &enter);
+        QDropEvent drop(middle, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(outgoing->viewport(), &drop);
+        QVERIFY(spinUntil([&] { return outgoing->text().size() == wireBytes().size(); }));
+
+        QVERIFY(w.click("cmdSendData"));
+        QVERIFY(w.click("cmdClose"));
+        QVERIFY(spinUntil([&] { return netcat.state() == QProcess::NotRunning; }));
+        QCOMPARE(netcat.readAllStandardOutput(), wireBytes());
+        QVERIFY(w.reports.isEmpty());
+
+        // One Undo gives back what the box held.
+        outgoing->undo();
+        QCOMPARE(outgoing->text(), QStringLiteral("held before"));
+    }
+
+    void failedSaveLeavesNothingBehind_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<int>("reported");
+        QTest::newRow("folder that is a file") << "plain/out.bin" << QString() << 76;
+        QTest::newRow("character the code page cannot carry") << "out.bin"
+                                                              << "\r\n\u4E2D" << 40201;
+    }
+    void failedSaveLeavesNothingBehind()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, typed);
+        QFETCH(int, reported);
+        QFile plain(pathOf(QStringLiteral("plain")));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.write("untouched");
+        plain.close();
+        w.box("txtRecvData")->setText(QStringLiteral("some text") + typed);
+
+        QVERIFY(chooseInMenu(w.box("txtRecvData"), QStringLiteral("Save &As..."), pathOf(name)));
+        QCOMPARE(w.reportNumbers(), QList<int>{reported});
+        QVERIFY(w.reports.front().description().contains(
+            reported == 76 ? pathOf(name) : QStringLiteral("line 2, column 1")));
+        QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
+                 QStringList{QStringLiteral("plain")});
+        QCOMPARE(contentsOf(plain.fileName()), QByteArray("untouched"));
+    }
+};
+
+QTEST_MAIN(tst_FileCommands)
+#include "tst_FileCommands.moc"
