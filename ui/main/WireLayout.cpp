@@ -45,36 +45,50 @@ template <typename RowFound>
 void WireLayout::wrap(QStringView text, qsizetype start, RowFound rowFound) const
 {
     const WireMetrics &metrics = *m_metrics;
+    const quint32 *entries = metrics.entries();
     const char16_t *s = text.utf16();
     const qsizetype size = text.size();
+    const int width = m_width;
     qsizetype rowStart = start;
     qsizetype breakAt = -1; // just after the row's last space or tab
+    int xAtBreak = 0;
     int x = 0;
     for (qsizetype i = start; i < size;) {
-        const quint32 entry = metrics.entry(s[i]);
-        const Step step = entry & WireMetrics::Special
-                              ? stepAt(metrics, s, i, size, x)
-                              : Step{WireMetrics::advanceOf(entry), 1, false};
-        bool newRow = step.lineEnd;
-        if (x + step.advance > m_width && i > rowStart) {
-            newRow = true;
-            if (entry & WireMetrics::BreakAfter)
-                i += step.length; // a space that does not fit hangs past the edge
-            else if (breakAt > rowStart)
-                i = breakAt;
-        } else {
+        quint32 entry = entries[s[i]];
+        if (Q_UNLIKELY(!(entry & WireMetrics::Measured)))
+            entry = metrics.entry(s[i]);
+        const Step step = Q_LIKELY(!(entry & WireMetrics::Special))
+                              ? Step{WireMetrics::advanceOf(entry), 1, false}
+                              : stepAt(metrics, s, i, size, x);
+        if (x + step.advance <= width || i == rowStart) {
             x += step.advance;
             i += step.length;
-            if (entry & WireMetrics::BreakAfter)
+            if (entry & WireMetrics::BreakAfter) {
                 breakAt = i;
-        }
-        if (newRow) {
-            rowStart = i;
-            breakAt = -1;
+                xAtBreak = x;
+            }
+            if (!step.lineEnd)
+                continue;
             x = 0;
-            if (!rowFound(i))
+        } else if (entry & WireMetrics::BreakAfter) {
+            i += step.length; // a space that does not fit hangs past the edge
+            x = 0;
+        } else if (breakAt > rowStart) {
+            // The word that does not fit starts the next row. Nothing in it
+            // is a tab, so its width stays what it was.
+            x -= xAtBreak;
+            rowStart = breakAt;
+            breakAt = -1;
+            if (!rowFound(rowStart))
                 return;
+            continue;
+        } else {
+            x = 0; // a word longer than the row breaks where the row ends
         }
+        rowStart = i;
+        breakAt = -1;
+        if (!rowFound(i))
+            return;
     }
 }
 

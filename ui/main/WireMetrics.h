@@ -39,6 +39,9 @@ public:
         const quint32 known = m_entries[c];
         return known & Measured ? known : measure(c);
     }
+    // The entries as they stand; one whose Measured bit is clear is asked
+    // for with entry().
+    const quint32 *entries() const { return m_entries.data(); }
     static int advanceOf(quint32 entry) { return int(entry >> AdvanceShift); }
     static Drawn drawnOf(quint32 entry) { return Drawn((entry >> DrawnShift) & 3u); }
 

@@ -23,8 +23,8 @@ namespace {
 constexpr int margin = 4;
 // The longest text an input method is shown around the caret.
 constexpr qsizetype surroundingLength = 1000;
-// While a peer floods, the box is painted at most this often.
-constexpr int repaintMs = 16;
+// While a peer floods, what arrived is shown at most this often.
+constexpr int showMs = 30;
 
 int toPixels(int units)
 {
@@ -130,11 +130,7 @@ void WireTextEdit::appendText(const QString &piece)
 {
     if (piece.isEmpty())
         return;
-    QScrollBar *bar = verticalScrollBar();
-    const bool followEnd = bar->value() == bar->maximum();
-    edit(m_text.size(), m_text.size(), piece, EditKind::Other);
-    if (followEnd)
-        bar->setValue(bar->maximum());
+    edit(m_text.size(), m_text.size(), piece, EditKind::Append);
 }
 
 void WireTextEdit::setUndoRedoEnabled(bool enabled)
@@ -179,8 +175,12 @@ void WireTextEdit::edit(qsizetype from, qsizetype to, const QString &text, EditK
     };
     m_anchor = WireText::snapBack(m_text, keep(m_anchor));
     m_position = WireText::snapBack(m_text, keep(m_position));
-    updateScrollRange();
-    scheduleRepaint();
+    if (kind == EditKind::Append) {
+        showChanges();
+    } else {
+        updateScrollRange();
+        viewport()->update();
+    }
 
     if (accessible) {
         if (!removedText.isEmpty()) {
@@ -393,8 +393,7 @@ void WireTextEdit::layOutSlice()
 {
     if (m_layout.layOutMore(m_text, m_layoutSlice))
         m_layoutTimer.stop();
-    updateScrollRange();
-    scheduleRepaint();
+    showChanges();
 }
 
 int WireTextEdit::fullRows() const
@@ -511,6 +510,7 @@ qsizetype WireTextEdit::characterAt(const QPoint &point) const
 void WireTextEdit::ensureVisible(qsizetype position)
 {
     layOutThrough(position);
+    updateScrollRange();
     qsizetype row = m_layout.rowAt(position);
     if (position == m_position)
         row = caretRow();
@@ -546,17 +546,29 @@ void WireTextEdit::scrollContentsBy(int, int)
 
 // --- Painting -------------------------------------------------------------------
 
-void WireTextEdit::scheduleRepaint()
+void WireTextEdit::showChanges()
 {
-    if (!m_sincePainted.isValid() || m_sincePainted.elapsed() >= repaintMs)
-        viewport()->update();
-    else if (!m_repaintTimer.isActive())
-        m_repaintTimer.start(int(repaintMs - m_sincePainted.elapsed()), this);
+    if (!m_sinceShown.isValid() || m_sinceShown.elapsed() >= showMs)
+        showNow();
+    else if (!m_showTimer.isActive())
+        m_showTimer.start(int(showMs - m_sinceShown.elapsed()), this);
+}
+
+void WireTextEdit::showNow()
+{
+    m_showTimer.stop();
+    m_sinceShown.start();
+    // The view follows new rows only when it was at the end already.
+    QScrollBar *bar = verticalScrollBar();
+    const bool followEnd = bar->value() == bar->maximum();
+    updateScrollRange();
+    if (followEnd)
+        bar->setValue(bar->maximum());
+    viewport()->update();
 }
 
 void WireTextEdit::paintEvent(QPaintEvent *event)
 {
-    m_sincePainted.start();
     QPainter painter(viewport());
     painter.setLayoutDirection(Qt::LeftToRight);
     const int rowHeight = m_metrics->rowHeight();
@@ -1143,9 +1155,8 @@ void WireTextEdit::timerEvent(QTimerEvent *event)
         viewport()->update(caretRect());
     } else if (event->timerId() == m_layoutTimer.timerId()) {
         layOutSlice();
-    } else if (event->timerId() == m_repaintTimer.timerId()) {
-        m_repaintTimer.stop();
-        viewport()->update();
+    } else if (event->timerId() == m_showTimer.timerId()) {
+        showNow();
     } else if (event->timerId() == m_tripleClickTimer.timerId()) {
         m_tripleClickTimer.stop();
     } else if (event->timerId() == m_autoScrollTimer.timerId()) {

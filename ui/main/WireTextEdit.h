@@ -122,8 +122,9 @@ protected:
     virtual QString textFromMimeData(const QMimeData *source) const;
 
 private:
-    // User and Typing edits are recorded for undo; Other edits are not.
-    enum class EditKind { User, Typing, Other };
+    // User and Typing edits are recorded for undo; what a peer appends and
+    // Other edits are not.
+    enum class EditKind { User, Typing, Append, Other };
 
     // The one place the text changes.
     void edit(qsizetype from, qsizetype to, const QString &text, EditKind kind);
@@ -155,8 +156,10 @@ private:
     bool handleMovement(QKeyEvent *event);
     bool handleEditing(QKeyEvent *event);
     void restartBlinking();
-    // Repaints soon, but never more often than the screen could show it.
-    void scheduleRepaint();
+    // Shows what a peer appended: at once, or while it floods together with
+    // what follows, a few dozen times a second.
+    void showChanges();
+    void showNow();
     void selectionToSelectionClipboard();
     void notifyCursorMoved(qsizetype oldAnchor, qsizetype oldPosition);
 
@@ -187,8 +190,8 @@ private:
     QBasicTimer m_tripleClickTimer;
     QPoint m_tripleClickPoint;
     QBasicTimer m_autoScrollTimer;
-    QBasicTimer m_repaintTimer;
-    QElapsedTimer m_sincePainted;
+    QBasicTimer m_showTimer;
+    QElapsedTimer m_sinceShown;
     QPoint m_pressPoint;
     bool m_mightDrag = false;
     bool m_selecting = false;
