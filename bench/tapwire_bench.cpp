@@ -325,7 +325,7 @@ int main(int argc, char *argv[])
     if (runs.isEmpty()) {
         runs = {{"noline", 4},   {"noline", 64},   {"noline", 256}, {"lines80", 4},
                 {"lines80", 64}, {"lines80", 256}, {"binary", 4},   {"binary", 64},
-                {"binary", 256}, {"baseline", 64}, {"send", 16}};
+                {"binary", 256}, {"baseline", 64}, {"send", 16},    {"open", 64}};
     }
     int failures = 0;
     for (const auto &[shape, mib] : runs) {
