@@ -7,6 +7,7 @@
 #include "FakeRegistry.h"
 #include "PictureBox.h"
 #include "ResourcePictures.h"
+#include "UrlCatcher.h"
 #include "frmAbout.h"
 
 #include <QApplication>
@@ -133,18 +134,6 @@ public:
         throw AppError(453,
                        QStringLiteral("Can't find DLL entry point ShellExecuteA in shell32.dll"));
     }
-};
-
-// Stands in for the desktop's browser.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened.append(url); }
 };
 
 } // namespace

@@ -240,22 +240,19 @@ public:
             break;
         }
         case 8:
-            did = QStringLiteral("cut");
+        case 9: {
+            const bool cut = operation == 8;
+            did = cut ? QStringLiteral("cut") : QStringLiteral("copy");
             QApplication::clipboard()->clear();
-            QTest::keyClick(&m_box, Qt::Key_X, Qt::ControlModifier);
+            QTest::keyClick(&m_box, cut ? Qt::Key_X : Qt::Key_C, Qt::ControlModifier);
+            // Exactly the selection goes to the clipboard.
             if (ref.anchor != ref.position && QApplication::clipboard()->text() != ref.selected())
-                return QStringLiteral("cut put %1 on the clipboard, not %2")
-                    .arg(show(QApplication::clipboard()->text()), show(ref.selected()));
-            ref.replaceSelection(QString());
+                return QStringLiteral("%1 put %2 on the clipboard, not %3")
+                    .arg(did, show(QApplication::clipboard()->text()), show(ref.selected()));
+            if (cut)
+                ref.replaceSelection(QString());
             break;
-        case 9:
-            did = QStringLiteral("copy");
-            QApplication::clipboard()->clear();
-            QTest::keyClick(&m_box, Qt::Key_C, Qt::ControlModifier);
-            if (ref.anchor != ref.position && QApplication::clipboard()->text() != ref.selected())
-                return QStringLiteral("copy put %1 on the clipboard, not %2")
-                    .arg(show(QApplication::clipboard()->text()), show(ref.selected()));
-            break;
+        }
         case 10:
         case 11: {
             // Any two positions, boundaries or not.

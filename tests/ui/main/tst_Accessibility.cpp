@@ -1,4 +1,5 @@
 #include "AppIdentity.h"
+#include "UrlCatcher.h"
 #include "frmAbout.h"
 #include "frmMain.h"
 
@@ -63,18 +64,6 @@ const Node *find(const QList<Node> &nodes, const QString &objectName)
     }
     return nullptr;
 }
-
-// Stands in for the desktop's browser.
-class UrlCatcher : public QObject
-{
-    Q_OBJECT
-
-public:
-    QList<QUrl> opened;
-
-public slots:
-    void open(const QUrl &url) { opened.append(url); }
-};
 
 } // namespace
 
