@@ -7,8 +7,9 @@
 
 namespace {
 
-// Read and written a slice at a time: a few milliseconds each.
-constexpr qint64 sliceBytes = 4 * 1024 * 1024;
+// Encoded and written a slice at a time, so that the bytes of a large
+// transcript never sit in memory all at once beside its text.
+constexpr qsizetype sliceBytes = 4 * 1024 * 1024;
 
 } // namespace
 
@@ -71,40 +72,3 @@ void save(const QString &path, QStringView text)
 }
 
 } // namespace ByteFile
-
-ByteFileReader::ByteFileReader(QObject *parent) : QObject(parent)
-{
-    m_next.setSingleShot(true);
-    connect(&m_next, &QTimer::timeout, this, &ByteFileReader::readSlice);
-}
-
-void ByteFileReader::start(const QString &path)
-{
-    m_next.stop();
-    m_file.close();
-    m_text.clear();
-    m_file.setFileName(path);
-    if (!m_file.open(QIODevice::ReadOnly))
-        throw ByteFile::fileError(m_file, path, true);
-    m_text.reserve(qsizetype(qMin<qint64>(m_file.size(), sliceBytes * 64)));
-    m_next.start(0);
-}
-
-void ByteFileReader::readSlice()
-{
-    const QByteArray bytes = m_file.read(sliceBytes);
-    if (bytes.isEmpty() && !m_file.atEnd()) {
-        const AppError error = ByteFile::fileError(m_file, m_file.fileName(), true);
-        m_file.close();
-        m_text.clear();
-        emit failed(error);
-        return;
-    }
-    m_text += CodePage1252::decode(bytes);
-    if (!m_file.atEnd() && !bytes.isEmpty()) {
-        m_next.start(0);
-        return;
-    }
-    m_file.close();
-    emit finished(std::exchange(m_text, QString()));
-}

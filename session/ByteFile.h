@@ -2,11 +2,8 @@
 
 #include "AppError.h"
 
-#include <QFile>
-#include <QObject>
 #include <QString>
 #include <QStringView>
-#include <QTimer>
 
 class QFileDevice;
 
@@ -27,29 +24,3 @@ void save(const QString &path, QStringView text);
 AppError fileError(const QFileDevice &file, const QString &path, bool reading);
 
 } // namespace ByteFile
-
-// Reads a file a slice at a time between events, so that a large one never
-// holds the window up, and hands over its bytes as text.
-class ByteFileReader : public QObject
-{
-    Q_OBJECT
-
-public:
-    explicit ByteFileReader(QObject *parent = nullptr);
-
-    // Starts reading `path`, dropping any reading still under way. Throws
-    // AppError when the file cannot be opened.
-    void start(const QString &path);
-    bool isReading() const { return m_file.isOpen(); }
-
-signals:
-    void finished(const QString &text);
-    void failed(const AppError &error);
-
-private:
-    void readSlice();
-
-    QFile m_file;
-    QString m_text;
-    QTimer m_next;
-};

@@ -41,7 +41,6 @@ WireTextEdit &box()
     Q_UNUSED(app);
     static WireTextEdit *box = [] {
         auto *created = new WireTextEdit;
-        created->resize(240, 120);
         created->show();
         return created;
     }();
@@ -59,8 +58,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     WireTextEdit &edit = box();
     edit.setText(QString());
     edit.setUndoRedoEnabled(data[0] & 1);
-    // Laid out a few characters at a time, edits meet rows not laid out yet.
+    // Laid out a few characters at a time, edits meet rows not laid out yet;
+    // a few characters to a row, marks push words across several rows.
     edit.setLayoutSlice(data[0] & 2 ? 9 : 1 << 20);
+    edit.resize(data[0] & 4 ? 70 : 240, 120);
     FuzzChoices choices(data + 1, size - 1);
     WireEditScript<FuzzChoices> script(edit, choices);
     for (int step = 0; step < 256 && !choices.exhausted(); ++step) {

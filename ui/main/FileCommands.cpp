@@ -1,5 +1,6 @@
 #include "FileCommands.h"
 
+#include "ByteFile.h"
 #include "ErrorReport.h"
 #include "WireTextEdit.h"
 

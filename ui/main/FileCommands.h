@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ByteFile.h"
+#include "ByteFileReader.h"
 
 #include <QObject>
 

@@ -54,13 +54,16 @@ void WireLayout::wrap(QStringView text, qsizetype start, RowFound rowFound) cons
     int xAtBreak = 0;
     int x = 0;
     for (qsizetype i = start; i < size;) {
+        // Only characters that take no room (combining marks) ever come near
+        // this many to a row; past it they wrap like any other.
+        constexpr qsizetype maxRowLength = 1024;
         quint32 entry = entries[s[i]];
         if (Q_UNLIKELY(!(entry & WireMetrics::Measured)))
             entry = metrics.entry(s[i]);
         const Step step = Q_LIKELY(!(entry & WireMetrics::Special))
                               ? Step{WireMetrics::advanceOf(entry), 1, false}
                               : stepAt(metrics, s, i, size, x);
-        if (x + step.advance <= width || i == rowStart) {
+        if ((x + step.advance <= width && i - rowStart < maxRowLength) || i == rowStart) {
             x += step.advance;
             i += step.length;
             if (entry & WireMetrics::BreakAfter) {
@@ -103,49 +106,55 @@ void WireLayout::relayout(QStringView text)
     m_rows.replace(0, m_rows.count(), starts, 0);
 }
 
-void WireLayout::update(QStringView text, qsizetype from, qsizetype removed, qsizetype added)
+qsizetype WireLayout::firstRowToWrap(qsizetype from) const
+{
+    // An edit can change the meaning of the character before it (a CR that
+    // now pairs with an LF, a surrogate that finds its partner), and so its
+    // width. A row's end depends on the character that did not fit on it,
+    // which can stand as far as the start of the row after next: wrapping
+    // again starts two rows before the one holding that character.
+    return qMax<qsizetype>(0, m_rows.rowAt(qMax<qsizetype>(0, from - 1)) - 2);
+}
+
+bool WireLayout::update(QStringView text, qsizetype from, qsizetype removed, qsizetype added,
+                        qsizetype budget)
 {
     if (m_pending) {
-        // Layout goes on from the row before the edit, even where it has not
-        // got that far yet: the last row it knows may end differently now.
         updateLater(from);
-        return;
+        return false;
     }
     const qsizetype shift = added - removed;
-    // An edit can change the meaning of the character before it (a CR that
-    // now pairs with an LF), and where a row ends depends on the word after
-    // it: wrapping again starts one row before the one holding that character.
-    qsizetype first = m_rows.rowAt(qMax<qsizetype>(0, from - 1));
-    if (first > 0)
-        --first;
+    const qsizetype first = firstRowToWrap(from);
+    const qsizetype start = m_rows.at(first);
     const qsizetype changedEnd = from + added;
-    std::vector<qsizetype> starts{m_rows.at(first)};
-    qsizetype oldRow = first + 1;
+    std::vector<qsizetype> starts{start};
     qsizetype resumeRow = m_rows.count();
-    wrap(text, starts.front(), [&](qsizetype start) {
+    wrap(text, start, [&](qsizetype rowStart) {
         // Past the edit, a row that starts where an old row started (moved by
         // the edit) is followed by the same rows as before.
-        if (start > changedEnd) {
-            const qsizetype old = start - shift;
-            while (oldRow < m_rows.count() && m_rows.at(oldRow) < old)
-                ++oldRow;
-            if (oldRow < m_rows.count() && m_rows.at(oldRow) == old) {
-                resumeRow = oldRow;
+        if (rowStart > changedEnd) {
+            const qsizetype old = m_rows.rowAt(rowStart - shift);
+            if (old > first && m_rows.at(old) == rowStart - shift) {
+                resumeRow = old;
                 return false;
             }
         }
-        starts.push_back(start);
-        return true;
+        starts.push_back(rowStart);
+        // A long line whose rows all move (an edit near the start of a line
+        // without spaces) is laid out later, a slice at a time.
+        if (rowStart - start < budget)
+            return true;
+        m_pending = true;
+        return false;
     });
-    m_rows.replace(first, resumeRow - first, starts, shift);
+    m_rows.replace(first, (m_pending ? m_rows.count() : resumeRow) - first, starts,
+                   m_pending ? 0 : shift);
+    return !m_pending;
 }
 
 void WireLayout::updateLater(qsizetype from)
 {
-    // As in update(): the rows before the one before the edit stay.
-    qsizetype first = m_rows.rowAt(qMax<qsizetype>(0, from - 1));
-    if (first > 0)
-        --first;
+    const qsizetype first = firstRowToWrap(from);
     m_rows.replace(first + 1, m_rows.count() - first - 1, {}, 0);
     m_pending = true;
 }

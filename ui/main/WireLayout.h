@@ -5,6 +5,7 @@
 #include <QStringView>
 
 #include <functional>
+#include <limits>
 
 class WireMetrics;
 
@@ -27,8 +28,11 @@ public:
 
     void relayout(QStringView text);
     // The text has changed: [from, from + removed) was replaced by `added`
-    // characters; `text` is the text afterwards.
-    void update(QStringView text, qsizetype from, qsizetype removed, qsizetype added);
+    // characters; `text` is the text afterwards. Wraps at most about `budget`
+    // characters now and leaves the rest for layOutMore(); returns whether
+    // every row is known.
+    bool update(QStringView text, qsizetype from, qsizetype removed, qsizetype added,
+                qsizetype budget = std::numeric_limits<qsizetype>::max());
 
     // The text has changed as for update(), but the rows from the edit on are
     // left for layOutMore().
@@ -55,6 +59,8 @@ public:
              const std::function<void(qsizetype, int, int)> &visit = {}) const;
 
 private:
+    // The first row an edit at `from` can change.
+    qsizetype firstRowToWrap(qsizetype from) const;
     // Wraps from the row start `start` onwards; `rowFound` gets each further
     // row start and returns false to stop.
     template <typename RowFound>

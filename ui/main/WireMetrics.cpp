@@ -9,11 +9,6 @@
 
 namespace {
 
-constexpr int toUnits(qreal pixels)
-{
-    return int(pixels * WireMetrics::unitsPerPixel + 0.5);
-}
-
 // Space around a mark's label, inside and outside its frame, in pixels.
 constexpr qreal markPadding = 2;
 constexpr qreal markGap = 1;

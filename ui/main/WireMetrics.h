@@ -18,6 +18,7 @@ class WireMetrics
 {
 public:
     static constexpr int unitsPerPixel = 64;
+    static constexpr int toUnits(qreal pixels) { return int(pixels * unitsPerPixel + 0.5); }
 
     explicit WireMetrics(const QFont &font = QFont());
 

@@ -52,6 +52,7 @@ Mark markFor(char16_t c)
     if (c < 0x100)
         return {};
     switch (QChar::category(char32_t(c))) {
+    case QChar::Separator_Space: // looks like a space, and is not one
     case QChar::Other_Format:
     case QChar::Separator_Line:
     case QChar::Separator_Paragraph:
@@ -111,6 +112,13 @@ qsizetype lineEndAfter(QStringView text, qsizetype position)
             return i + length;
     }
     return text.size();
+}
+
+qsizetype beforeLineEnd(QStringView text, qsizetype from, qsizetype to)
+{
+    if (to <= from || (text[to - 1] != u'\n' && text[to - 1] != u'\r'))
+        return to;
+    return qMax(from, previousBoundary(text, to));
 }
 
 Span wordAt(QStringView text, qsizetype position)

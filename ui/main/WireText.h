@@ -45,6 +45,8 @@ qsizetype previousBoundary(QStringView text, qsizetype position);
 // after its own (the end of the text when it has none).
 qsizetype lineStart(QStringView text, qsizetype position);
 qsizetype lineEndAfter(QStringView text, qsizetype position);
+// The end of [from, to) less the line end it ends with, if it has one.
+qsizetype beforeLineEnd(QStringView text, qsizetype from, qsizetype to);
 
 // Word selection and moves: a word is a run of letters, digits and
 // underscores; a run of spaces or of other visible characters counts as one

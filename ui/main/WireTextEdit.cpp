@@ -31,11 +31,6 @@ int toPixels(int units)
     return units / WireMetrics::unitsPerPixel;
 }
 
-int toUnits(int pixels)
-{
-    return pixels * WireMetrics::unitsPerPixel;
-}
-
 // Text a key types, as opposed to the control characters of keys such as
 // Escape or Backspace and the letters of shortcuts.
 bool typesText(const QKeyEvent *event)
@@ -43,9 +38,12 @@ bool typesText(const QKeyEvent *event)
     const QString text = event->text();
     if (text.isEmpty())
         return false;
-    const Qt::KeyboardModifiers modifiers = event->modifiers();
-    if ((modifiers & Qt::ControlModifier) && !(modifiers & Qt::AltModifier))
-        return false; // a shortcut; Ctrl+Alt is AltGr on some systems
+    // Ctrl, Alt or Meta with a key make a shortcut or open a menu; Ctrl+Alt
+    // together is AltGr on some systems, which types.
+    const Qt::KeyboardModifiers modifiers =
+        event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (modifiers && modifiers != (Qt::ControlModifier | Qt::AltModifier))
+        return false;
     const char16_t c = text.front().unicode();
     return !(c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0));
 }
@@ -116,8 +114,6 @@ WireTextEdit::WireTextEdit(QWidget *parent)
 
 WireTextEdit::~WireTextEdit() = default;
 
-// --- The text ---------------------------------------------------------------
-
 void WireTextEdit::setText(const QString &text)
 {
     edit(0, m_text.size(), text, EditKind::Other);
@@ -146,7 +142,7 @@ void WireTextEdit::edit(qsizetype from, qsizetype to, const QString &text, EditK
     if (removed == 0 && text.isEmpty())
         return;
     const bool accessible = QAccessible::isActive();
-    const bool recorded = m_undoEnabled && kind != EditKind::Other;
+    const bool recorded = m_undoEnabled && (kind == EditKind::User || kind == EditKind::Typing);
     const QString removedText = accessible || recorded ? m_text.mid(from, removed) : QString();
     if (recorded)
         m_undo.record({{{from, removedText, text}}, m_anchor, m_position},
@@ -158,14 +154,14 @@ void WireTextEdit::edit(qsizetype from, qsizetype to, const QString &text, EditK
         m_text.append(text);
     else
         m_text.replace(from, removed, text);
-    // A large insertion is laid out in slices between events, so that the
-    // window keeps answering.
-    if (text.size() > m_layoutSlice) {
+    // A large insertion, or an edit that moves every row of a long line, is
+    // laid out in slices between events, so that the window keeps answering.
+    if (text.size() > m_layoutSlice)
         m_layout.updateLater(from);
+    else
+        m_layout.update(m_text, from, removed, text.size(), m_layoutSlice);
+    if (!m_layout.isComplete())
         m_layoutTimer.start(0, this);
-    } else {
-        m_layout.update(m_text, from, removed, text.size());
-    }
 
     // The caret and anchor keep their place in the text around the edit.
     const auto keep = [&](qsizetype position) {
@@ -176,6 +172,7 @@ void WireTextEdit::edit(qsizetype from, qsizetype to, const QString &text, EditK
     m_anchor = WireText::snapBack(m_text, keep(m_anchor));
     m_position = WireText::snapBack(m_text, keep(m_position));
     if (kind == EditKind::Append) {
+        m_appendedSinceShown = true;
         showChanges();
     } else {
         updateScrollRange();
@@ -249,8 +246,6 @@ void WireTextEdit::redo()
         applySteps(m_undo.takeRedo(), false);
 }
 
-// --- Caret and selection ------------------------------------------------------
-
 void WireTextEdit::setCursorPosition(qsizetype position)
 {
     setSelection(position, position);
@@ -289,6 +284,8 @@ void WireTextEdit::notifyCursorMoved(qsizetype oldAnchor, qsizetype oldPosition)
             QAccessible::updateAccessibility(&event);
         }
     }
+    if (oldPosition != m_position || selectionMoved)
+        updateMicroFocus(); // input methods follow the caret
     if (oldPosition != m_position)
         emit cursorPositionChanged();
     if (selectionMoved)
@@ -306,15 +303,13 @@ void WireTextEdit::selectAll()
     selectionToSelectionClipboard();
 }
 
-void WireTextEdit::moveCursor(qsizetype position, bool select, bool keepColumn)
+void WireTextEdit::moveCursor(qsizetype position, bool select, bool keepColumn, bool atRowEnd)
 {
     const int wantedX = m_wantedX;
-    m_caretAtRowEnd = false;
     selectRange(select ? m_anchor : position, position);
+    m_caretAtRowEnd = atRowEnd;
     m_wantedX = keepColumn ? wantedX : -1;
     ensureVisible(m_position);
-    if (select)
-        selectionToSelectionClipboard();
 }
 
 void WireTextEdit::selectionToSelectionClipboard()
@@ -323,8 +318,6 @@ void WireTextEdit::selectionToSelectionClipboard()
     if (hasSelection() && clipboard->supportsSelection())
         clipboard->setText(selectedText(), QClipboard::Selection);
 }
-
-// --- Clipboard ------------------------------------------------------------------
 
 void WireTextEdit::copy()
 {
@@ -357,36 +350,28 @@ QString WireTextEdit::textFromMimeData(const QMimeData *source) const
     return source->text();
 }
 
-// --- Geometry -------------------------------------------------------------------
-
 void WireTextEdit::relayout()
 {
     const qsizetype top = m_layout.rowCount() > 0
                               ? m_layout.rowStart(qMin<qsizetype>(verticalScrollBar()->value(),
                                                                   m_layout.rowCount() - 1))
                               : 0;
-    // Room for the caret after the last character of a full row.
-    const int width = toUnits(qMax(1, viewport()->width() - 2 * margin - 1));
-    m_layout.setGeometry(m_metrics.get(), width);
+    m_layout.setGeometry(m_metrics.get(), wrapWidth());
     m_layout.relayout(m_text);
     updateScrollRange();
     verticalScrollBar()->setValue(int(m_layout.rowAt(top)));
     viewport()->update();
 }
 
-void WireTextEdit::completeLayout() const
+bool WireTextEdit::isLaidOut(qsizetype position) const
 {
-    if (!m_layout.isComplete())
-        m_layout.layOutMore(m_text, std::numeric_limits<qsizetype>::max());
+    return m_layout.isComplete() || position < m_layout.rowStart(m_layout.knownRows());
 }
 
 void WireTextEdit::layOutThrough(qsizetype position) const
 {
-    if (m_layout.isComplete())
-        return;
-    const qsizetype resume = m_layout.rowStart(m_layout.knownRows());
-    if (position >= resume)
-        m_layout.layOutMore(m_text, position - resume + 1);
+    if (!isLaidOut(position))
+        m_layout.layOutMore(m_text, position - m_layout.rowStart(m_layout.knownRows()) + 1);
 }
 
 void WireTextEdit::layOutSlice()
@@ -394,6 +379,8 @@ void WireTextEdit::layOutSlice()
     if (m_layout.layOutMore(m_text, m_layoutSlice))
         m_layoutTimer.stop();
     showChanges();
+    if (m_visibleLater >= 0 && isLaidOut(m_visibleLater))
+        ensureVisible(std::exchange(m_visibleLater, -1));
 }
 
 int WireTextEdit::fullRows() const
@@ -459,7 +446,7 @@ qsizetype WireTextEdit::positionInRow(qsizetype row, int x, bool *atRowEnd) cons
     const qsizetype end = m_layout.rowEnd(row, m_text.size());
     qsizetype found = -1;
     int left = margin * WireMetrics::unitsPerPixel;
-    const int wanted = toUnits(x);
+    const int wanted = WireMetrics::toUnits(x);
     m_layout.walk(m_text, start, end, [&](qsizetype at, int, int advance) {
         if (found < 0 && wanted < left + advance / 2)
             found = at;
@@ -467,16 +454,12 @@ qsizetype WireTextEdit::positionInRow(qsizetype row, int x, bool *atRowEnd) cons
     });
     if (found >= 0)
         return found;
-    // Past the last character: before the row's line end, if it has one.
-    const bool lastRow = row + 1 >= m_layout.rowCount();
-    if (!lastRow && end > start) {
-        const char16_t last = m_text[end - 1].unicode();
-        if (last == u'\n' || last == u'\r')
-            return WireText::previousBoundary(m_text, end);
-        if (atRowEnd)
-            *atRowEnd = true;
-    }
-    return end;
+    // Past the last character: before the row's line end, if it has one;
+    // else, where the row wraps, at its end.
+    const qsizetype last = WireText::beforeLineEnd(m_text, start, end);
+    if (atRowEnd)
+        *atRowEnd = last == end && row + 1 < m_layout.rowCount();
+    return last;
 }
 
 qsizetype WireTextEdit::rowAtY(int y) const
@@ -509,7 +492,10 @@ qsizetype WireTextEdit::characterAt(const QPoint &point) const
 
 void WireTextEdit::ensureVisible(qsizetype position)
 {
-    layOutThrough(position);
+    // A row not laid out yet is scrolled to once it is.
+    m_visibleLater = isLaidOut(position) ? -1 : position;
+    if (m_visibleLater >= 0)
+        return;
     updateScrollRange();
     qsizetype row = m_layout.rowAt(position);
     if (position == m_position)
@@ -524,7 +510,7 @@ void WireTextEdit::ensureVisible(qsizetype position)
 void WireTextEdit::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    if (toUnits(qMax(1, viewport()->width() - 2 * margin - 1)) != m_layout.width())
+    if (wrapWidth() != m_layout.width())
         relayout();
     else
         updateScrollRange();
@@ -542,9 +528,8 @@ void WireTextEdit::changeEvent(QEvent *event)
 void WireTextEdit::scrollContentsBy(int, int)
 {
     viewport()->update();
+    updateMicroFocus();
 }
-
-// --- Painting -------------------------------------------------------------------
 
 void WireTextEdit::showChanges()
 {
@@ -558,9 +543,10 @@ void WireTextEdit::showNow()
 {
     m_showTimer.stop();
     m_sinceShown.start();
-    // The view follows new rows only when it was at the end already.
+    // The view follows what a peer appends only when it was at the end already.
     QScrollBar *bar = verticalScrollBar();
-    const bool followEnd = bar->value() == bar->maximum();
+    const bool followEnd = m_appendedSinceShown && bar->value() == bar->maximum();
+    m_appendedSinceShown = false;
     updateScrollRange();
     if (followEnd)
         bar->setValue(bar->maximum());
@@ -583,7 +569,7 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
         paintRow(painter, row, origin);
     }
 
-    const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+    const QPalette::ColorGroup group = colourGroup();
     if (!m_preedit.isEmpty()) {
         const QRect caret = caretRect();
         painter.setFont(font());
@@ -603,17 +589,26 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
     }
 }
 
+QPalette::ColorGroup WireTextEdit::colourGroup() const
+{
+    if (!isEnabled())
+        return QPalette::Disabled;
+    return hasFocus() ? QPalette::Active : QPalette::Inactive;
+}
+
+int WireTextEdit::wrapWidth() const
+{
+    // Room for the caret after the last character of a full row.
+    return WireMetrics::toUnits(qMax(1, viewport()->width() - 2 * margin - 1));
+}
+
 void WireTextEdit::paintRow(QPainter &painter, qsizetype row, const QPoint &origin) const
 {
     const qsizetype start = m_layout.rowStart(row);
     const qsizetype end = m_layout.rowEnd(row, m_text.size());
     const qsizetype selectedFrom = qMax(start, selectionStart());
     const qsizetype selectedTo = qMin(end, selectionEnd());
-    QPalette::ColorGroup group = QPalette::Active;
-    if (!isEnabled())
-        group = QPalette::Disabled;
-    else if (!hasFocus())
-        group = QPalette::Inactive;
+    const QPalette::ColorGroup group = colourGroup();
     const QPalette &colours = palette();
     const int height = m_metrics->rowHeight();
     const qreal baseline = origin.y() + m_metrics->baseline();
@@ -632,7 +627,7 @@ void WireTextEdit::paintRow(QPainter &painter, qsizetype row, const QPoint &orig
         painter.drawText(QPointF(runX, baseline), run);
         run.clear();
     };
-    int x = toUnits(origin.x());
+    int x = WireMetrics::toUnits(origin.x());
     m_layout.walk(m_text, start, end, [&](qsizetype at, int length, int advance) {
         const qreal left = qreal(x) / WireMetrics::unitsPerPixel;
         x += advance;
@@ -676,8 +671,6 @@ void WireTextEdit::paintRow(QPainter &painter, qsizetype row, const QPoint &orig
     flush();
 }
 
-// --- Keyboard ---------------------------------------------------------------------
-
 bool WireTextEdit::event(QEvent *event)
 {
     if (event->type() == QEvent::ShortcutOverride) {
@@ -703,16 +696,15 @@ bool WireTextEdit::handleMovement(QKeyEvent *event)
         const qsizetype target = caretRow() + rows;
         if (target < 0)
             return qsizetype(0);
+        while (target >= m_layout.knownRows() && !m_layout.isComplete())
+            m_layout.layOutMore(m_text, m_layoutSlice);
         if (target >= m_layout.rowCount())
             return m_text.size();
         return positionInRow(target, m_wantedX, atRowEnd);
     };
     const auto rowEndOf = [this](qsizetype row) {
-        const qsizetype end = m_layout.rowEnd(row, m_text.size());
-        if (row + 1 >= m_layout.rowCount())
-            return end;
-        const char16_t last = m_text[end - 1].unicode();
-        return last == u'\n' || last == u'\r' ? WireText::previousBoundary(m_text, end) : end;
+        return WireText::beforeLineEnd(m_text, m_layout.rowStart(row),
+                                       m_layout.rowEnd(row, m_text.size()));
     };
 
     struct Move
@@ -786,13 +778,10 @@ bool WireTextEdit::handleMovement(QKeyEvent *event)
         case QKeySequence::MoveToStartOfBlock:
             target = WireText::lineStart(m_text, m_position);
             break;
-        case QKeySequence::MoveToEndOfBlock: {
-            const qsizetype end = WireText::lineEndAfter(m_text, m_position);
-            const bool hasLineEnd =
-                end > 0 && (m_text[end - 1] == u'\n' || m_text[end - 1] == u'\r');
-            target = hasLineEnd ? WireText::previousBoundary(m_text, end) : end;
+        case QKeySequence::MoveToEndOfBlock:
+            target = WireText::beforeLineEnd(m_text, m_position,
+                                             WireText::lineEndAfter(m_text, m_position));
             break;
-        }
         case QKeySequence::MoveToStartOfDocument:
             target = 0;
             break;
@@ -800,9 +789,9 @@ bool WireTextEdit::handleMovement(QKeyEvent *event)
             target = m_text.size();
             break;
         }
-        moveCursor(target, select, keepColumn);
-        m_caretAtRowEnd = atRowEnd;
-        ensureVisible(m_position);
+        moveCursor(target, select, keepColumn, atRowEnd);
+        if (select)
+            selectionToSelectionClipboard();
         return true;
     }
     return false;
@@ -847,7 +836,7 @@ bool WireTextEdit::handleEditing(QKeyEvent *event)
 
 void WireTextEdit::keyPressEvent(QKeyEvent *event)
 {
-    completeLayout();
+    layOutThrough(m_position);
     if (handleMovement(event) || handleEditing(event)) {
         event->accept();
         return;
@@ -859,8 +848,6 @@ void WireTextEdit::keyPressEvent(QKeyEvent *event)
     }
     event->ignore();
 }
-
-// --- Input methods ----------------------------------------------------------------
 
 void WireTextEdit::inputMethodEvent(QInputMethodEvent *event)
 {
@@ -880,10 +867,12 @@ void WireTextEdit::inputMethodEvent(QInputMethodEvent *event)
 
 QVariant WireTextEdit::inputMethodQuery(Qt::InputMethodQuery query) const
 {
-    const qsizetype lineFrom =
-        qMax(WireText::lineStart(m_text, m_position), m_position - surroundingLength / 2);
-    const qsizetype lineTo =
-        qMin(WireText::lineEndAfter(m_text, m_position), m_position + surroundingLength / 2);
+    // The line around the caret, or as much of it as an input method is shown.
+    const qsizetype near = qMax<qsizetype>(0, m_position - surroundingLength / 2);
+    const QStringView around = QStringView(m_text).mid(
+        near, qMin(m_text.size(), m_position + surroundingLength / 2) - near);
+    const qsizetype lineFrom = near + WireText::lineStart(around, m_position - near);
+    const qsizetype lineTo = near + WireText::lineEndAfter(around, m_position - near);
     switch (query) {
     case Qt::ImEnabled:
         return isEnabled();
@@ -913,11 +902,8 @@ QVariant WireTextEdit::inputMethodQuery(Qt::InputMethodQuery query) const
     }
 }
 
-// --- Mouse ------------------------------------------------------------------------
-
 void WireTextEdit::mousePressEvent(QMouseEvent *event)
 {
-    completeLayout();
     const QPoint point = event->position().toPoint();
     if (event->button() == Qt::MiddleButton) {
         QClipboard *clipboard = QApplication::clipboard();
@@ -946,8 +932,7 @@ void WireTextEdit::mousePressEvent(QMouseEvent *event)
         m_pressPoint = point;
         return;
     }
-    moveCursor(position, event->modifiers() & Qt::ShiftModifier);
-    m_caretAtRowEnd = atRowEnd;
+    moveCursor(position, event->modifiers() & Qt::ShiftModifier, false, atRowEnd);
     m_selecting = true;
 }
 
@@ -964,7 +949,11 @@ void WireTextEdit::mouseMoveEvent(QMouseEvent *event)
         auto *data = new QMimeData;
         data->setText(dragged);
         drag->setMimeData(data);
-        const Qt::DropAction action = drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction);
+        // Dragged out of the transcript, the text stays: nothing could bring
+        // it back.
+        const Qt::DropAction action =
+            m_undoEnabled ? drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction)
+                          : drag->exec(Qt::CopyAction);
         // Moved out of this box: the text leaves it, if it is still where it was.
         if (action == Qt::MoveAction && drag->target() != this && drag->target() != viewport() &&
             QStringView(m_text).mid(from, dragged.size()) == dragged) {
@@ -995,7 +984,6 @@ void WireTextEdit::mouseReleaseEvent(QMouseEvent *event)
 
 void WireTextEdit::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    completeLayout();
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint point = event->position().toPoint();
@@ -1043,8 +1031,6 @@ QMenu *WireTextEdit::createStandardContextMenu()
     return menu;
 }
 
-// --- Drag and drop ------------------------------------------------------------------
-
 QString WireTextEdit::droppedFile(const QMimeData *source) const
 {
     if (!m_acceptsFileDrops || !source->hasUrls() || source->urls().isEmpty())
@@ -1064,10 +1050,16 @@ void WireTextEdit::dragMoveEvent(QDragMoveEvent *event)
         event->ignore();
         return;
     }
-    // A file takes the place of the whole text; text goes where it is dropped.
+    // A file takes the place of the whole text, and stays where it was (never
+    // a move); text goes where it is dropped.
     m_dropPosition = file ? -1 : positionAt(event->position().toPoint());
     viewport()->update();
-    event->acceptProposedAction();
+    if (file) {
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
+    } else {
+        event->acceptProposedAction();
+    }
 }
 
 void WireTextEdit::dragLeaveEvent(QDragLeaveEvent *)
@@ -1082,7 +1074,8 @@ void WireTextEdit::dropEvent(QDropEvent *event)
     viewport()->update();
     const QString file = droppedFile(event->mimeData());
     if (!file.isEmpty()) {
-        event->acceptProposedAction();
+        event->setDropAction(Qt::CopyAction);
+        event->accept();
         emit fileDropped(file);
         return;
     }
@@ -1121,8 +1114,6 @@ void WireTextEdit::dropEvent(QDropEvent *event)
     event->accept();
     setFocus();
 }
-
-// --- Focus and timers -----------------------------------------------------------------
 
 void WireTextEdit::focusInEvent(QFocusEvent *event)
 {

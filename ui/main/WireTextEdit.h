@@ -136,7 +136,9 @@ private:
     // Rows of a large insertion are laid out a slice at a time; anything
     // that needs them all first lays out the rest.
     void completeLayout() const;
-    // Lays out at least as far as the row that holds `position`.
+    // Whether the row that holds `position` is laid out; lays out at least
+    // that far.
+    bool isLaidOut(qsizetype position) const;
     void layOutThrough(qsizetype position) const;
     void layOutSlice();
     QRect caretRect() const;
@@ -151,7 +153,8 @@ private:
     qsizetype characterAt(const QPoint &point) const;
     qsizetype caretRow() const;
 
-    void moveCursor(qsizetype position, bool select, bool keepColumn = false);
+    void moveCursor(qsizetype position, bool select, bool keepColumn = false,
+                    bool atRowEnd = false);
     void selectRange(qsizetype anchor, qsizetype position);
     bool handleMovement(QKeyEvent *event);
     bool handleEditing(QKeyEvent *event);
@@ -164,6 +167,8 @@ private:
     void notifyCursorMoved(qsizetype oldAnchor, qsizetype oldPosition);
 
     void paintRow(QPainter &painter, qsizetype row, const QPoint &origin) const;
+    QPalette::ColorGroup colourGroup() const;
+    int wrapWidth() const;
     // The local file a drag offers, when the box takes files.
     QString droppedFile(const QMimeData *source) const;
 
@@ -172,6 +177,9 @@ private:
     mutable WireLayout m_layout;
     QBasicTimer m_layoutTimer;
     qsizetype m_layoutSlice = qsizetype(1) << 20;
+    // Where to scroll once layout gets there (-1 for nowhere).
+    qsizetype m_visibleLater = -1;
+    bool m_appendedSinceShown = false;
 
     qsizetype m_anchor = 0;
     qsizetype m_position = 0;

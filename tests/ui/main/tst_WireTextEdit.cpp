@@ -74,29 +74,38 @@ private slots:
     void editsMatchTheReference_data()
     {
         QTest::addColumn<bool>("outgoing");
+        QTest::addColumn<int>("width");
         QTest::addColumn<qsizetype>("slice");
         QTest::addColumn<quint32>("seed");
         QList<quint32> seeds{1, 2, 3};
         if (qEnvironmentVariableIsSet("TAPWIRE_SEED"))
             seeds = {quint32(qEnvironmentVariableIntValue("TAPWIRE_SEED"))};
         for (const quint32 seed : seeds) {
-            QTest::addRow("outgoing box, seed %u", seed) << true << qsizetype(1 << 20) << seed;
-            QTest::addRow("transcript, seed %u", seed) << false << qsizetype(1 << 20) << seed;
+            QTest::addRow("outgoing box, seed %u", seed)
+                << true << 240 << qsizetype(1 << 20) << seed;
+            QTest::addRow("transcript, seed %u", seed)
+                << false << 240 << qsizetype(1 << 20) << seed;
+            // A few characters to a row, so that a mark that no longer fits
+            // moves words across several rows.
+            QTest::addRow("narrow transcript, seed %u", seed)
+                << false << 70 << qsizetype(1 << 20) << seed;
             // Laid out a few characters at a time, so that edits meet rows
             // that are not laid out yet.
-            QTest::addRow("transcript in slices, seed %u", seed) << false << qsizetype(9) << seed;
+            QTest::addRow("transcript in slices, seed %u", seed)
+                << false << 240 << qsizetype(9) << seed;
         }
     }
     void editsMatchTheReference()
     {
         QFETCH(bool, outgoing);
+        QFETCH(int, width);
         QFETCH(qsizetype, slice);
         QFETCH(quint32, seed);
         WireTextEdit box;
         box.setLayoutSlice(slice);
         box.setFont(wireFont());
         box.setUndoRedoEnabled(outgoing);
-        box.resize(240, 120); // narrow, so that lines wrap often
+        box.resize(width, 120); // narrow, so that lines wrap often
         box.show();
         box.setFocus();
         QRandomGenerator generator(seed);
@@ -106,6 +115,58 @@ private slots:
             const QString failure = script.step();
             QVERIFY2(failure.isEmpty(),
                      qPrintable(QStringLiteral("step %1: %2").arg(step).arg(failure)));
+        }
+    }
+
+    void rowsFollowEdits_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QList<quint32> seeds{1, 2, 3};
+        if (qEnvironmentVariableIsSet("TAPWIRE_SEED"))
+            seeds = {quint32(qEnvironmentVariableIntValue("TAPWIRE_SEED"))};
+        for (const quint32 seed : seeds)
+            QTest::addRow("seed %u", seed) << seed;
+    }
+    void rowsFollowEdits()
+    {
+        // The rows kept up to date edit by edit, some of them laid out later
+        // in slices, are always those of a fresh layout of the whole text:
+        // in rows a few characters wide, where a CR that finds its LF or a
+        // word that grows moves others across several rows.
+        QFETCH(quint32, seed);
+        QRandomGenerator random(seed);
+        const WireMetrics metrics(wireFont());
+        const QString alphabet = QStringLiteral("bbbbbbbbb   \t\r\n\x01\u00A0\u20AC");
+        const auto randomText = [&] {
+            QString text;
+            for (int i = random.bounded(12); i > 0; --i)
+                text += random.bounded(30) ? QString(alphabet[random.bounded(int(alphabet.size()))])
+                                           : QStringLiteral("\U0001F600");
+            return text;
+        };
+        for (int round = 0; round < 300; ++round) {
+            const int width = metrics.advance(u'b') * (2 + random.bounded(14)) + random.bounded(64);
+            QString text = randomText();
+            WireLayout rows;
+            rows.setGeometry(&metrics, width);
+            rows.relayout(text);
+            for (int step = 0; step < 40; ++step) {
+                const qsizetype from = random.bounded(int(text.size()) + 1);
+                const qsizetype removed = random.bounded(int(text.size() - from) + 1) / 2;
+                const QString added = randomText();
+                text.replace(from, removed, added);
+                rows.update(text, from, removed, added.size(), random.bounded(2) ? 1000 : 3);
+                while (!rows.isComplete())
+                    rows.layOutMore(text, 1 + random.bounded(5));
+                WireLayout fresh;
+                fresh.setGeometry(&metrics, width);
+                fresh.relayout(text);
+                bool same = fresh.rowCount() == rows.rowCount();
+                for (qsizetype row = 0; same && row < fresh.rowCount(); ++row)
+                    same = fresh.rowStart(row) == rows.rowStart(row);
+                QVERIFY2(same,
+                         qPrintable(QStringLiteral("round %1, step %2").arg(round).arg(step)));
+            }
         }
     }
 
