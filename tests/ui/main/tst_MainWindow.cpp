@@ -255,6 +255,23 @@ private slots:
         QVERIFY(!window->findChild<frmAbout *>());
     }
 
+    void altLetterOpensItsMenuFromTheBoxes_data()
+    {
+        QTest::addColumn<QString>("focus");
+        QTest::newRow("outgoing text") << "txtSendData";
+        QTest::newRow("transcript") << "txtRecvData";
+    }
+    void altLetterOpensItsMenuFromTheBoxes()
+    {
+        QFETCH(QString, focus);
+        auto *box = child<WireTextEdit>(focus);
+        box->setFocus();
+        QTest::keyClick(box, Qt::Key_H, Qt::AltModifier);
+        QTRY_VERIFY(window->mnuMain[2]->isVisible());
+        window->mnuMain[2]->close();
+        QCOMPARE(box->text(), QString());
+    }
+
     void optionsShowsItsNotice()
     {
         QString text;
