@@ -48,6 +48,30 @@ bool typesText(const QKeyEvent *event)
     return !(c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0));
 }
 
+// The caret moves, each with the key that moves it and the key that selects
+// while it does.
+struct Move
+{
+    QKeySequence::StandardKey move;
+    QKeySequence::StandardKey select;
+};
+const Move moves[] = {
+    {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar},
+    {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar},
+    {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord},
+    {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord},
+    {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine},
+    {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine},
+    {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage},
+    {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage},
+    {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine},
+    {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine},
+    {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock},
+    {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock},
+    {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument},
+    {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument},
+};
+
 const QKeySequence::StandardKey editingKeys[] = {QKeySequence::Undo,
                                                  QKeySequence::Redo,
                                                  QKeySequence::Cut,
@@ -56,35 +80,22 @@ const QKeySequence::StandardKey editingKeys[] = {QKeySequence::Undo,
                                                  QKeySequence::SelectAll,
                                                  QKeySequence::Delete,
                                                  QKeySequence::DeleteEndOfWord,
-                                                 QKeySequence::DeleteStartOfWord,
-                                                 QKeySequence::MoveToNextChar,
-                                                 QKeySequence::MoveToPreviousChar,
-                                                 QKeySequence::MoveToNextWord,
-                                                 QKeySequence::MoveToPreviousWord,
-                                                 QKeySequence::MoveToNextLine,
-                                                 QKeySequence::MoveToPreviousLine,
-                                                 QKeySequence::MoveToNextPage,
-                                                 QKeySequence::MoveToPreviousPage,
-                                                 QKeySequence::MoveToStartOfLine,
-                                                 QKeySequence::MoveToEndOfLine,
-                                                 QKeySequence::MoveToStartOfBlock,
-                                                 QKeySequence::MoveToEndOfBlock,
-                                                 QKeySequence::MoveToStartOfDocument,
-                                                 QKeySequence::MoveToEndOfDocument,
-                                                 QKeySequence::SelectNextChar,
-                                                 QKeySequence::SelectPreviousChar,
-                                                 QKeySequence::SelectNextWord,
-                                                 QKeySequence::SelectPreviousWord,
-                                                 QKeySequence::SelectNextLine,
-                                                 QKeySequence::SelectPreviousLine,
-                                                 QKeySequence::SelectNextPage,
-                                                 QKeySequence::SelectPreviousPage,
-                                                 QKeySequence::SelectStartOfLine,
-                                                 QKeySequence::SelectEndOfLine,
-                                                 QKeySequence::SelectStartOfBlock,
-                                                 QKeySequence::SelectEndOfBlock,
-                                                 QKeySequence::SelectStartOfDocument,
-                                                 QKeySequence::SelectEndOfDocument};
+                                                 QKeySequence::DeleteStartOfWord};
+
+// Keys the box handles itself while it has the focus, whatever shortcuts
+// the window has.
+bool isEditingKey(const QKeyEvent *key)
+{
+    const auto matches = [key](QKeySequence::StandardKey standard) {
+        return key->matches(standard);
+    };
+    return typesText(key) || key->key() == Qt::Key_Backspace || key->key() == Qt::Key_Return ||
+           key->key() == Qt::Key_Enter ||
+           std::any_of(std::begin(editingKeys), std::end(editingKeys), matches) ||
+           std::any_of(std::begin(moves), std::end(moves), [&](const Move &move) {
+               return matches(move.move) || matches(move.select);
+           });
+}
 
 QString withShortcut(const QString &text, QKeySequence::StandardKey key)
 {
@@ -357,7 +368,12 @@ void WireTextEdit::relayout()
                                                                   m_layout.rowCount() - 1))
                               : 0;
     m_layout.setGeometry(m_metrics.get(), wrapWidth());
-    m_layout.relayout(m_text);
+    if (m_text.size() > m_layoutSlice) {
+        m_layout.updateLater(0);
+        m_layoutTimer.start(0, this);
+    } else {
+        m_layout.relayout(m_text);
+    }
     updateScrollRange();
     verticalScrollBar()->setValue(int(m_layout.rowAt(top)));
     viewport()->update();
@@ -673,17 +689,10 @@ void WireTextEdit::paintRow(QPainter &painter, qsizetype row, const QPoint &orig
 
 bool WireTextEdit::event(QEvent *event)
 {
-    if (event->type() == QEvent::ShortcutOverride) {
-        auto *key = static_cast<QKeyEvent *>(event);
-        // Editing keys belong to the box while it has the focus.
-        const bool editing = std::any_of(
-            std::begin(editingKeys), std::end(editingKeys),
-            [key](QKeySequence::StandardKey standard) { return key->matches(standard); });
-        if (editing || typesText(key) || key->key() == Qt::Key_Backspace ||
-            key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            event->accept();
-            return true;
-        }
+    if (event->type() == QEvent::ShortcutOverride &&
+        isEditingKey(static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
     }
     return QAbstractScrollArea::event(event);
 }
@@ -707,27 +716,6 @@ bool WireTextEdit::handleMovement(QKeyEvent *event)
                                        m_layout.rowEnd(row, m_text.size()));
     };
 
-    struct Move
-    {
-        QKeySequence::StandardKey move;
-        QKeySequence::StandardKey select;
-    };
-    const Move moves[] = {
-        {QKeySequence::MoveToNextChar, QKeySequence::SelectNextChar},
-        {QKeySequence::MoveToPreviousChar, QKeySequence::SelectPreviousChar},
-        {QKeySequence::MoveToNextWord, QKeySequence::SelectNextWord},
-        {QKeySequence::MoveToPreviousWord, QKeySequence::SelectPreviousWord},
-        {QKeySequence::MoveToNextLine, QKeySequence::SelectNextLine},
-        {QKeySequence::MoveToPreviousLine, QKeySequence::SelectPreviousLine},
-        {QKeySequence::MoveToNextPage, QKeySequence::SelectNextPage},
-        {QKeySequence::MoveToPreviousPage, QKeySequence::SelectPreviousPage},
-        {QKeySequence::MoveToStartOfLine, QKeySequence::SelectStartOfLine},
-        {QKeySequence::MoveToEndOfLine, QKeySequence::SelectEndOfLine},
-        {QKeySequence::MoveToStartOfBlock, QKeySequence::SelectStartOfBlock},
-        {QKeySequence::MoveToEndOfBlock, QKeySequence::SelectEndOfBlock},
-        {QKeySequence::MoveToStartOfDocument, QKeySequence::SelectStartOfDocument},
-        {QKeySequence::MoveToEndOfDocument, QKeySequence::SelectEndOfDocument},
-    };
     for (const Move &move : moves) {
         const bool select = event->matches(move.select);
         if (!select && !event->matches(move.move))

@@ -133,11 +133,8 @@ private:
     void deleteSelectionOr(qsizetype from, qsizetype to);
 
     void relayout();
-    // Rows of a large insertion are laid out a slice at a time; anything
-    // that needs them all first lays out the rest.
-    void completeLayout() const;
-    // Whether the row that holds `position` is laid out; lays out at least
-    // that far.
+    // Rows of a large insertion are laid out a slice at a time between
+    // events (layOutSlice); what needs a row lays out as far as it first.
     bool isLaidOut(qsizetype position) const;
     void layOutThrough(qsizetype position) const;
     void layOutSlice();
