@@ -12,7 +12,6 @@
 #include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
-#include <QStyleHints>
 
 #include <algorithm>
 #include <limits>

@@ -15,22 +15,28 @@ void WireUndoStack::record(WireUndoStep step, bool typed)
     m_typing = typed;
 }
 
+namespace {
+
+// Moves the last step of one side onto the other.
+WireUndoStep moveLast(std::vector<WireUndoStep> &from, std::vector<WireUndoStep> &to)
+{
+    to.push_back(std::move(from.back()));
+    from.pop_back();
+    return to.back();
+}
+
+} // namespace
+
 WireUndoStep WireUndoStack::takeUndo()
 {
-    WireUndoStep step = std::move(m_undo.back());
-    m_undo.pop_back();
-    m_redo.push_back(step);
     m_typing = false;
-    return step;
+    return moveLast(m_undo, m_redo);
 }
 
 WireUndoStep WireUndoStack::takeRedo()
 {
-    WireUndoStep step = std::move(m_redo.back());
-    m_redo.pop_back();
-    m_undo.push_back(step);
     m_typing = false;
-    return step;
+    return moveLast(m_redo, m_undo);
 }
 
 void WireUndoStack::clear()
