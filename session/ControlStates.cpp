@@ -32,6 +32,12 @@ bool entriesComplete(const QString &address, const QString &port)
     return !address.isEmpty() && !port.isEmpty();
 }
 
+bool startTls(int endpointState, EndpointState::Tls tls)
+{
+    return tls == EndpointState::Tls::Off &&
+           (endpointState == EndpointState::Listening || endpointState == EndpointState::Connected);
+}
+
 QString portToolTip(int endpointState, int localPort)
 {
     if (endpointState != EndpointState::Listening)

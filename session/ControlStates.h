@@ -1,5 +1,7 @@
 #pragma once
 
+#include "EndpointState.h"
+
 #include <QString>
 
 // Which of the window's session controls are usable, and what the Close button
@@ -27,6 +29,10 @@ Controls idle();
 
 // Connect and Listen are usable while both entry boxes hold text (spaces count).
 bool entriesComplete(const QString &address, const QString &port);
+
+// Start TLS is usable while listening, and while connected before TLS has
+// been armed or started.
+bool startTls(int endpointState, EndpointState::Tls tls);
 
 // The port box's tool tip: while listening it names the port listened on, which
 // for port 0 only the system knows. Empty otherwise.

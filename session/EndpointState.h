@@ -17,4 +17,14 @@ enum Code {
     Error = 9,
 };
 
+// How far TLS has come on the session. Armed: a listening endpoint starts a
+// server handshake with the next peer it accepts, a connected one right after
+// the next SendData.
+enum class Tls {
+    Off,
+    Armed,
+    Handshaking,
+    On,
+};
+
 } // namespace EndpointState

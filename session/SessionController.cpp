@@ -5,8 +5,10 @@
 #include "PortRule.h"
 #include "SocketEndpoint.h"
 #include "TextArea.h"
+#include "TlsText.h"
 
 #include <QAbstractButton>
+#include <QAction>
 #include <QLineEdit>
 
 namespace {
@@ -33,6 +35,8 @@ void SessionController::connectHandlers()
     onClick(m_controls.cmdSendData, &SessionController::cmdSendData_Click);
     onClick(m_controls.cmdSendDataC, &SessionController::cmdSendDataC_Click);
     onClick(m_controls.cmdRecvDataC, &SessionController::cmdRecvDataC_Click);
+    connect(m_controls.mnuStartTLS, &QAction::triggered, this,
+            guarded([this] { mnuStartTLS_Click(); }));
 
     connect(m_controls.txtAddress, &QLineEdit::textChanged, this,
             guarded([this] { txtAddress_Change(); }));
@@ -46,6 +50,13 @@ void SessionController::connectHandlers()
     connect(m_endpoint, &SocketEndpoint::dataArrived, this,
             guarded([this](int bytesTotal) { wskWinSock_DataArrival(bytesTotal); }));
     connect(m_endpoint, &SocketEndpoint::peerClosed, this, guarded([this] { wskWinSock_Close(); }));
+    connect(m_endpoint, &SocketEndpoint::tlsStarted, this,
+            guarded([this] { wskWinSock_TlsStarted(); }));
+    connect(m_endpoint, &SocketEndpoint::tlsEndedWithoutCloseNotify, this,
+            guarded([this] { wskWinSock_TlsEndedWithoutCloseNotify(); }));
+    connect(m_endpoint, &SocketEndpoint::stateChanged, this,
+            guarded([this] { wskWinSock_StateChanged(); }));
+    wskWinSock_StateChanged();
 }
 
 void SessionController::cmdListen_Click()
@@ -87,6 +98,13 @@ void SessionController::cmdRecvDataC_Click()
     m_controls.txtRecvData->setText(QString());
 }
 
+void SessionController::mnuStartTLS_Click()
+{
+    m_endpoint->StartTLS();
+    if (m_endpoint->Tls() == EndpointState::Tls::Armed)
+        appendToTranscript(QStringLiteral("TLS ARMED.") + crlf);
+}
+
 void SessionController::wskWinSock_Connect()
 {
     appendToTranscript(QStringLiteral("CONNECTED (") + peerText() + QStringLiteral(").") + crlf);
@@ -113,6 +131,24 @@ void SessionController::wskWinSock_Close()
 {
     appendToTranscript(QStringLiteral("CLOSED.") + crlf);
     ShowIdleState();
+}
+
+void SessionController::wskWinSock_TlsStarted()
+{
+    // Before any decrypted byte: the data arrives after this returns.
+    appendToTranscript(TlsText::handshakeLines(m_endpoint->tlsHandshake()));
+}
+
+void SessionController::wskWinSock_TlsEndedWithoutCloseNotify()
+{
+    appendToTranscript(QStringLiteral("TLS ENDED WITHOUT CLOSE NOTIFY.") + crlf);
+}
+
+// Start TLS follows the endpoint as it changes, also when it fails on its own.
+void SessionController::wskWinSock_StateChanged()
+{
+    m_controls.mnuStartTLS->setEnabled(
+        ControlStates::startTls(m_endpoint->State(), m_endpoint->Tls()));
 }
 
 void SessionController::ShowSessionState()

@@ -5,6 +5,7 @@
 #include <QObject>
 
 class QAbstractButton;
+class QAction;
 class QLineEdit;
 class SocketEndpoint;
 class TextArea;
@@ -22,6 +23,8 @@ struct SessionControls
     QLineEdit *txtPort = nullptr;
     TextArea *txtSendData = nullptr;
     TextArea *txtRecvData = nullptr;
+    // Start TLS, in both boxes' menus and under the window's shortcut.
+    QAction *mnuStartTLS = nullptr;
 };
 
 // Turns the user's clicks into operations on the window's one endpoint, and the
@@ -42,11 +45,15 @@ public:
     void cmdSendData_Click();
     void cmdSendDataC_Click();
     void cmdRecvDataC_Click();
+    void mnuStartTLS_Click();
 
     void wskWinSock_Connect();
     void wskWinSock_ConnectionRequest(int requestId);
     void wskWinSock_DataArrival(int bytesTotal);
     void wskWinSock_Close();
+    void wskWinSock_TlsStarted();
+    void wskWinSock_TlsEndedWithoutCloseNotify();
+    void wskWinSock_StateChanged();
 
     void ShowSessionState();
     void ShowIdleState();

@@ -3,11 +3,15 @@
 #include "AddressText.h"
 #include "CodePage1252.h"
 #include "ErrorReport.h"
+#include "ServerIdentity.h"
 #include "SocketErrors.h"
 
 #include <QHostAddress>
 #include <QMetaMethod>
 #include <QSocketNotifier>
+#include <QSslCipher>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -94,10 +98,47 @@ void SocketEndpoint::Close()
     setState(EndpointState::Closed);
 }
 
+void SocketEndpoint::StartTLS()
+{
+    const bool connected = m_state == EndpointState::Connected && m_socket;
+    if (m_tls != EndpointState::Tls::Off || (m_state != EndpointState::Listening && !connected))
+        throw SocketErrors::error(SocketErrors::BadState);
+    if (connected && !m_accepted)
+        return startClientHandshake();
+    // Made now, so that a failure shows at the command.
+    ServerIdentity::get();
+    setTls(EndpointState::Tls::Armed);
+}
+
+TlsText::Handshake SocketEndpoint::tlsHandshake() const
+{
+    TlsText::Handshake handshake;
+    if (!m_socket)
+        return handshake;
+    handshake.protocol = TlsText::protocolName(m_socket->sessionProtocol());
+    handshake.cipher = m_socket->sessionCipher().name();
+    handshake.asServer = m_accepted;
+    const QSslCertificate certificate =
+        m_accepted ? m_socket->localCertificate() : m_socket->peerCertificate();
+    handshake.hasCertificate = !certificate.isNull();
+    handshake.certificate = TlsText::describe(certificate);
+    if (!m_accepted) {
+        for (const QSslError &error : m_socket->sslHandshakeErrors())
+            handshake.untrusted << error.errorString();
+    }
+    return handshake;
+}
+
+void SocketEndpoint::addCaCertificates(const QList<QSslCertificate> &certificates)
+{
+    m_caCertificates += certificates;
+}
+
 void SocketEndpoint::Listen()
 {
     if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
+    m_tlsRequest = -1;
     auto listener = systemRequestListener(
         this, [this](const RequestListener::Request &request) { takeRequest(request); },
         [this](SocketErrors::Number number) { fail(number); });
@@ -110,6 +151,8 @@ void SocketEndpoint::Connect()
 {
     if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
+    m_tlsRequest = -1;
+    m_accepted = false;
     const QString host = AddressText::hostToLookUp(m_remoteHost);
     // An address is not looked up: the name service would be asked for its
     // name instead, and might not answer.
@@ -135,7 +178,8 @@ void SocketEndpoint::Accept(int requestId)
     if (!pending)
         throw SocketErrors::error(SocketErrors::InvalidOperation);
     const RequestListener::Request &request = *pending;
-    auto *socket = new QTcpSocket(this);
+    const bool tls = std::exchange(m_tlsRequest, -1) == requestId;
+    auto *socket = new QSslSocket(this);
     if (!socket->setSocketDescriptor(request.descriptor)) {
         const auto number = SocketErrors::fromSocketError(socket->error());
         delete socket;
@@ -148,7 +192,12 @@ void SocketEndpoint::Accept(int requestId)
     const bool known = !request.peerAddress.isNull();
     m_remoteHostIP = AddressText::remoteHostIP(known ? request.peerAddress : socket->peerAddress());
     m_remotePort = known ? request.peerPort : socket->peerPort();
+    m_accepted = true;
     setState(EndpointState::Connected);
+    // Before the event loop lets the socket read: the peer's hello never
+    // reaches the transcript.
+    if (tls)
+        startServerHandshake();
 }
 
 void SocketEndpoint::SendData(const QString &text)
@@ -157,13 +206,20 @@ void SocketEndpoint::SendData(const QString &text)
         throw SocketErrors::error(SocketErrors::BadState);
     // Encoding throws before anything is written: all or nothing.
     const QByteArray bytes = CodePage1252::encode(text);
+    const bool upgrade = m_tls == EndpointState::Tls::Armed;
+    // What came before this send is the peer's plain text; what comes after
+    // it belongs to the handshake.
+    if (upgrade)
+        deliverPendingData();
     if (!bytes.isEmpty())
         m_socket->write(bytes);
+    if (upgrade)
+        startServerHandshake();
 }
 
 void SocketEndpoint::GetData(QString &text)
 {
-    text = m_socket ? CodePage1252::decode(m_socket->readAll()) : QString();
+    text = m_socket ? CodePage1252::decode(m_socket->read(m_socket->bytesAvailable())) : QString();
 }
 
 int SocketEndpoint::flushingSockets() const
@@ -191,8 +247,11 @@ void SocketEndpoint::deliverRequest(qintptr descriptor)
         return;
     // Only a listening endpoint announces requests; the rest arrived after the
     // first peer was taken and are turned away.
-    if (m_state == EndpointState::Listening)
+    if (m_state == EndpointState::Listening) {
+        if (m_tls == EndpointState::Tls::Armed)
+            m_tlsRequest = descriptor;
         emit connectionRequested(int(descriptor));
+    }
     if (takePendingRequest(descriptor))
         discardDescriptor(descriptor);
 }
@@ -222,8 +281,8 @@ void SocketEndpoint::hostLookedUp(HostLookup::Outcome outcome, const QList<QHost
 
 void SocketEndpoint::connectToNextAddress()
 {
-    releaseSocket();
-    auto *socket = new QTcpSocket(this);
+    releaseSocket(false);
+    auto *socket = new QSslSocket(this);
     adoptSocket(socket);
     m_deadline->start(m_connectTimeoutMs);
     // May fail at once, and come back here for the next address.
@@ -253,28 +312,42 @@ bool SocketEndpoint::isConnecting() const
            m_state == EndpointState::Connecting;
 }
 
-void SocketEndpoint::adoptSocket(QTcpSocket *socket)
+void SocketEndpoint::adoptSocket(QSslSocket *socket)
 {
     m_socket = socket;
     m_peerClosedSent = false;
+    m_closeNotifyReceived = false;
     // A flooding peer is read in bounded pieces, so that no single DataArrival
     // holds the UI thread for long; the rest waits in the system's buffer.
     socket->setReadBufferSize(readChunkBytes);
     connect(socket, &QAbstractSocket::stateChanged, this, &SocketEndpoint::onStateChanged);
+    connect(socket, &QAbstractSocket::connected, this, &SocketEndpoint::onConnected);
     connect(socket, &QIODevice::readyRead, this, &SocketEndpoint::onReadyRead);
     connect(socket, &QAbstractSocket::disconnected, this, &SocketEndpoint::onDisconnected);
     connect(socket, &QAbstractSocket::errorOccurred, this, &SocketEndpoint::onSocketError);
+    connect(socket, &QSslSocket::encrypted, this, &SocketEndpoint::onEncrypted);
+    connect(socket, &QSslSocket::alertReceived, this,
+            [this](QSsl::AlertLevel, QSsl::AlertType type) {
+                if (type == QSsl::AlertType::CloseNotify)
+                    m_closeNotifyReceived = true;
+            });
 }
 
-void SocketEndpoint::releaseSocket()
+// With `flush`, what SendData accepted still goes out, and an encrypted
+// session ends with close_notify; otherwise the connection is dropped at once.
+void SocketEndpoint::releaseSocket(bool flush)
 {
     m_watch.release();
-    QTcpSocket *socket = std::exchange(m_socket, nullptr);
+    QSslSocket *socket = std::exchange(m_socket, nullptr);
     if (!socket)
         return;
     socket->disconnect(this);
-    const bool mustFlush =
-        socket->state() == QAbstractSocket::ConnectedState && socket->bytesToWrite() > 0;
+    // Held data of a handshake never completed must not go out at all.
+    const bool handshaking =
+        socket->mode() != QSslSocket::UnencryptedMode && !socket->isEncrypted();
+    const bool mustFlush = flush && !handshaking &&
+                           socket->state() == QAbstractSocket::ConnectedState &&
+                           (socket->bytesToWrite() > 0 || socket->isEncrypted());
     if (!mustFlush) {
         socket->abort();
         socket->deleteLater();
@@ -294,25 +367,25 @@ void SocketEndpoint::releaseSocket()
 
 void SocketEndpoint::onStateChanged()
 {
-    switch (m_socket->state()) {
-    case QAbstractSocket::ConnectingState:
-        setState(EndpointState::Connecting);
-        // The socket's descriptor exists once Qt has started the connect.
-        QMetaObject::invokeMethod(this, &SocketEndpoint::watchConnectAttempt, Qt::QueuedConnection);
-        break;
-    case QAbstractSocket::ConnectedState:
-        if (isConnecting()) {
-            m_deadline->stop();
-            m_addresses.clear();
-            m_watch.watch(m_socket->socketDescriptor());
-            m_remoteHostIP = AddressText::remoteHostIP(m_socket->peerAddress());
-            setState(EndpointState::Connected);
-            emit connected();
-        }
-        break;
-    default:
-        break;
-    }
+    if (m_socket->state() != QAbstractSocket::ConnectingState)
+        return;
+    setState(EndpointState::Connecting);
+    // The socket's descriptor exists once Qt has started the connect.
+    QMetaObject::invokeMethod(this, &SocketEndpoint::watchConnectAttempt, Qt::QueuedConnection);
+}
+
+// The TLS socket learns its descriptor and the peer's address from the TCP
+// socket inside it only here, after the state has already read connected.
+void SocketEndpoint::onConnected()
+{
+    if (!isConnecting())
+        return;
+    m_deadline->stop();
+    m_addresses.clear();
+    m_watch.watch(m_socket->socketDescriptor());
+    m_remoteHostIP = AddressText::remoteHostIP(m_socket->peerAddress());
+    setState(EndpointState::Connected);
+    emit connected();
 }
 
 void SocketEndpoint::onReadyRead()
@@ -325,22 +398,36 @@ void SocketEndpoint::onReadyRead()
 void SocketEndpoint::onDisconnected()
 {
     m_watch.release();
+    if (m_tls == EndpointState::Tls::Handshaking)
+        return fail(SocketErrors::TlsHandshakeEnded);
+    onPeerClosed();
+}
+
+void SocketEndpoint::onPeerClosed()
+{
     if (m_peerClosedSent ||
         (m_state != EndpointState::Connected && m_state != EndpointState::Closing))
         return;
-    QTcpSocket *socket = m_socket;
+    QSslSocket *socket = m_socket;
     // Everything that came before the peer's close is delivered before it.
     deliverPendingData();
     if (m_socket != socket)
         return;
     m_peerClosedSent = true;
     setState(EndpointState::Closing);
+    if (m_tls == EndpointState::Tls::On && !m_closeNotifyReceived)
+        emit tlsEndedWithoutCloseNotify();
     emit peerClosed();
 }
 
 void SocketEndpoint::onSocketError()
 {
+    if (m_tls == EndpointState::Tls::Handshaking)
+        return onTlsError();
     const auto socketError = m_socket->error();
+    // The peer closed TLS (close_notify); the TCP connection may stay open.
+    if (socketError == QAbstractSocket::RemoteHostClosedError && m_closeNotifyReceived)
+        return onPeerClosed();
     // Qt reports a reset as the remote host closing; only the system can tell.
     const bool reset = socketError == QAbstractSocket::RemoteHostClosedError &&
                        m_watch.ending() == ConnectionWatch::Ending::Reset;
@@ -352,7 +439,7 @@ void SocketEndpoint::onSocketError()
         reset ? SocketErrors::ConnectionReset : SocketErrors::fromSocketError(socketError);
     if (isConnecting())
         return attemptFailed(number);
-    QTcpSocket *socket = m_socket;
+    QSslSocket *socket = m_socket;
     // What arrived before the failure is still the peer's data: deliver it first.
     if (m_state == EndpointState::Connected)
         deliverPendingData();
@@ -394,23 +481,25 @@ void SocketEndpoint::deliverPendingData()
         onReadyRead();
 }
 
-// Nothing of the session stays open or goes on connecting. Requests already
-// accepted by the system stay: Accept may still take one after a Close.
-void SocketEndpoint::shutDown()
+// Nothing of the session stays open or goes on connecting, and TLS is no
+// longer armed. Requests already accepted by the system stay: Accept may
+// still take one after a Close.
+void SocketEndpoint::shutDown(bool flush)
 {
     m_deadline->stop();
     m_lookup->cancel();
     m_addresses.clear();
     m_listener.reset();
-    releaseSocket();
+    releaseSocket(flush);
+    setTls(EndpointState::Tls::Off);
 }
 
-void SocketEndpoint::fail(SocketErrors::Number number)
+void SocketEndpoint::fail(SocketErrors::Number number, const QString &detail)
 {
     // Once an error is reported, nothing is left listening, connecting or open.
-    shutDown();
+    shutDown(false);
     setState(EndpointState::Error);
-    const QString description = SocketErrors::description(number);
+    const QString description = SocketErrors::description(number, detail);
     const auto signal = QMetaMethod::fromSignal(&SocketEndpoint::errorOccurred);
     if (isSignalConnected(signal)) {
         emit errorOccurred(number, description);
@@ -419,4 +508,69 @@ void SocketEndpoint::fail(SocketErrors::Number number)
     // Reported after the socket's own signal has returned.
     const AppError error(number, description);
     QTimer::singleShot(0, this, [error] { ErrorReport::report(error); });
+}
+
+void SocketEndpoint::setState(EndpointState::Code state)
+{
+    if (std::exchange(m_state, state) != state)
+        emit stateChanged();
+}
+
+void SocketEndpoint::setTls(EndpointState::Tls tls)
+{
+    if (std::exchange(m_tls, tls) != tls)
+        emit stateChanged();
+}
+
+void SocketEndpoint::startClientHandshake()
+{
+    // Whatever arrived before the command is the peer's plain text.
+    deliverPendingData();
+    QSslConfiguration configuration = m_socket->sslConfiguration();
+    // The handshake completes whatever the verification finds; the
+    // certificate line says what it found.
+    configuration.setPeerVerifyMode(QSslSocket::QueryPeer);
+    configuration.setSslOption(QSsl::SslOptionDisableServerNameIndication,
+                               !TlsText::sendsServerName(m_remoteHost));
+    if (!m_caCertificates.isEmpty())
+        configuration.addCaCertificates(m_caCertificates);
+    m_socket->setSslConfiguration(configuration);
+    m_socket->setPeerVerifyName(TlsText::verificationName(m_remoteHost));
+    setTls(EndpointState::Tls::Handshaking);
+    // May fail at once, and release the socket.
+    m_socket->startClientEncryption();
+}
+
+void SocketEndpoint::startServerHandshake()
+{
+    const ServerIdentity::Identity &identity = ServerIdentity::get();
+    QSslConfiguration configuration = m_socket->sslConfiguration();
+    // No client certificate is asked for.
+    configuration.setPeerVerifyMode(QSslSocket::VerifyNone);
+    configuration.setLocalCertificate(identity.certificate);
+    configuration.setPrivateKey(identity.key);
+    m_socket->setSslConfiguration(configuration);
+    setTls(EndpointState::Tls::Handshaking);
+    m_socket->startServerEncryption();
+}
+
+void SocketEndpoint::onEncrypted()
+{
+    setTls(EndpointState::Tls::On);
+    emit tlsStarted();
+}
+
+// Any failure during a handshake ends the session: nothing of it is shown, and
+// nothing goes on in the clear.
+void SocketEndpoint::onTlsError()
+{
+    switch (m_socket->error()) {
+    case QAbstractSocket::SslHandshakeFailedError:
+    case QAbstractSocket::SslInternalError:
+    case QAbstractSocket::SslInvalidUserDataError:
+        return fail(SocketErrors::TlsHandshakeFailed,
+                    TlsText::failureReason(m_socket->errorString()));
+    default:
+        return fail(SocketErrors::TlsHandshakeEnded);
+    }
 }

@@ -3,6 +3,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSslCertificate>
 #include <QString>
 
 #include <memory>
@@ -13,14 +14,17 @@
 #include "HostLookup.h"
 #include "RequestListener.h"
 #include "SocketErrors.h"
+#include "TlsText.h"
 
+class QSslSocket;
 class QTcpSocket;
 class QTimer;
 
 // The window's one asynchronous TCP endpoint, in the shape of the classic
 // socket control: properties set before Listen/Connect, methods that return at
 // once and throw an AppError when they cannot be done, and events delivered on
-// the UI thread between other events.
+// the UI thread between other events. Every socket is TLS-capable but talks
+// plain TCP until StartTLS upgrades the session.
 class SocketEndpoint : public QObject
 {
     Q_OBJECT
@@ -37,6 +41,7 @@ public:
     void setLocalPort(int port);
     QString RemoteHostIP() const { return m_remoteHostIP; }
     int State() const { return m_state; }
+    EndpointState::Tls Tls() const { return m_tls; }
 
     void Close();
     void Listen();
@@ -44,6 +49,18 @@ public:
     void Accept(int requestId);
     void SendData(const QString &text);
     void GetData(QString &text);
+    // Listening: arms TLS for the next peer accepted, whose handshake starts
+    // before any of its bytes are read. Connected after an Accept: arms it for
+    // the next SendData, whose bytes go out in the clear with the server
+    // handshake right behind them. Connected after Connect: starts a client
+    // handshake now, naming and checking the host as typed. Once a handshake
+    // has started, SendData is held until it completes and then goes out
+    // encrypted; nothing goes out in the clear again.
+    void StartTLS();
+    // What the handshake showed; read when tlsStarted() is emitted.
+    TlsText::Handshake tlsHandshake() const;
+    // Certificates a client trusts besides the system's (tests bring a CA).
+    void addCaCertificates(const QList<QSslCertificate> &certificates);
 
     // Sockets still delivering what SendData accepted before a Close.
     int flushingSockets() const;
@@ -60,6 +77,13 @@ signals:
     void connectionRequested(int requestId);
     void dataArrived(int bytes);
     void peerClosed();
+    // The handshake completed; decrypted data follows.
+    void tlsStarted();
+    // The peer ended the TCP connection without closing TLS first, so what
+    // arrived may be cut short; peerClosed() follows.
+    void tlsEndedWithoutCloseNotify();
+    // State() or Tls() changed.
+    void stateChanged();
     // Nothing in the window listens to this; unheard errors go to the
     // application's error report so the user learns why a connect failed.
     void errorOccurred(int number, const QString &description);
@@ -73,26 +97,41 @@ private:
     void attemptFailed(SocketErrors::Number number);
     void deadlinePassed();
     bool isConnecting() const;
-    void adoptSocket(QTcpSocket *socket);
-    void releaseSocket();
+    void adoptSocket(QSslSocket *socket);
+    void releaseSocket(bool flush);
+    void startClientHandshake();
+    void startServerHandshake();
+    void onEncrypted();
+    void onTlsError();
+    void onPeerClosed();
     void onStateChanged();
+    void onConnected();
     void onReadyRead();
     void onDisconnected();
     void onSocketError();
     void deliverPendingData();
     void watchConnectAttempt();
     void checkConnectAttempt();
-    void shutDown();
-    void fail(SocketErrors::Number number);
-    void setState(EndpointState::Code state) { m_state = state; }
+    void shutDown(bool flush = true);
+    void fail(SocketErrors::Number number, const QString &detail = {});
+    void setState(EndpointState::Code state);
+    void setTls(EndpointState::Tls tls);
 
     EndpointState::Code m_state = EndpointState::Closed;
+    EndpointState::Tls m_tls = EndpointState::Tls::Off;
+    // The session came from Accept: its handshake is the server's.
+    bool m_accepted = false;
+    // The request announced while TLS was armed; its Accept starts the server
+    // handshake (the request survives the Close before it, the arming not).
+    qintptr m_tlsRequest = -1;
+    bool m_closeNotifyReceived = false;
+    QList<QSslCertificate> m_caCertificates;
     QString m_remoteHost;
     int m_remotePort = 0;
     int m_localPort = 0;
     QString m_remoteHostIP;
     std::unique_ptr<RequestListener> m_listener;
-    QTcpSocket *m_socket = nullptr;
+    QSslSocket *m_socket = nullptr;
     std::unique_ptr<HostLookup> m_lookup = systemHostLookup();
     // The host's addresses not tried yet; each gets a socket of its own.
     QList<QHostAddress> m_addresses;
@@ -106,7 +145,7 @@ private:
     int m_connectTimeoutMs = 30 * 1000;
     // Connections accepted by the system whose request has not been handled yet.
     QList<RequestListener::Request> m_pendingRequests;
-    QList<QPointer<QTcpSocket>> m_flushing;
+    QList<QPointer<QSslSocket>> m_flushing;
     // Catches a reset during the handshake, and tells a reset from a regular
     // close once the connection is made.
     ConnectionWatch m_watch;

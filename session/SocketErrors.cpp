@@ -40,13 +40,23 @@ QString description(Number number)
         return QStringLiteral("Authoritative answer: Host not found");
     case HostNotFoundTryAgain:
         return QStringLiteral("Non-Authoritative answer: Host not found");
+    case TlsHandshakeFailed:
+        return QStringLiteral("TLS handshake failed");
+    case TlsHandshakeEnded:
+        return QStringLiteral("The connection ended during the TLS handshake");
     }
     return QStringLiteral("Unknown socket error");
 }
 
-AppError error(Number number)
+QString description(Number number, const QString &detail)
 {
-    return AppError(number, description(number));
+    return detail.isEmpty() ? description(number)
+                            : description(number) + QStringLiteral(": ") + detail;
+}
+
+AppError error(Number number, const QString &detail)
+{
+    return AppError(number, description(number, detail));
 }
 
 Number fromSocketError(QAbstractSocket::SocketError socketError)

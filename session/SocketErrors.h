@@ -23,6 +23,8 @@
 //   10055  No buffer space is available
 //   10043  The specified port is not supported (protocol not supported)
 //   10050  The network subsystem has failed (anything else the system reports)
+//   40300  TLS handshake failed: <the library's reason>
+//   40301  The connection ended during the TLS handshake
 namespace SocketErrors {
 
 enum Number {
@@ -42,10 +44,14 @@ enum Number {
     HostUnreachable = 10065,
     HostNotFound = 11001,
     HostNotFoundTryAgain = 11002,
+    TlsHandshakeFailed = 40300,
+    TlsHandshakeEnded = 40301,
 };
 
 QString description(Number number);
-AppError error(Number number);
+// The description followed by ": " and the detail, when there is one.
+QString description(Number number, const QString &detail);
+AppError error(Number number, const QString &detail = {});
 
 // The error a Qt socket or server failure stands for.
 Number fromSocketError(QAbstractSocket::SocketError socketError);

@@ -15,8 +15,8 @@ echo "lintian $deb"
 lintian --fail-on error "$deb"
 
 dpkg -x "$deb" "$root"
-for font in fonts-liberation2 fonts-freefont-ttf; do
-    dpkg-deb -f "$deb" Depends | grep -qw "$font" || { echo "Depends lacks $font"; exit 1; }
+for dependency in fonts-liberation2 fonts-freefont-ttf ca-certificates libssl3; do
+    dpkg-deb -f "$deb" Depends | grep -qw "$dependency" || { echo "Depends lacks $dependency"; exit 1; }
 done
 entry=$(ls "$root"/usr/share/applications/*.desktop)
 class=$(sed -n 's/^StartupWMClass=//p' "$entry")

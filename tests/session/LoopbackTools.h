@@ -120,6 +120,25 @@ private:
     std::vector<std::unique_ptr<QTcpSocket>> fillers;
 };
 
+// Whether something on this machine listens on TCP `port` (a peer process
+// that was started and has to be ready before it is connected to).
+inline bool isListening(quint16 port)
+{
+    const QByteArray suffix = ':' + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    for (const char *table : {"/proc/net/tcp", "/proc/net/tcp6"}) {
+        QFile file{QString::fromLatin1(table)};
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        for (const QByteArray &line : file.readAll().split('\n')) {
+            const QList<QByteArray> fields = line.simplified().split(' ');
+            // local_address, then rem_address, then st; 0A is LISTEN.
+            if (fields.size() > 3 && fields[1].endsWith(suffix) && fields[3] == "0A")
+                return true;
+        }
+    }
+    return false;
+}
+
 // Open descriptors of this process, or -1 where the system does not list them.
 inline int openDescriptorCount()
 {

@@ -3,6 +3,8 @@
 
 #include <QTest>
 
+Q_DECLARE_METATYPE(EndpointState::Tls)
+
 // Which controls a session leaves usable, for every endpoint state.
 class tst_ControlStates : public QObject
 {
@@ -62,6 +64,31 @@ private slots:
         QFETCH(QString, port);
         QFETCH(bool, complete);
         QCOMPARE(ControlStates::entriesComplete(address, port), complete);
+    }
+
+    void startTls_data()
+    {
+        using EndpointState::Tls;
+        QTest::addColumn<int>("state");
+        QTest::addColumn<Tls>("tls");
+        QTest::addColumn<bool>("enabled");
+        QTest::newRow("listening") << int(EndpointState::Listening) << Tls::Off << true;
+        QTest::newRow("listening, armed") << int(EndpointState::Listening) << Tls::Armed << false;
+        QTest::newRow("connected") << int(EndpointState::Connected) << Tls::Off << true;
+        QTest::newRow("connected, armed") << int(EndpointState::Connected) << Tls::Armed << false;
+        QTest::newRow("handshaking") << int(EndpointState::Connected) << Tls::Handshaking << false;
+        QTest::newRow("TLS on") << int(EndpointState::Connected) << Tls::On << false;
+        QTest::newRow("closed") << int(EndpointState::Closed) << Tls::Off << false;
+        QTest::newRow("connecting") << int(EndpointState::Connecting) << Tls::Off << false;
+        QTest::newRow("closing") << int(EndpointState::Closing) << Tls::Off << false;
+        QTest::newRow("error") << int(EndpointState::Error) << Tls::Off << false;
+    }
+    void startTls()
+    {
+        QFETCH(int, state);
+        QFETCH(EndpointState::Tls, tls);
+        QFETCH(bool, enabled);
+        QCOMPARE(ControlStates::startTls(state, tls), enabled);
     }
 
     void portToolTip_data()

@@ -11,6 +11,7 @@
 #include "SocketEndpoint.h"
 #include "frmAbout.h"
 
+#include <QAction>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLayout>
@@ -61,11 +62,18 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
     ui->txtPort->setMaxLength(std::numeric_limits<int>::max());
 
     m_endpoint = new SocketEndpoint(this);
-    const SessionControls controls{
-        ui->cmdListen,    ui->cmdConnect, ui->cmdClose, ui->cmdSendData, ui->cmdSendDataC,
-        ui->cmdRecvDataC, ui->txtAddress, ui->txtPort,  ui->txtSendData, ui->txtRecvData};
+    // T is taken by Cut in the same menus.
+    mnuStartTLS = new QAction(tr("Start T&LS"), this);
+    mnuStartTLS->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_T));
+    addAction(mnuStartTLS);
+    const SessionControls controls{ui->cmdListen,   ui->cmdConnect,   ui->cmdClose,
+                                   ui->cmdSendData, ui->cmdSendDataC, ui->cmdRecvDataC,
+                                   ui->txtAddress,  ui->txtPort,      ui->txtSendData,
+                                   ui->txtRecvData, mnuStartTLS};
     m_session = new SessionController(controls, m_endpoint, this);
     m_files = new FileCommands(ui->txtRecvData, ui->txtSendData, this);
+    ui->txtSendData->addContextAction(mnuStartTLS);
+    ui->txtRecvData->addContextAction(mnuStartTLS);
     ui->txtPort->installEventFilter(this);
 
     buildMenus();

@@ -38,6 +38,8 @@ public:
     QList<QAction *> mnuFile;
     QList<QAction *> mnuTools;
     QList<QAction *> mnuHelp;
+    // Start TLS: in both boxes' context menus, and Ctrl+T anywhere in the window.
+    QAction *mnuStartTLS = nullptr;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;

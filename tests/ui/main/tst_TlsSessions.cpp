@@ -1,0 +1,334 @@
+#include "CodePage1252.h"
+#include "ServerIdentity.h"
+#include "TlsText.h"
+#include "WindowDriver.h"
+
+#include <QAction>
+#include <QCryptographicHash>
+#include <QMenu>
+#include <QProcess>
+#include <QSslCertificate>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+// TLS sessions through the window's own controls, against real peers on
+// loopback: openssl s_server and s_client, and a STARTTLS-style peer, with
+// Tapwire in each role. Keys and the test CA are made when the test starts.
+class tst_TlsSessions : public QObject, private WindowDriver
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QString m_openssl;
+    QString m_python;
+
+    QString file(const QString &name) const { return m_dir.filePath(name); }
+
+    // A P-256 key and a certificate for 127.0.0.1, self-signed or signed by
+    // the test CA.
+    bool makeCertificate(const QString &name, const QString &subject, bool signedByCa)
+    {
+        QStringList args = {QStringLiteral("req"),
+                            QStringLiteral("-x509"),
+                            QStringLiteral("-newkey"),
+                            QStringLiteral("ec"),
+                            QStringLiteral("-pkeyopt"),
+                            QStringLiteral("ec_paramgen_curve:P-256"),
+                            QStringLiteral("-nodes"),
+                            QStringLiteral("-days"),
+                            QStringLiteral("2"),
+                            QStringLiteral("-subj"),
+                            subject,
+                            QStringLiteral("-keyout"),
+                            file(name + ".key"),
+                            QStringLiteral("-out"),
+                            file(name + ".pem")};
+        if (name != QLatin1String("ca"))
+            args << QStringLiteral("-addext") << QStringLiteral("subjectAltName=IP:127.0.0.1");
+        if (signedByCa)
+            args << QStringLiteral("-CA") << file("ca.pem") << QStringLiteral("-CAkey")
+                 << file("ca.key");
+        QProcess openssl;
+        openssl.start(m_openssl, args);
+        return openssl.waitForFinished(30000) && openssl.exitCode() == 0;
+    }
+
+    static QSslCertificate certificate(const QString &path)
+    {
+        const QList<QSslCertificate> found = QSslCertificate::fromPath(path);
+        return found.isEmpty() ? QSslCertificate() : found.first();
+    }
+
+    static QString sha256(const QSslCertificate &certificate)
+    {
+        return TlsText::fingerprint(certificate.digest(QCryptographicHash::Sha256));
+    }
+
+    static QByteArray everyByte() { return LoopbackTools::allBytesPattern(256); }
+
+    // Starts a peer process and waits until it listens on `port`.
+    static bool startListening(QProcess &peer, const QString &program, const QStringList &args,
+                               quint16 port)
+    {
+        peer.start(program, args);
+        return peer.waitForStarted() &&
+               LoopbackTools::spinUntil([&] { return LoopbackTools::isListening(port); });
+    }
+
+    static bool readUntil(QProcess &peer, QByteArray &got, qsizetype size)
+    {
+        return LoopbackTools::spinUntil(
+            [&] { return (got += peer.readAllStandardOutput()).size() >= size; });
+    }
+
+    QAction *startTls() const { return window->mnuStartTLS; }
+
+    void pressCtrlT() { QTest::keyClick(window.get(), Qt::Key_T, Qt::ControlModifier); }
+
+private slots:
+    void initTestCase()
+    {
+        m_openssl = QStandardPaths::findExecutable(QStringLiteral("openssl"));
+        m_python = QStandardPaths::findExecutable(QStringLiteral("python3"));
+        QVERIFY2(!m_openssl.isEmpty() && !m_python.isEmpty(),
+                 "openssl and python3 are installed by the Makefile");
+        QVERIFY(m_dir.isValid());
+        QVERIFY(makeCertificate(QStringLiteral("self"), QStringLiteral("/CN=localhost"), false));
+        QVERIFY(
+            makeCertificate(QStringLiteral("ca"), QStringLiteral("/CN=Tapwire Test CA"), false));
+        // A subject that tries to forge a transcript line.
+        QVERIFY(
+            makeCertificate(QStringLiteral("leaf"), QStringLiteral("/CN=line\r\nCLOSED."), true));
+        // Our own server certificate, for the peers that check it.
+        QFile ours(file("ours.pem"));
+        QVERIFY(ours.open(QIODevice::WriteOnly));
+        ours.write(ServerIdentity::get().certificate.toPem());
+    }
+    void init() { open(); }
+    void cleanup() { close(); }
+
+    void inBothMenusUnderCtrlT()
+    {
+        for (const char *name : {"txtSendData", "txtRecvData"}) {
+            std::unique_ptr<QMenu> menu(box(name)->createStandardContextMenu());
+            QVERIFY2(menu->actions().contains(startTls()), name);
+        }
+        QCOMPARE(startTls()->text(), QStringLiteral("Start T&LS"));
+        QCOMPARE(startTls()->shortcut(), QKeySequence(QStringLiteral("Ctrl+T")));
+        QVERIFY(!startTls()->isEnabled()); // idle
+    }
+
+    // Tapwire as client: a self-signed server, the command given while data
+    // is held, every byte both ways, then the server killed.
+    void clientAgainstOpensslServer()
+    {
+        const quint16 port = LoopbackTools::freePort();
+        QProcess server;
+        QVERIFY(startListening(server, m_openssl,
+                               {QStringLiteral("s_server"), QStringLiteral("-accept"),
+                                QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-cert"),
+                                file("self.pem"), QStringLiteral("-key"), file("self.key"),
+                                QStringLiteral("-quiet"), QStringLiteral("-naccept"),
+                                QStringLiteral("1")},
+                               port));
+        connectTo(QStringLiteral("127.0.0.1"), port);
+        QTRY_VERIFY(startTls()->isEnabled());
+        const QString connected = transcript();
+
+        pressCtrlT();
+        QVERIFY(!startTls()->isEnabled());
+        QCOMPARE(endpoint()->State(), int(EndpointState::Connected));
+        // Sent during the handshake: held, then encrypted.
+        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        QVERIFY(click("cmdSendData"));
+        QByteArray got;
+        QVERIFY(readUntil(server, got, 256));
+        QCOMPARE(got, everyByte());
+
+        const QSslCertificate self = certificate(file("self.pem"));
+        QCOMPARE(transcript(),
+                 connected + QStringLiteral("TLS STARTED (TLSv1.3, TLS_AES_256_GCM_SHA384).\r\n") +
+                     QStringLiteral("PEER CERTIFICATE (CN=localhost; ISSUER CN=localhost; "
+                                    "EXPIRES %1; SHA-256 %2): NOT TRUSTED (%3).\r\n")
+                         .arg(self.expiryDate().toUTC().date().toString(Qt::ISODate), sha256(self),
+                              QSslError(QSslError::SelfSignedCertificate).errorString()));
+        const QString started = transcript();
+        server.write(everyByte());
+        QTRY_COMPARE(transcript(), started + CodePage1252::decode(everyByte()));
+
+        server.kill(); // no close_notify
+        QTRY_COMPARE(transcript(),
+                     started + CodePage1252::decode(everyByte()) +
+                         QStringLiteral("TLS ENDED WITHOUT CLOSE NOTIFY.\r\nCLOSED.\r\n"));
+        QCOMPARE(enabledControls(), idle());
+        QVERIFY(reports.isEmpty());
+    }
+
+    // Tapwire as client of a STARTTLS exchange: plain lines, then the
+    // upgrade; a chain from a CA the endpoint was given, and a subject that
+    // holds CR LF. The server ends TLS with close_notify.
+    void clientUpgradesAStarttlsServer()
+    {
+        QProcess server;
+        server.start(m_python, {QStringLiteral(STARTTLS_PEER), QStringLiteral("server"),
+                                file("leaf.pem"), file("leaf.key")});
+        QVERIFY(server.waitForReadyRead());
+        const QByteArray portLine = server.readLine().trimmed();
+        QVERIFY2(portLine.startsWith("PORT "), portLine);
+        endpoint()->addCaCertificates({certificate(file("ca.pem"))});
+        connectTo(QStringLiteral("127.0.0.1"), portLine.mid(5).toInt());
+        QTRY_VERIFY(transcript().endsWith(QStringLiteral("220 ready\r\n")));
+        box("txtSendData")->setText(QStringLiteral("STARTTLS\r\n"));
+        QVERIFY(click("cmdSendData"));
+        QTRY_VERIFY(transcript().endsWith(QStringLiteral("220 go ahead\r\n")));
+        const QString plain = transcript();
+
+        startTls()->trigger();
+        QTRY_VERIFY(transcript().endsWith(QStringLiteral(".\r\n")) && transcript() != plain);
+        const QSslCertificate leaf = certificate(file("leaf.pem"));
+        const QString lines = transcript().mid(plain.size());
+        QVERIFY2(lines.startsWith(QStringLiteral("TLS STARTED (TLSv1.3, ")), qPrintable(lines));
+        QVERIFY2(lines.endsWith(QStringLiteral("\r\nPEER CERTIFICATE (CN=line\\x0D\\x0ACLOSED.; "
+                                               "ISSUER CN=Tapwire Test CA; EXPIRES %1; "
+                                               "SHA-256 %2): TRUSTED.\r\n")
+                                    .arg(leaf.expiryDate().toUTC().date().toString(Qt::ISODate),
+                                         sha256(leaf))),
+                 qPrintable(lines));
+        QCOMPARE(lines.count(QStringLiteral("\r\n")), 2);
+
+        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        QVERIFY(click("cmdSendData"));
+        // The echo, then the server's close_notify: no truncation line.
+        QTRY_COMPARE(transcript(), plain + lines + CodePage1252::decode(everyByte()) +
+                                       QStringLiteral("CLOSED.\r\n"));
+        QTRY_COMPARE(server.state(), QProcess::NotRunning);
+        QCOMPARE(server.exitCode(), 0);
+        QVERIFY(reports.isEmpty());
+    }
+
+    // Tapwire as an implicit-TLS server: armed while listening, the client's
+    // hello never shows, and the client checks our certificate strictly.
+    void opensslClientAgainstArmedListener()
+    {
+        const int port = listen();
+        QVERIFY(startTls()->isEnabled());
+        startTls()->trigger();
+        QCOMPARE(transcript(), QStringLiteral("TLS ARMED.\r\n"));
+        QVERIFY(!startTls()->isEnabled());
+
+        QProcess client;
+        client.start(m_openssl,
+                     {QStringLiteral("s_client"), QStringLiteral("-connect"),
+                      QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-quiet"),
+                      QStringLiteral("-CAfile"), file("ours.pem"), QStringLiteral("-verify_ip"),
+                      QStringLiteral("127.0.0.1"), QStringLiteral("-verify_return_error")});
+        QTRY_VERIFY(transcript().contains(QStringLiteral("OUR CERTIFICATE")));
+        const QString ours = QStringLiteral("OUR CERTIFICATE (CN=Tapwire; SHA-256 %1).\r\n")
+                                 .arg(sha256(ServerIdentity::get().certificate));
+        QVERIFY2(transcript().endsWith(ours), qPrintable(transcript()));
+        const QStringList lines = transcript().split(QStringLiteral("\r\n"));
+        QCOMPARE(lines.size(), 5);
+        QVERIFY(lines[1].startsWith(QStringLiteral("CONNECTION ACCEPTED (127.0.0.1:")));
+        QVERIFY(lines[2].startsWith(QStringLiteral("TLS STARTED (TLSv1.3, ")));
+        const QString started = transcript();
+
+        client.write(everyByte());
+        QTRY_COMPARE(transcript(), started + CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        QVERIFY(click("cmdSendData"));
+        QByteArray got;
+        QVERIFY(readUntil(client, got, 256));
+        QCOMPARE(got, everyByte());
+        QVERIFY(click("cmdClose"));
+        // Waits with the event loop running: Close sends close_notify from it.
+        QTRY_COMPARE(client.state(), QProcess::NotRunning);
+        QVERIFY(reports.isEmpty());
+    }
+
+    // Tapwire as server of a STARTTLS exchange: armed while connected, the
+    // go-ahead goes out in the clear, the handshake follows it; Close ends
+    // TLS with close_notify.
+    void listenerUpgradesForAStarttlsClient()
+    {
+        const int port = listen();
+        QProcess client;
+        client.start(m_python, {QStringLiteral(STARTTLS_PEER), QStringLiteral("client"),
+                                QString::number(port), file("ours.pem")});
+        QTRY_VERIFY(transcript().endsWith(QStringLiteral("STARTTLS\r\n")));
+        QVERIFY(startTls()->isEnabled());
+        pressCtrlT();
+        QVERIFY(transcript().endsWith(QStringLiteral("STARTTLS\r\nTLS ARMED.\r\n")));
+        QVERIFY(!startTls()->isEnabled());
+
+        box("txtSendData")->setText(QStringLiteral("220 go ahead\r\n"));
+        QVERIFY(click("cmdSendData"));
+        QTRY_VERIFY(transcript().contains(QStringLiteral("OUR CERTIFICATE")));
+        QTRY_VERIFY(transcript().endsWith(CodePage1252::decode(everyByte())));
+        QVERIFY(transcript().endsWith(
+            QStringLiteral("TLS ARMED.\r\nTLS STARTED (TLSv1.3, TLS_AES_256_GCM_SHA384).\r\n"
+                           "OUR CERTIFICATE (CN=Tapwire; SHA-256 %1).\r\n")
+                .arg(sha256(ServerIdentity::get().certificate)) +
+            CodePage1252::decode(everyByte())));
+        QTRY_VERIFY(client.canReadLine());
+        QCOMPARE(client.readLine(),
+                 QByteArray("GO-AHEAD ") + QByteArray("220 go ahead\r\n").toHex() + '\n');
+
+        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        QVERIFY(click("cmdSendData"));
+        QTRY_VERIFY(client.canReadLine());
+        QCOMPARE(client.readLine(), "GOT " + everyByte().toHex() + '\n');
+        QVERIFY(click("cmdClose"));
+        // Waits with the event loop running: Close sends close_notify from it.
+        QTRY_COMPARE(client.state(), QProcess::NotRunning);
+        QCOMPARE(client.readAll(), QByteArray("CLOSE_NOTIFY\n"));
+        QVERIFY(reports.isEmpty());
+    }
+
+    // A failed handshake ends the session: its number, nothing of it in the
+    // transcript, and no socket left open.
+    void failedHandshakeEndsTheSession_data()
+    {
+        QTest::addColumn<QByteArray>("answer");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("plain text") << QByteArray("HTTP/1.0 400 Bad Request\r\n\r\n") << 40300
+                                    << "TLS handshake failed: error:0A00010B:SSL "
+                                       "routines::wrong version number";
+        QTest::newRow("dropped") << QByteArray() << 40301
+                                 << "The connection ended during the TLS handshake";
+    }
+    void failedHandshakeEndsTheSession()
+    {
+        QFETCH(QByteArray, answer);
+        QFETCH(int, number);
+        QFETCH(QString, description);
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        const int socketsBefore = LoopbackTools::openSocketCount();
+        connectTo(QStringLiteral("127.0.0.1"), server.serverPort());
+        QVERIFY(server.waitForNewConnection(5000));
+        std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+        QTRY_VERIFY(startTls()->isEnabled());
+        const QString connected = transcript();
+
+        pressCtrlT();
+        QTRY_VERIFY(peer->bytesAvailable() > 0); // the client's hello
+        peer->readAll();
+        if (answer.isEmpty())
+            peer->close();
+        else
+            peer->write(answer);
+        QTRY_COMPARE(reports.size(), 1);
+        QCOMPARE(reports[0].number(), number);
+        QCOMPARE(reports[0].description(), description);
+        QCOMPARE(transcript(), connected);
+        QCOMPARE(endpoint()->State(), int(EndpointState::Error));
+        QVERIFY(!startTls()->isEnabled());
+        peer.reset();
+        QTRY_COMPARE(LoopbackTools::openSocketCount(), socketsBefore);
+    }
+};
+
+QTEST_MAIN(tst_TlsSessions)
+#include "tst_TlsSessions.moc"
