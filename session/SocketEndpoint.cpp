@@ -103,6 +103,10 @@ void SocketEndpoint::StartTLS()
     const bool connected = m_state == EndpointState::Connected && m_socket;
     if (m_tls != EndpointState::Tls::Off || (m_state != EndpointState::Listening && !connected))
         throw SocketErrors::error(SocketErrors::BadState);
+    // Without the TLS library a handshake would never start, let alone end.
+    if (!QSslSocket::supportsSsl())
+        throw SocketErrors::error(SocketErrors::TlsHandshakeFailed,
+                                  QStringLiteral("no TLS library could be loaded"));
     if (connected && !m_accepted)
         return startClientHandshake();
     // Made now, so that a failure shows at the command.

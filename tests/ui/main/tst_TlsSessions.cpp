@@ -246,6 +246,22 @@ private slots:
         QVERIFY(reports.isEmpty());
     }
 
+    // Close disarms: after a new Listen the next peer talks in the clear.
+    void closeDisarms()
+    {
+        listen();
+        startTls()->trigger();
+        QVERIFY(click("cmdClose"));
+        QVERIFY(!startTls()->isEnabled());
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        QVERIFY(startTls()->isEnabled());
+        peer->write("hello");
+        QTRY_VERIFY(transcript().endsWith(QStringLiteral(").\r\nhello")));
+        QVERIFY(transcript().startsWith(
+            QStringLiteral("TLS ARMED.\r\nCLOSED.\r\nCONNECTION ACCEPTED (")));
+    }
+
     // Tapwire as server of a STARTTLS exchange: armed while connected, the
     // go-ahead goes out in the clear, the handshake follows it; Close ends
     // TLS with close_notify.
