@@ -5,7 +5,8 @@ BUILD     ?= build
 CMAKE     ?= cmake
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev fonts-liberation2 fonts-dejavu-core fonts-freefont-ttf \
-             socat netcat-openbsd xvfb xauth desktop-file-utils appstream
+             socat netcat-openbsd xvfb xauth desktop-file-utils appstream \
+             man-db
 SUDO      := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test bench format test-sanitize fuzz
@@ -82,8 +83,8 @@ fuzz:
 	done
 
 # The Debian package, built by CPack into $(BUILD)/tapwire_<version>_<arch>.deb,
-# and its check: lintian finds no errors, and the program unpacked from it
-# shows its window on an X display (Xvfb). Not part of `make test`.
+# and its check: lintian finds no errors or warnings, and the program unpacked
+# from it shows its window on an X display (Xvfb). Not part of `make test`.
 PACKAGE_PACKAGES      := dpkg-dev file
 TEST_PACKAGE_PACKAGES := lintian x11-utils
 

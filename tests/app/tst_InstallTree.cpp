@@ -98,6 +98,7 @@ private:
     {
         return QStringLiteral("share/metainfo/%1.metainfo.xml").arg(id());
     }
+    static QString manualPage() { return QStringLiteral("share/man/man1/tapwire.1.gz"); }
     static QString iconFile(int size)
     {
         return QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(id());
@@ -121,9 +122,12 @@ private slots:
         while (it.hasNext())
             files << QDir(prefix->path()).relativeFilePath(it.next());
         files.sort();
-        QStringList expected{QStringLiteral("bin/tapwire"), desktopFile(), metainfoFile(),
+        QStringList expected{QStringLiteral("bin/tapwire"),
+                             desktopFile(),
+                             metainfoFile(),
                              QStringLiteral("share/doc/tapwire/changelog.gz"),
-                             QStringLiteral("share/doc/tapwire/copyright")};
+                             QStringLiteral("share/doc/tapwire/copyright"),
+                             manualPage()};
         for (const int size : {16, 32, 64, 128, 256})
             expected << iconFile(size);
         expected.sort();
@@ -140,6 +144,14 @@ private slots:
             << "desktop-file-validate" << QStringList{desktopFile()} << false;
         QTest::newRow("AppStream")
             << "appstreamcli" << QStringList{"validate", "--no-net", metainfoFile()} << true;
+        // As lintian renders it; only the warnings are kept.
+        QTest::newRow("manual page")
+            << "sh"
+            << QStringList{"-c",
+                           "LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 "
+                           "man --warnings -E UTF-8 -l -Tutf8 -Z \"$0\" >/dev/null",
+                           manualPage()}
+            << false;
     }
     void validatorsFindNothing()
     {
@@ -157,6 +169,34 @@ private slots:
         static const QRegularExpression complaint(QStringLiteral("^(E|W): |: (error|warning): "),
                                                   QRegularExpression::MultilineOption);
         QVERIFY2(!complaint.match(check.output).hasMatch(), qPrintable(check.output));
+    }
+
+    // The manual page lists the README's error numbers and texts, in order.
+    void manualPageListsTheErrors()
+    {
+        const QString readme =
+            QString::fromUtf8(readFile(QStringLiteral(TAPWIRE_SOURCE_DIR "/README.md")));
+        const QString table = readme.section(QStringLiteral("\n## Error numbers\n"), 1)
+                                  .section(QStringLiteral("\n## "), 0, 0);
+        static const QRegularExpression row(QStringLiteral("^\\| (\\d+) \\| (.*) \\|$"),
+                                            QRegularExpression::MultilineOption);
+        QStringList expected;
+        for (const QRegularExpressionMatch &match : row.globalMatch(table))
+            expected << match.captured(1) + QLatin1Char(' ') + match.captured(2);
+        QVERIFY(expected.size() > 20);
+
+        const Run page =
+            run(QStringLiteral("gzip"), {QStringLiteral("-dc"), installed(manualPage())});
+        QCOMPARE(page.exitCode, 0);
+        static const QRegularExpression entry(QStringLiteral("^\\.TP\n\\.B (\\d+)\n(.*)$"),
+                                              QRegularExpression::MultilineOption);
+        QStringList listed;
+        for (const QRegularExpressionMatch &match : entry.globalMatch(page.output)) {
+            QString text = match.captured(2);
+            text.replace(QStringLiteral("\\e"), QStringLiteral("\\")).remove(QStringLiteral("\\&"));
+            listed << match.captured(1) + QLatin1Char(' ') + text;
+        }
+        QCOMPARE(listed, expected);
     }
 
     void desktopEntryComesFromTheIdentity_data()
