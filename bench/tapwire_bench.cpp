@@ -40,14 +40,14 @@
 namespace {
 
 constexpr qint64 MiB = 1024 * 1024;
-// What the peer sends, and the check compares, at a time.
+// What the peer hands its socket, and the check compares, at a time.
 constexpr qint64 pieceSize = MiB;
 
 enum class Content { Printable, Lines80, Binary };
 
 // The bytes of a run, made the same way every time from one seed, a piece at
-// a time: the peer sends them and the check compares against them without
-// either holding them whole.
+// a time, so that the check can make them again beside what arrived without
+// holding them whole.
 class Payload
 {
 public:
@@ -141,37 +141,6 @@ qint64 peakResidentBytes()
     return 0;
 }
 
-// Resident memory from the start of a run to its end: the growth at the end,
-// and the growth of the peak. The peak is lowered to what is resident at the
-// start, so that setting the run up does not hide the run's own peak.
-class MemoryMeter
-{
-public:
-    MemoryMeter()
-    {
-        std::ofstream clearRefs("/proc/self/clear_refs");
-        clearRefs << "5";
-        clearRefs.close();
-        if (!clearRefs)
-            std::fputs("tapwire_bench: cannot reset the peak; peak growth reads low\n", stderr);
-        m_resident = residentBytes();
-        m_peak = peakResidentBytes();
-    }
-    void stop()
-    {
-        m_residentGrowth = residentBytes() - m_resident;
-        m_peakGrowth = peakResidentBytes() - m_peak;
-    }
-    qint64 residentGrowth() const { return m_residentGrowth; }
-    qint64 peakGrowth() const { return m_peakGrowth; }
-
-private:
-    qint64 m_resident = 0;
-    qint64 m_peak = 0;
-    qint64 m_residentGrowth = 0;
-    qint64 m_peakGrowth = 0;
-};
-
 // The longest the UI thread went without serving a 10 ms timer.
 class StallMeter : public QObject
 {
@@ -200,6 +169,40 @@ struct Figures
     qint64 residentGrowth = 0;
     qint64 peakGrowth = 0;
     bool exact = false;
+};
+
+// What a run costs from the meter's start until stop(): stalls, the growth of
+// resident memory at the end and the growth of its peak. The peak is first
+// lowered to what is resident, so that setting the run up does not hide the
+// run's own peak. The time is the caller's clock, which starts where the run's
+// work does.
+class RunMeter
+{
+public:
+    RunMeter()
+    {
+        std::ofstream clearRefs("/proc/self/clear_refs");
+        clearRefs << "5";
+        clearRefs.close();
+        if (!clearRefs)
+            std::fputs("tapwire_bench: cannot reset the peak; peak growth reads low\n", stderr);
+        m_resident = residentBytes();
+        m_peak = peakResidentBytes();
+    }
+    Figures stop(const QElapsedTimer &clock) const
+    {
+        Figures figures;
+        figures.seconds = clock.isValid() ? clock.nsecsElapsed() / 1e9 : 0;
+        figures.stallMs = m_stalls.maxStallMs();
+        figures.residentGrowth = residentBytes() - m_resident;
+        figures.peakGrowth = peakResidentBytes() - m_peak;
+        return figures;
+    }
+
+private:
+    qint64 m_resident = 0;
+    qint64 m_peak = 0;
+    StallMeter m_stalls;
 };
 
 // The peer of one run: this program again, with --peer, connecting to `port`
@@ -278,18 +281,12 @@ Figures runReceive(const Shape &shape, qint64 mib)
     QObject::connect(window.wskWinSock(), &SocketEndpoint::peerClosed, &window,
                      [&closed] { closed = true; });
 
-    Figures figures;
-    MemoryMeter memory;
-    StallMeter stalls;
+    RunMeter meter;
     PeerProcess peer(shape.name, mib, port);
     while (!closed && !peer.endedEarly())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QCoreApplication::processEvents();
-    figures.seconds = clock.isValid() ? clock.nsecsElapsed() / 1e9 : 0;
-    figures.stallMs = stalls.maxStallMs();
-    memory.stop();
-    figures.residentGrowth = memory.residentGrowth();
-    figures.peakGrowth = memory.peakGrowth();
+    Figures figures = meter.stop(clock);
     const BoxText transcript(window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData")));
     figures.exact =
         peer.finish() && closed && transcriptHolds(transcript, Payload(shape.content, mib * MiB));
@@ -318,19 +315,13 @@ Figures runSend(const Shape &shape, qint64 mib)
     while (!sendButton->isEnabled() && !peer.endedEarly())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 
-    Figures figures;
-    MemoryMeter memory;
-    StallMeter stalls;
+    RunMeter meter;
     QElapsedTimer clock;
     clock.start();
     sendButton->click();
     while (!closed && !peer.endedEarly())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    figures.seconds = clock.nsecsElapsed() / 1e9;
-    figures.stallMs = stalls.maxStallMs();
-    memory.stop();
-    figures.residentGrowth = memory.residentGrowth();
-    figures.peakGrowth = memory.peakGrowth();
+    Figures figures = meter.stop(clock);
     figures.exact = peer.finish() && closed;
     return figures;
 }
@@ -356,19 +347,13 @@ Figures runOpen(const Shape &shape, qint64 mib)
     auto *outgoing = window.findChild<WireTextEdit *>(QStringLiteral("txtSendData"));
     const BoxText box(outgoing);
     QCoreApplication::processEvents();
-    Figures figures;
-    MemoryMeter memory;
-    StallMeter stalls;
+    RunMeter meter;
     QElapsedTimer clock;
     clock.start();
     window.files()->openFile(path);
     while (box.size() != mib * MiB || !outgoing->rows().isComplete())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    figures.seconds = clock.nsecsElapsed() / 1e9;
-    figures.stallMs = stalls.maxStallMs();
-    memory.stop();
-    figures.residentGrowth = memory.residentGrowth();
-    figures.peakGrowth = memory.peakGrowth();
+    Figures figures = meter.stop(clock);
     figures.exact = holdsFrom(box, 0, Payload(shape.content, mib * MiB));
     return figures;
 }
@@ -389,17 +374,11 @@ Figures runDiscard(const Shape &shape, qint64 mib)
                          [&received, socket] { received += socket->readAll().size(); });
         QObject::connect(socket, &QTcpSocket::disconnected, [&closed] { closed = true; });
     });
-    Figures figures;
-    MemoryMeter memory;
-    StallMeter stalls;
+    RunMeter meter;
     PeerProcess peer(shape.name, mib, server.serverPort());
     while (!closed && !peer.endedEarly())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    figures.seconds = clock.isValid() ? clock.nsecsElapsed() / 1e9 : 0;
-    figures.stallMs = stalls.maxStallMs();
-    memory.stop();
-    figures.residentGrowth = memory.residentGrowth();
-    figures.peakGrowth = memory.peakGrowth();
+    Figures figures = meter.stop(clock);
     figures.exact = peer.finish() && received == mib * MiB;
     return figures;
 }
