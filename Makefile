@@ -36,7 +36,8 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # `make bench REPEAT=3` runs each measurement three times and keeps the median;
-# `make bench RUNS="binary:256"` runs only those named.
+# `make bench RUNS="binary:256 noline:1024"` runs only those named (any shape
+# at any size, 1 GiB runs included).
 REPEAT ?= 1
 bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/tapwire_bench --repeat $(REPEAT) $(RUNS)
