@@ -13,6 +13,7 @@
 #include "WireTextEdit.h"
 #include "frmMain.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,9 +26,13 @@
 #include <QTimer>
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include <openssl/ssl.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -106,14 +111,18 @@ bool holdsFrom(const BoxText &box, qsizetype from, Payload payload)
     return true;
 }
 
-// The transcript of one accepted connection: its first line, every byte the
-// peer sent, and the closing line.
-bool transcriptHolds(const BoxText &transcript, const Payload &payload)
+// The transcript of one accepted connection: its status lines (those of the
+// handshake too, over TLS), every byte the peer sent, and the closing line.
+bool transcriptHolds(const BoxText &transcript, const Payload &payload, bool tls)
 {
-    const QString head = transcript.range(0, 256);
+    const QString head = transcript.range(0, 1024);
     const QString closedLine = QStringLiteral("CLOSED.\r\n");
-    const qsizetype headEnd = head.indexOf(QStringLiteral(").\r\n"));
-    if (!head.startsWith(QStringLiteral("CONNECTION ACCEPTED (")) || headEnd < 0)
+    const QString first = tls ? QStringLiteral("TLS ARMED.\r\nCONNECTION ACCEPTED (")
+                              : QStringLiteral("CONNECTION ACCEPTED (");
+    const QString last = tls ? QStringLiteral("\r\nOUR CERTIFICATE (") : first;
+    const qsizetype lastAt = head.indexOf(last);
+    const qsizetype headEnd = lastAt < 0 ? -1 : head.indexOf(QStringLiteral(").\r\n"), lastAt);
+    if (!head.startsWith(first) || headEnd < 0)
         return false;
     const qsizetype dataStart = headEnd + 4;
     const qsizetype dataEnd = dataStart + payload.left();
@@ -254,6 +263,8 @@ struct Shape
     QList<int> defaultMiB;
     // Sets the window up before a receiving run listens.
     void (*prepare)(frmMain &window) = nullptr;
+    // A receiving run over TLS: armed once listening, the peer a TLS client.
+    bool tls = false;
 };
 
 // Listens on a free loopback port through the window's own controls.
@@ -274,6 +285,8 @@ Figures runReceive(const Shape &shape, qint64 mib)
         shape.prepare(window);
     window.show();
     const quint16 port = listen(window);
+    if (shape.tls)
+        window.mnuStartTLS->trigger();
     QElapsedTimer clock;
     bool closed = false;
     QObject::connect(window.wskWinSock(), &SocketEndpoint::connectionRequested, &window,
@@ -288,8 +301,8 @@ Figures runReceive(const Shape &shape, qint64 mib)
     QCoreApplication::processEvents();
     Figures figures = meter.stop(clock);
     const BoxText transcript(window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData")));
-    figures.exact =
-        peer.finish() && closed && transcriptHolds(transcript, Payload(shape.content, mib * MiB));
+    figures.exact = peer.finish() && closed &&
+                    transcriptHolds(transcript, Payload(shape.content, mib * MiB), shape.tls);
     return figures;
 }
 
@@ -413,6 +426,39 @@ bool sendPayload(const QByteArray &payload, quint16 port)
     return whole;
 }
 
+// Peer: sends the payload inside TLS (not checking the certificate) with
+// blocking writes straight from OpenSSL to the socket, as the plain peer
+// does, then closes TLS with close_notify and the connection. Before it
+// closes it reads what the server sent (its session tickets): closing with
+// bytes unread would reset the connection and lose the payload's end.
+bool sendPayloadTls(const QByteArray &payload, quint16 port)
+{
+    const int fd = connectTo(port);
+    SSL_CTX *context = SSL_CTX_new(TLS_client_method());
+    SSL *tls = context && fd >= 0 ? SSL_new(context) : nullptr;
+    bool whole = tls && SSL_set_fd(tls, fd) == 1 && SSL_connect(tls) == 1;
+    for (qint64 sent = 0; whole && sent < payload.size();) {
+        const int n =
+            SSL_write(tls, payload.constData() + sent, int(qMin(pieceSize, payload.size() - sent)));
+        whole = n > 0;
+        sent += n;
+    }
+    if (whole) {
+        char discard[4096];
+        int unread = 0;
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+        while ((::ioctl(fd, FIONREAD, &unread) == 0 && unread > 0) || SSL_pending(tls) > 0)
+            SSL_read(tls, discard, sizeof discard);
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+        whole = SSL_shutdown(tls) >= 0;
+    }
+    SSL_free(tls);
+    SSL_CTX_free(context);
+    if (fd >= 0)
+        ::close(fd);
+    return whole;
+}
+
 // Peer: reads the payload, checking every byte, and closes once it has all.
 bool takePayload(const QByteArray &payload, quint16 port)
 {
@@ -438,6 +484,7 @@ const Shape shapes[] = {
     {"noline", Content::Printable, runReceive, sendPayload, {4, 64, 256}},
     {"lines80", Content::Lines80, runReceive, sendPayload, {4, 64, 256}},
     {"binary", Content::Binary, runReceive, sendPayload, {4, 64, 256}},
+    {"tls", Content::Binary, runReceive, sendPayloadTls, {64}, nullptr, true},
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},
     {"send", Content::Lines80, runSend, takePayload, {16}},
     {"open", Content::Binary, runOpen, nullptr, {64}},
