@@ -216,9 +216,20 @@ void SocketEndpoint::SendData(const QString &text)
     if (upgrade)
         deliverPendingData();
     if (!bytes.isEmpty())
-        m_socket->write(bytes);
+        writeDevice()->write(bytes);
     if (upgrade)
         startServerHandshake();
+}
+
+// In the clear, the TCP socket inside the TLS one takes the bytes without a
+// copy of its own (it keeps the array); the TLS socket would copy them first.
+QIODevice *SocketEndpoint::writeDevice() const
+{
+    if (m_socket->mode() == QSslSocket::UnencryptedMode) {
+        if (auto *plain = m_socket->findChild<QTcpSocket *>(QString(), Qt::FindDirectChildrenOnly))
+            return plain;
+    }
+    return m_socket;
 }
 
 void SocketEndpoint::GetData(QString &text)

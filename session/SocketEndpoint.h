@@ -16,6 +16,7 @@
 #include "SocketErrors.h"
 #include "TlsText.h"
 
+class QIODevice;
 class QSslSocket;
 class QTcpSocket;
 class QTimer;
@@ -99,6 +100,7 @@ private:
     bool isConnecting() const;
     void adoptSocket(QSslSocket *socket);
     void releaseSocket(bool flush);
+    QIODevice *writeDevice() const;
     void startClientHandshake();
     void startServerHandshake();
     void onEncrypted();
