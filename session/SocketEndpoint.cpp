@@ -98,6 +98,14 @@ void SocketEndpoint::Close()
     setState(EndpointState::Closed);
 }
 
+// The first TLS socket of a run loads the TLS library (some milliseconds,
+// some MiB); a session's first socket is made once it starts, not when a
+// peer's bytes are already waiting.
+void SocketEndpoint::loadTlsLibrary()
+{
+    QSslSocket::supportsSsl();
+}
+
 void SocketEndpoint::StartTLS()
 {
     const bool connected = m_state == EndpointState::Connected && m_socket;
@@ -143,6 +151,7 @@ void SocketEndpoint::Listen()
     if (m_state != EndpointState::Closed)
         throw SocketErrors::error(SocketErrors::BadState);
     m_tlsRequest = -1;
+    loadTlsLibrary();
     auto listener = systemRequestListener(
         this, [this](const RequestListener::Request &request) { takeRequest(request); },
         [this](SocketErrors::Number number) { fail(number); });
@@ -157,6 +166,7 @@ void SocketEndpoint::Connect()
         throw SocketErrors::error(SocketErrors::BadState);
     m_tlsRequest = -1;
     m_accepted = false;
+    loadTlsLibrary();
     const QString host = AddressText::hostToLookUp(m_remoteHost);
     // An address is not looked up: the name service would be asked for its
     // name instead, and might not answer.

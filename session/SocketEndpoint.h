@@ -101,6 +101,7 @@ private:
     void adoptSocket(QSslSocket *socket);
     void releaseSocket(bool flush);
     QIODevice *writeDevice() const;
+    static void loadTlsLibrary();
     void startClientHandshake();
     void startServerHandshake();
     void onEncrypted();
