@@ -252,8 +252,6 @@ struct Shape
     // The peer's side, in its own process; none for a run without a peer.
     bool (*peer)(const QByteArray &payload, quint16 port);
     QList<int> defaultMiB;
-    // Sets the window up before a receiving run listens.
-    void (*prepare)(frmMain &window) = nullptr;
 };
 
 // Listens on a free loopback port through the window's own controls.
@@ -270,8 +268,6 @@ quint16 listen(frmMain &window)
 Figures runReceive(const Shape &shape, qint64 mib)
 {
     frmMain window;
-    if (shape.prepare)
-        shape.prepare(window);
     window.show();
     const quint16 port = listen(window);
     QElapsedTimer clock;
@@ -431,9 +427,8 @@ bool takePayload(const QByteArray &payload, quint16 port)
 }
 
 // Every run there is. A new one is a row here: what the peer's bytes look
-// like, the program's side and the peer's side, the sizes `make bench` runs
-// by default, and, for a receiving run that needs the window set up first
-// (an option turned on, a view shown), a hook that does it.
+// like, the program's side and the peer's side, and the sizes `make bench`
+// runs by default.
 const Shape shapes[] = {
     {"noline", Content::Printable, runReceive, sendPayload, {4, 64, 256}},
     {"lines80", Content::Lines80, runReceive, sendPayload, {4, 64, 256}},
