@@ -15,6 +15,13 @@ public:
 
     // Makes Qt's accessibility ask this class about every WireTextEdit.
     static void install();
+    // Whether a screen reader listens, so that changes are worth announcing.
+    static bool isListening();
+    // Passes a change on to the screen reader.
+    static void announce(QAccessibleEvent *event);
+    // Announcements go to `listener` instead, for a test that logs them.
+    using Listener = void (*)(QAccessibleEvent *event);
+    static void setListener(Listener listener);
 
     QString text(QAccessible::Text kind) const override;
     QAccessible::State state() const override;

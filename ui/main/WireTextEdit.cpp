@@ -151,7 +151,7 @@ void WireTextEdit::edit(qsizetype from, qsizetype to, const QString &text, EditK
     const qsizetype removed = to - from;
     if (removed == 0 && text.isEmpty())
         return;
-    const bool accessible = QAccessible::isActive();
+    const bool accessible = WireTextAccessible::isListening();
     const bool recorded = m_undoEnabled && (kind == EditKind::User || kind == EditKind::Typing);
     const QString removedText = accessible || recorded ? m_text.mid(from, removed) : QString();
     if (recorded)
@@ -192,11 +192,11 @@ void WireTextEdit::edit(qsizetype from, qsizetype to, const QString &text, EditK
     if (accessible) {
         if (!removedText.isEmpty()) {
             QAccessibleTextRemoveEvent event(this, int(from), removedText);
-            QAccessible::updateAccessibility(&event);
+            WireTextAccessible::announce(&event);
         }
         if (!text.isEmpty()) {
             QAccessibleTextInsertEvent event(this, int(from), text);
-            QAccessible::updateAccessibility(&event);
+            WireTextAccessible::announce(&event);
         }
     }
     emit textChanged();
@@ -284,14 +284,14 @@ void WireTextEdit::notifyCursorMoved(qsizetype oldAnchor, qsizetype oldPosition)
     const bool selectionMoved = (oldAnchor != oldPosition || hasSelection()) &&
                                 (qMin(oldAnchor, oldPosition) != selectionStart() ||
                                  qMax(oldAnchor, oldPosition) != selectionEnd());
-    if (QAccessible::isActive()) {
+    if (WireTextAccessible::isListening()) {
         if (selectionMoved) {
             QAccessibleTextSelectionEvent event(this, int(selectionStart()), int(selectionEnd()));
             event.setCursorPosition(int(m_position));
-            QAccessible::updateAccessibility(&event);
+            WireTextAccessible::announce(&event);
         } else if (oldPosition != m_position) {
             QAccessibleTextCursorEvent event(this, int(m_position));
-            QAccessible::updateAccessibility(&event);
+            WireTextAccessible::announce(&event);
         }
     }
     if (oldPosition != m_position || selectionMoved)
