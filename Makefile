@@ -59,10 +59,11 @@ test-sanitize: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 # libFuzzer targets (clang from Debian) for the port rule, the code page and
-# the text box, each run for FUZZ_SECONDS; the corpus grows in the build folder.
+# the text boxes' document, each run for FUZZ_SECONDS; the corpus grows in
+# the build folder.
 FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
-FUZZ_TARGETS  := PortRule CodePage1252 WireTextEdit
+FUZZ_TARGETS  := PortRule CodePage1252 WireDocument
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 fuzz:

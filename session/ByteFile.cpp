@@ -1,17 +1,10 @@
 #include "ByteFile.h"
 
 #include "CodePage1252.h"
+#include "TextArea.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
-
-namespace {
-
-// Encoded and written a slice at a time, so that the bytes of a large
-// transcript never sit in memory all at once beside its text.
-constexpr qsizetype sliceBytes = 4 * 1024 * 1024;
-
-} // namespace
 
 namespace ByteFile {
 
@@ -53,20 +46,27 @@ AppError fileError(const QFileDevice &file, const QString &path, bool reading)
     return AppError(number, QStringLiteral("%1: %2: %3").arg(meaning, path, file.errorString()));
 }
 
-void save(const QString &path, QStringView text)
+void save(const QString &path, const TextArea &box)
 {
-    const qsizetype refused = CodePage1252::firstUnencodable(text);
-    if (refused >= 0)
-        throw AppError(40201, CodePage1252::describeCharacter(text, refused) +
-                                  QStringLiteral(" cannot be saved in the Windows-1252 code page"));
+    // Read, encoded and written a piece at a time, so that the bytes of a
+    // large transcript never sit in memory all at once beside its text.
+    TextRules::PlaceCounter place;
+    box.forEachPiece([&place](const QString &piece) {
+        const qsizetype refused = CodePage1252::firstUnencodable(piece);
+        if (refused >= 0)
+            throw AppError(40201,
+                           CodePage1252::describeCharacter(piece, refused, place) +
+                               QStringLiteral(" cannot be saved in the Windows-1252 code page"));
+        place.add(piece);
+    });
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw fileError(file, path, false);
-    for (qsizetype at = 0; at < text.size(); at += sliceBytes) {
-        const QByteArray bytes = CodePage1252::encode(text.mid(at, sliceBytes));
+    box.forEachPiece([&](const QString &piece) {
+        const QByteArray bytes = CodePage1252::encode(piece);
         if (file.write(bytes) != bytes.size())
             throw fileError(file, path, false); // the unfinished file goes with `file`
-    }
+    });
     if (!file.commit())
         throw fileError(file, path, false);
 }

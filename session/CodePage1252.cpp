@@ -1,7 +1,6 @@
 #include "CodePage1252.h"
 
 #include "AppError.h"
-#include "LineEnds.h"
 
 #include <array>
 #include <cstdint>
@@ -71,11 +70,12 @@ QString decode(const char *bytes, qsizetype size)
     return text;
 }
 
-QString describeCharacter(QStringView text, qsizetype index)
+QString describeCharacter(QStringView text, qsizetype index, TextRules::PlaceCounter before)
 {
     const QString codePoint =
         QString::number(uint(codePointAt(text, index)), 16).toUpper().rightJustified(4, u'0');
-    const LineEnds::Place place = LineEnds::placeOf(text, index);
+    before.add(text, index);
+    const TextRules::PlaceCounter::Place place = before.place();
     return QStringLiteral("Character U+%1 at line %2, column %3")
         .arg(codePoint)
         .arg(place.line)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextRules.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
@@ -22,8 +24,9 @@ inline QString decode(const QByteArray &bytes)
 qsizetype firstUnencodable(QStringView text);
 
 // Names the character at `index` and where a user finds it, as in
-// "Character U+4E2D at line 2, column 5".
-QString describeCharacter(QStringView text, qsizetype index);
+// "Character U+4E2D at line 2, column 5". `text` is a piece of a longer text
+// when `before` has counted what came before it.
+QString describeCharacter(QStringView text, qsizetype index, TextRules::PlaceCounter before = {});
 
 // Encodes text that firstUnencodable() accepted. Throws AppError 40200 naming
 // the first character that has no byte in the code page; nothing is encoded

@@ -1,5 +1,7 @@
 #include "SessionController.h"
 
+#include "AppError.h"
+#include "CodePage1252.h"
 #include "ControlStates.h"
 #include "ErrorReport.h"
 #include "PortRule.h"
@@ -74,7 +76,20 @@ void SessionController::cmdClose_Click()
 
 void SessionController::cmdSendData_Click()
 {
-    m_endpoint->SendData(m_controls.txtSendData->text());
+    // Sending nothing first finds a closed endpoint before anything else is
+    // looked at; every piece is checked before the first goes: all or nothing.
+    m_endpoint->SendData(QString());
+    const TextArea &outgoing = *m_controls.txtSendData;
+    TextRules::PlaceCounter place;
+    outgoing.forEachPiece([&place](const QString &piece) {
+        const qsizetype refused = CodePage1252::firstUnencodable(piece);
+        if (refused >= 0)
+            throw AppError(40200,
+                           CodePage1252::describeCharacter(piece, refused, place) +
+                               QStringLiteral(" cannot be sent in the Windows-1252 code page"));
+        place.add(piece);
+    });
+    outgoing.forEachPiece([this](const QString &piece) { m_endpoint->SendData(piece); });
 }
 
 void SessionController::cmdSendDataC_Click()

@@ -126,12 +126,12 @@ QString WireTextAccessible::text(int startOffset, int endOffset) const
 {
     if (startOffset >= endOffset)
         return QString();
-    return box()->text().mid(startOffset, endOffset - startOffset);
+    return box()->document().text(startOffset, endOffset);
 }
 
 int WireTextAccessible::characterCount() const
 {
-    return int(qMin<qsizetype>(box()->text().size(), std::numeric_limits<int>::max()));
+    return int(qMin<qsizetype>(box()->document().size(), std::numeric_limits<int>::max()));
 }
 
 QRect WireTextAccessible::characterRect(int offset) const
