@@ -5,7 +5,8 @@ BUILD     ?= build
 CMAKE     ?= cmake
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev fonts-liberation2 fonts-dejavu-core fonts-freefont-ttf \
-             socat netcat-openbsd xvfb xauth desktop-file-utils appstream
+             socat netcat-openbsd xvfb xauth desktop-file-utils appstream \
+             man-db
 SUDO      := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test bench format test-sanitize fuzz
@@ -35,7 +36,8 @@ test: build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
 # `make bench REPEAT=3` runs each measurement three times and keeps the median;
-# `make bench RUNS="binary:256"` runs only those named.
+# `make bench RUNS="binary:256 noline:1024"` runs only those named (any shape
+# at any size, 1 GiB runs included).
 REPEAT ?= 1
 bench: build
 	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/tapwire_bench --repeat $(REPEAT) $(RUNS)
@@ -83,8 +85,8 @@ fuzz:
 	done
 
 # The Debian package, built by CPack into $(BUILD)/tapwire_<version>_<arch>.deb,
-# and its check: lintian finds no errors, and the program unpacked from it
-# shows its window on an X display (Xvfb). Not part of `make test`.
+# and its check: lintian finds no errors or warnings, and the program unpacked
+# from it shows its window on an X display (Xvfb). Not part of `make test`.
 PACKAGE_PACKAGES      := dpkg-dev file
 TEST_PACKAGE_PACKAGES := lintian x11-utils
 
@@ -101,43 +103,38 @@ test-package: package
 
 # Compiles the generated resource script with windres, reads the compiled
 # resource back and checks its string table and icon groups (tst_AppShell).
-# Cross-compiles the registry reader (GetKeyValue and the Windows registry
-# layer, both free of Qt) with a small console test for Windows, and runs it
-# under wine when wine is installed, in a wine prefix of its own. Not part of
-# `make test` or CI.
-MINGW_CXX     ?= x86_64-w64-mingw32-g++
-MINGW_WINDRES ?= x86_64-w64-mingw32-windres
-WINCHECK   := $(BUILD)/check-windows
-CHECK_KEY  := HKLM\SOFTWARE\Tapwire\Check
+# Then cross-compiles the About dialog's Windows layers, all free of Qt (the
+# registry reader, the file probe, the program starter, the shell call behind
+# the web link and the System Info search), with a console check and the
+# small program it starts, and runs the check under Debian's wine in a wine
+# prefix of its own, created on the first run. Not part of `make test`.
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64 wine64
+MINGW_CXX        ?= x86_64-w64-mingw32-g++
+MINGW_WINDRES    ?= x86_64-w64-mingw32-windres
+MINGW_FLAGS      := -std=c++17 -Wall -Wextra -Wpedantic -Werror -O2 -static
+WINCHECK         := $(BUILD)/check-windows
+WINCHECK_SOURCES := $(addprefix ui/about/,GetKeyValue.cpp RegistryValueText.cpp WindowsRegistry.cpp \
+                      WindowsFileProbe.cpp WindowsProgramStarter.cpp ShellOpen.cpp SysInfoSearch.cpp) \
+                    tests/ui/about/windows/CheckWindows.cpp
 
 .PHONY: check-windows
 check-windows: build
-	@command -v $(MINGW_CXX) >/dev/null 2>&1 || { \
-	  echo "Installing: g++-mingw-w64-x86-64"; \
-	  $(SUDO) apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends g++-mingw-w64-x86-64; \
-	}
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(WINDOWS_PACKAGES)"
 	mkdir -p $(WINCHECK)
 	$(MINGW_WINDRES) -i $(BUILD)/resources/tapwire.rc -O res -o $(WINCHECK)/tapwire.res
 	$(MINGW_WINDRES) -i $(WINCHECK)/tapwire.res -O rc -o $(WINCHECK)/tapwire-read-back.rc
 	TAPWIRE_RC_SCRIPT=$(WINCHECK)/tapwire-read-back.rc QT_QPA_PLATFORM=offscreen \
 	  $(BUILD)/tests/app/tst_AppShell testRcStringOrder testRcStringValue testRcIconGroups
-	$(MINGW_CXX) -std=c++17 -Wall -Wextra -Wpedantic -O2 -static -Iui/about \
-	  ui/about/GetKeyValue.cpp ui/about/RegistryValueText.cpp ui/about/WindowsRegistry.cpp \
-	  tests/ui/about/windows/CheckWindowsRegistry.cpp -o $(WINCHECK)/check_registry.exe
+	$(MINGW_CXX) $(MINGW_FLAGS) tests/ui/about/windows/MarkerProgram.cpp -o $(WINCHECK)/marker.exe
+	$(MINGW_CXX) $(MINGW_FLAGS) -Iui/about $(WINCHECK_SOURCES) -o $(WINCHECK)/check.exe
+	@# Debian's wine64 keeps its loader off PATH, in a folder of the package's own.
 	@wine=$$(command -v wine64 || command -v wine || true); \
 	if [ -z "$$wine" ]; then \
-	  echo "wine is not installed: built $(WINCHECK)/check_registry.exe without running it."; \
-	  exit 0; \
+	  for f in $$(dpkg -L wine64 2>/dev/null | grep '/wine64$$'); do \
+	    [ -f "$$f" ] && [ -x "$$f" ] && { wine=$$f; break; }; \
+	  done; \
 	fi; \
-	export WINEPREFIX="$(abspath $(WINCHECK))/wineprefix" WINEDEBUG=-all; \
-	add() { "$$wine" reg add '$(CHECK_KEY)' /f "$$@" >/dev/null || exit 1; }; \
-	add /v Text /t REG_SZ /d 'C:\Tools\msinfo32.exe'; \
-	add /v Number1 /t REG_DWORD /d 1; \
-	add /v Number256 /t REG_DWORD /d 256; \
-	add /v Number65536 /t REG_DWORD /d 65536; \
-	add /v Expandable /t REG_EXPAND_SZ /d '%SystemRoot%'; \
-	add /v Fits /t REG_SZ /d "$$(head -c 1023 /dev/zero | tr '\0' x)"; \
-	add /v TooLong /t REG_SZ /d "$$(head -c 1024 /dev/zero | tr '\0' x)"; \
-	add /v Empty /t REG_BINARY /d ''; \
-	"$$wine" $(WINCHECK)/check_registry.exe
+	[ -n "$$wine" ] || { echo "check-windows: no wine loader found"; exit 1; }; \
+	echo "$$wine $(WINCHECK)/check.exe"; \
+	WINEPREFIX="$(abspath $(WINCHECK))/wineprefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" \
+	  "$$wine" $(WINCHECK)/check.exe

@@ -44,14 +44,6 @@ Run run(const QString &program, const QStringList &arguments)
     return result;
 }
 
-// The one-line summary menus show: the description's first sentence without
-// its full stop.
-QString summary()
-{
-    const QString description = appIdentity().fileDescription;
-    return description.left(description.indexOf(QStringLiteral(". ")));
-}
-
 QString versionText()
 {
     const AppIdentity &identity = appIdentity();
@@ -106,6 +98,7 @@ private:
     {
         return QStringLiteral("share/metainfo/%1.metainfo.xml").arg(id());
     }
+    static QString manualPage() { return QStringLiteral("share/man/man1/tapwire.1.gz"); }
     static QString iconFile(int size)
     {
         return QStringLiteral("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(id());
@@ -129,9 +122,12 @@ private slots:
         while (it.hasNext())
             files << QDir(prefix->path()).relativeFilePath(it.next());
         files.sort();
-        QStringList expected{QStringLiteral("bin/tapwire"), desktopFile(), metainfoFile(),
+        QStringList expected{QStringLiteral("bin/tapwire"),
+                             desktopFile(),
+                             metainfoFile(),
                              QStringLiteral("share/doc/tapwire/changelog.gz"),
-                             QStringLiteral("share/doc/tapwire/copyright")};
+                             QStringLiteral("share/doc/tapwire/copyright"),
+                             manualPage()};
         for (const int size : {16, 32, 64, 128, 256})
             expected << iconFile(size);
         expected.sort();
@@ -143,21 +139,64 @@ private slots:
     {
         QTest::addColumn<QString>("program");
         QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("desktop entry") << "desktop-file-validate" << QStringList{desktopFile()};
+        QTest::addColumn<bool>("infosAllowed");
+        QTest::newRow("desktop entry")
+            << "desktop-file-validate" << QStringList{desktopFile()} << false;
         QTest::newRow("AppStream")
-            << "appstreamcli" << QStringList{"validate", "--no-net", metainfoFile()};
+            << "appstreamcli" << QStringList{"validate", "--no-net", metainfoFile()} << true;
+        // As lintian renders it; only the warnings are kept.
+        QTest::newRow("manual page")
+            << "sh"
+            << QStringList{"-c",
+                           "LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 "
+                           "man --warnings -E UTF-8 -l -Tutf8 -Z \"$0\" >/dev/null",
+                           manualPage()}
+            << false;
     }
     void validatorsFindNothing()
     {
         QFETCH(QString, program);
         QFETCH(QStringList, arguments);
+        QFETCH(bool, infosAllowed);
         arguments.last() = installed(arguments.last());
         const Run check = run(program, arguments);
         QVERIFY2(check.exitCode == 0, qPrintable(check.output));
-        // Hints and infos may stay; errors and warnings may not.
+        if (!infosAllowed) {
+            QVERIFY2(check.output.isEmpty(), qPrintable(check.output));
+            return;
+        }
+        // Infos may stay; errors and warnings may not.
         static const QRegularExpression complaint(QStringLiteral("^(E|W): |: (error|warning): "),
                                                   QRegularExpression::MultilineOption);
         QVERIFY2(!complaint.match(check.output).hasMatch(), qPrintable(check.output));
+    }
+
+    // The manual page lists the README's error numbers and texts, in order.
+    void manualPageListsTheErrors()
+    {
+        const QString readme =
+            QString::fromUtf8(readFile(QStringLiteral(TAPWIRE_SOURCE_DIR "/README.md")));
+        const QString table = readme.section(QStringLiteral("\n## Error numbers\n"), 1)
+                                  .section(QStringLiteral("\n## "), 0, 0);
+        static const QRegularExpression row(QStringLiteral("^\\| (\\d+) \\| (.*) \\|$"),
+                                            QRegularExpression::MultilineOption);
+        QStringList expected;
+        for (const QRegularExpressionMatch &match : row.globalMatch(table))
+            expected << match.captured(1) + QLatin1Char(' ') + match.captured(2);
+        QVERIFY(expected.size() > 20);
+
+        const Run page =
+            run(QStringLiteral("gzip"), {QStringLiteral("-dc"), installed(manualPage())});
+        QCOMPARE(page.exitCode, 0);
+        static const QRegularExpression entry(QStringLiteral("^\\.TP\n\\.B (\\d+)\n(.*)$"),
+                                              QRegularExpression::MultilineOption);
+        QStringList listed;
+        for (const QRegularExpressionMatch &match : entry.globalMatch(page.output)) {
+            QString text = match.captured(2);
+            text.replace(QStringLiteral("\\e"), QStringLiteral("\\")).remove(QStringLiteral("\\&"));
+            listed << match.captured(1) + QLatin1Char(' ') + text;
+        }
+        QCOMPARE(listed, expected);
     }
 
     void desktopEntryComesFromTheIdentity_data()
@@ -168,14 +207,14 @@ private slots:
         QTest::newRow("Type") << "Type"
                               << "Application";
         QTest::newRow("Name") << "Name" << identity.productName;
-        QTest::newRow("Comment") << "Comment" << summary();
+        QTest::newRow("Comment") << "Comment" << QStringLiteral(TAPWIRE_SYNOPSIS);
         QTest::newRow("Icon") << "Icon" << id();
         QTest::newRow("Exec") << "Exec"
                               << "tapwire";
         QTest::newRow("Terminal") << "Terminal"
                                   << "false";
         QTest::newRow("Categories") << "Categories"
-                                    << "Network;Development;";
+                                    << "Network;";
         QTest::newRow("StartupWMClass") << "StartupWMClass" << id();
     }
     void desktopEntryComesFromTheIdentity()
@@ -199,7 +238,7 @@ private slots:
                               << "desktop-application";
         QTest::newRow("id") << "component/id" << id();
         QTest::newRow("name") << "component/name" << identity.productName;
-        QTest::newRow("summary") << "component/summary" << summary();
+        QTest::newRow("summary") << "component/summary" << QStringLiteral(TAPWIRE_SYNOPSIS);
         QTest::newRow("description") << "component/description/p" << identity.fileDescription;
         QTest::newRow("developer") << "component/developer_name" << identity.companyName;
         QTest::newRow("metadata licence") << "component/metadata_license"

@@ -1,8 +1,8 @@
 #!/bin/sh
 # Checks a Debian package of Tapwire the way a user would meet it: lintian
-# finds no errors in it, and the program unpacked from it starts on an X
-# display (Xvfb) and shows its window, captioned "Tapwire" and carrying the
-# window class that the package's desktop entry names.
+# finds no errors or warnings in it, and the program unpacked from it starts
+# on an X display (Xvfb) and shows its window, captioned "Tapwire" and
+# carrying the window class that the package's desktop entry names.
 #
 # Usage: tests/package/check_package.sh tapwire_VERSION_ARCH.deb
 set -eu
@@ -12,7 +12,7 @@ root=$(mktemp -d)
 trap 'rm -rf "$root"' EXIT
 
 echo "lintian $deb"
-lintian --fail-on error "$deb"
+lintian --fail-on error,warning "$deb"
 
 dpkg -x "$deb" "$root"
 for font in fonts-liberation2 fonts-freefont-ttf; do

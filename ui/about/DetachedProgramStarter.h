@@ -7,5 +7,5 @@
 class DetachedProgramStarter : public ProgramStarter
 {
 public:
-    bool start(const QString &path, int windowStyle) override;
+    bool start(const std::string &path, int windowStyle) override;
 };

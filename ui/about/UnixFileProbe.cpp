@@ -1,12 +1,13 @@
 #include "UnixFileProbe.h"
 
+#include <QFile>
 #include <QFileInfo>
 
-bool UnixFileProbe::exists(const QString &fileName)
+bool UnixFileProbe::exists(const std::string &fileName)
 {
-    if (fileName.isEmpty())
+    if (fileName.empty())
         return false;
-    const QFileInfo info(fileName);
+    const QFileInfo info(QFile::decodeName(QByteArray::fromStdString(fileName)));
     return info.isFile() && !info.isHidden();
 }
 

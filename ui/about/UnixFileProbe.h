@@ -6,5 +6,5 @@
 class UnixFileProbe : public FileProbe
 {
 public:
-    bool exists(const QString &fileName) override;
+    bool exists(const std::string &fileName) override;
 };

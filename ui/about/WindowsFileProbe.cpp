@@ -1,14 +1,12 @@
 #include "WindowsFileProbe.h"
 
-#include <string>
 #include <windows.h>
 
-bool WindowsFileProbe::exists(const QString &fileName)
+bool WindowsFileProbe::exists(const std::string &fileName)
 {
-    if (fileName.isEmpty())
+    if (fileName.empty())
         return false;
-    const std::wstring name = fileName.toStdWString();
-    const DWORD attributes = GetFileAttributesW(name.c_str());
+    const DWORD attributes = GetFileAttributesA(fileName.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return false;
     return (attributes &

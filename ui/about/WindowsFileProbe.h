@@ -2,9 +2,10 @@
 
 #include "FileProbe.h"
 
-// Reads the file's attributes; a name with wildcards matches nothing.
+// Reads the file's attributes through the code-page (A) call; a name with
+// wildcards matches nothing.
 class WindowsFileProbe : public FileProbe
 {
 public:
-    bool exists(const QString &fileName) override;
+    bool exists(const std::string &fileName) override;
 };

@@ -2,9 +2,9 @@
 
 #include "ProgramStarter.h"
 
-// Starts the program with CreateProcessW, showing its window as asked.
+// Starts the program with CreateProcessA, showing its window as asked.
 class WindowsProgramStarter : public ProgramStarter
 {
 public:
-    bool start(const QString &path, int windowStyle) override;
+    bool start(const std::string &path, int windowStyle) override;
 };

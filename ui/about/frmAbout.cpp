@@ -4,9 +4,9 @@
 #include "AboutTexts.h"
 #include "CommentsCollapse.h"
 #include "ErrorReport.h"
-#include "GetKeyValue.h"
 #include "LabelColours.h"
 #include "ResourcePictures.h"
+#include "SysInfoSearch.h"
 #include "Twips.h"
 #include "VersionLine.h"
 
@@ -17,8 +17,6 @@
 #include <QScreen>
 #include <QShowEvent>
 
-#include <exception>
-#include <string>
 #include <utility>
 
 namespace {
@@ -234,31 +232,9 @@ void frmAbout::StartSysInfo()
 {
     // Whatever goes wrong on the way ends in the one message; the dialog
     // stays open and the next press searches again from the start.
-    try {
-        RegistryApi &registry = *m_platform.registry;
-        std::string path;
-        if (!GetKeyValue(registry, RegistryApi::LocalMachine,
-                         "SOFTWARE\\Microsoft\\Shared Tools\\MSINFO", "PATH", path)) {
-            if (!GetKeyValue(registry, RegistryApi::LocalMachine,
-                             "SOFTWARE\\Microsoft\\Shared Tools Location", "MSINFO", path)) {
-                showSysInfoUnavailable();
-                return;
-            }
-            path += "\\MSINFO32.EXE";
-            if (!m_platform.fileProbe->exists(QString::fromLocal8Bit(path))) {
-                showSysInfoUnavailable();
-                return;
-            }
-        }
-        // The first location's path is started as read, untested: if it
-        // cannot start, that is the failure, and the second is not tried.
-        if (m_platform.programStarter->start(QString::fromLocal8Bit(path),
-                                             ProgramStarter::NormalWindow))
-            return;
-    } catch (const std::exception &) {
-        // Reported below like every other failure.
-    }
-    showSysInfoUnavailable();
+    if (!SysInfoSearch::startTool(*m_platform.registry, *m_platform.fileProbe,
+                                  *m_platform.programStarter))
+        showSysInfoUnavailable();
 }
 
 void frmAbout::showSysInfoUnavailable()

@@ -11,9 +11,9 @@ public:
     QStringList files;
     QStringList asked;
 
-    bool exists(const QString &fileName) override
+    bool exists(const std::string &fileName) override
     {
-        asked.append(fileName);
-        return files.contains(fileName);
+        asked.append(QString::fromStdString(fileName));
+        return files.contains(asked.last());
     }
 };

@@ -12,10 +12,10 @@ public:
     QStringList attempts;
     QList<int> windowStyles;
 
-    bool start(const QString &path, int windowStyle) override
+    bool start(const std::string &path, int windowStyle) override
     {
-        attempts.append(path);
+        attempts.append(QString::fromStdString(path));
         windowStyles.append(windowStyle);
-        return startable.contains(path);
+        return startable.contains(attempts.last());
     }
 };
