@@ -84,10 +84,10 @@ class BoxText
 {
 public:
     explicit BoxText(const WireTextEdit *box) : m_box(box) {}
-    qsizetype size() const { return m_box->text().size(); }
+    qsizetype size() const { return m_box->textLength(); }
     QString range(qsizetype from, qsizetype length) const
     {
-        return m_box->text().mid(from, length);
+        return m_box->document().text(from, from + length);
     }
 
 private:

@@ -18,8 +18,14 @@ void WireDocument::forEachPiece(qsizetype from, qsizetype to,
 {
     from = qBound<qsizetype>(0, from, m_text.size());
     to = qBound(from, to, m_text.size());
-    for (qsizetype at = from; at < to; at += pieceLength)
-        visit(m_text.mid(at, qMin(pieceLength, to - at)));
+    for (qsizetype at = from; at < to;) {
+        // A piece never ends inside a CR LF or a surrogate pair.
+        qsizetype end = qMin(at + pieceLength, to);
+        if (end < to && !TextRules::isBoundary(*this, end))
+            --end;
+        visit(m_text.mid(at, end - at));
+        at = end;
+    }
 }
 
 void WireDocument::setSelection(qsizetype anchor, qsizetype position)

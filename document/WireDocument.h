@@ -31,7 +31,8 @@ public:
     char16_t at(qsizetype position) const { return m_text[position].unicode(); }
     // A copy of [from, to), clamped to the text.
     QString text(qsizetype from, qsizetype to) const;
-    // Copies of [from, to) in order, none longer than pieceLength.
+    // Copies of [from, to) in order, none longer than pieceLength, none
+    // ending between the CR and LF of a pair or inside a surrogate pair.
     static constexpr qsizetype pieceLength = 64 * 1024;
     void forEachPiece(qsizetype from, qsizetype to,
                       const std::function<void(const QString &piece)> &visit) const;

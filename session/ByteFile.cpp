@@ -48,22 +48,14 @@ AppError fileError(const QFileDevice &file, const QString &path, bool reading)
 
 void save(const QString &path, const TextArea &box)
 {
-    // Read, encoded and written a piece at a time, so that the bytes of a
+    // A refused character is reported before the file is touched. Then the
+    // text is encoded and written a piece at a time, so that the bytes of a
     // large transcript never sit in memory all at once beside its text.
-    TextRules::PlaceCounter place;
-    box.forEachPiece([&place](const QString &piece) {
-        const qsizetype refused = CodePage1252::firstUnencodable(piece);
-        if (refused >= 0)
-            throw AppError(40201,
-                           CodePage1252::describeCharacter(piece, refused, place) +
-                               QStringLiteral(" cannot be saved in the Windows-1252 code page"));
-        place.add(piece);
-    });
+    CodePage1252::encodePieces(box, 40201, QStringLiteral("saved"), [](const QByteArray &) {});
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw fileError(file, path, false);
-    box.forEachPiece([&](const QString &piece) {
-        const QByteArray bytes = CodePage1252::encode(piece);
+    CodePage1252::encodePieces(box, 40201, QStringLiteral("saved"), [&](const QByteArray &bytes) {
         if (file.write(bytes) != bytes.size())
             throw fileError(file, path, false); // the unfinished file goes with `file`
     });

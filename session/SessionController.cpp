@@ -1,6 +1,5 @@
 #include "SessionController.h"
 
-#include "AppError.h"
 #include "CodePage1252.h"
 #include "ControlStates.h"
 #include "ErrorReport.h"
@@ -77,19 +76,14 @@ void SessionController::cmdClose_Click()
 void SessionController::cmdSendData_Click()
 {
     // Sending nothing first finds a closed endpoint before anything else is
-    // looked at; every piece is checked before the first goes: all or nothing.
-    m_endpoint->SendData(QString());
-    const TextArea &outgoing = *m_controls.txtSendData;
-    TextRules::PlaceCounter place;
-    outgoing.forEachPiece([&place](const QString &piece) {
-        const qsizetype refused = CodePage1252::firstUnencodable(piece);
-        if (refused >= 0)
-            throw AppError(40200,
-                           CodePage1252::describeCharacter(piece, refused, place) +
-                               QStringLiteral(" cannot be sent in the Windows-1252 code page"));
-        place.add(piece);
-    });
-    outgoing.forEachPiece([this](const QString &piece) { m_endpoint->SendData(piece); });
+    // looked at; the whole text is encoded before the first byte goes: all
+    // or nothing.
+    m_endpoint->SendBytes(QByteArray());
+    QList<QByteArray> pieces;
+    CodePage1252::encodePieces(*m_controls.txtSendData, 40200, QStringLiteral("sent"),
+                               [&pieces](const QByteArray &bytes) { pieces.append(bytes); });
+    for (const QByteArray &bytes : std::as_const(pieces))
+        m_endpoint->SendBytes(bytes);
 }
 
 void SessionController::cmdSendDataC_Click()

@@ -1,5 +1,6 @@
 #include "WireTextEdit.h"
 
+#include "TextRules.h"
 #include "WireTextAccessible.h"
 
 #include <QAccessible>
@@ -82,12 +83,13 @@ void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype 
     }
     if (WireTextAccessible::isListening()) {
         if (!m_removedForReader.isEmpty()) {
-            QAccessibleTextRemoveEvent event(this, int(from),
-                                             std::exchange(m_removedForReader, {}));
+            QAccessibleTextRemoveEvent event(
+                this, int(from), TextRules::spokenText(std::exchange(m_removedForReader, {})));
             WireTextAccessible::announce(&event);
         }
         if (added > 0) {
-            QAccessibleTextInsertEvent event(this, int(from), m_document.text(from, from + added));
+            QAccessibleTextInsertEvent event(
+                this, int(from), TextRules::spokenText(m_document.text(from, from + added)));
             WireTextAccessible::announce(&event);
         }
     }

@@ -149,9 +149,10 @@ private slots:
         }
         WireTextAccessible::setListener(nullptr);
         // Typing moves the caret with the text it adds: the insertion says so.
+        // A control character is its control picture (U+2400 for NUL).
         const QStringList expected{
             QStringLiteral("insert 0 ab<d><a>"),
-            QStringLiteral("insert 4 c<0>d"),
+            QStringLiteral("insert 4 c<2400>d"),
             QStringLiteral("insert 7 x"),
             QStringLiteral("insert 8 y"),
             QStringLiteral("select 1..4 caret 4"),
@@ -163,7 +164,7 @@ private slots:
             QStringLiteral("remove 8 y"),
             QStringLiteral("insert 8 <d><a>"),
             QStringLiteral("select 10..10 caret 10"),
-            QStringLiteral("remove 0 ab<d><a>c<0>dx<d><a>"),
+            QStringLiteral("remove 0 ab<d><a>c<2400>dx<d><a>"),
             QStringLiteral("insert 0 new"),
             QStringLiteral("caret 0"),
         };

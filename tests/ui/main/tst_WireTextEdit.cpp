@@ -313,6 +313,40 @@ private slots:
         text->setCursorPosition(3);
         QCOMPARE(box.cursorPosition(), 2);
     }
+
+    void aReaderHearsEveryCharacter()
+    {
+        // Strings on the accessibility bus end at U+0000: each control
+        // character is its control picture, one for one at the same offset.
+        WireTextEdit box;
+        box.resize(600, 200);
+        box.show();
+        const QString sent = CodePage1252::decode(
+            QByteArray("one\r\ntwo\rthree\nfour\0\a\x1b[0m\tfive\xe9\x80 end", 36));
+        box.appendText(sent);
+        QAccessibleTextInterface *text =
+            QAccessible::queryAccessibleInterface(&box)->textInterface();
+        QCOMPARE(text->characterCount(), int(sent.size()));
+        QString spoken = sent;
+        spoken.replace(u'\0', u'\u2400').replace(u'\a', u'\u2407').replace(u'\x1b', u'\u241B');
+        QCOMPARE(text->text(0, -1), spoken);
+        QCOMPARE(text->text(20, 25), spoken.mid(20, 5));
+        // A line is a row as shown: a lone CR ends one.
+        int from = 0;
+        int to = 0;
+        QCOMPARE(text->textAtOffset(6, QAccessible::LineBoundary, &from, &to),
+                 QStringLiteral("two\r"));
+        const int five = int(sent.indexOf(QStringLiteral("five")));
+        const int four = int(sent.indexOf(QStringLiteral("four")));
+        QCOMPARE(text->textAtOffset(five, QAccessible::LineBoundary, &from, &to), spoken.mid(four));
+        QCOMPARE(qMakePair(from, to), qMakePair(four, int(sent.size())));
+        QCOMPARE(text->textBeforeOffset(five, QAccessible::LineBoundary, &from, &to),
+                 QStringLiteral("three\n"));
+        QCOMPARE(text->textAfterOffset(0, QAccessible::LineBoundary, &from, &to),
+                 QStringLiteral("two\r"));
+        QCOMPARE(text->textAtOffset(five, QAccessible::WordBoundary, &from, &to),
+                 QStringLiteral("five\u00E9"));
+    }
 };
 
 QTEST_MAIN(tst_WireTextEdit)
