@@ -434,10 +434,17 @@ bool takePayload(const QByteArray &payload, quint16 port)
 // like, the program's side and the peer's side, the sizes `make bench` runs
 // by default, and, for a receiving run that needs the window set up first
 // (an option turned on, a view shown), a hook that does it.
+// The transcript shown as a hex dump of the same text.
+void showHex(frmMain &window)
+{
+    window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setHexShown(true);
+}
+
 const Shape shapes[] = {
     {"noline", Content::Printable, runReceive, sendPayload, {4, 64, 256}},
     {"lines80", Content::Lines80, runReceive, sendPayload, {4, 64, 256}},
     {"binary", Content::Binary, runReceive, sendPayload, {4, 64, 256}},
+    {"hex", Content::Binary, runReceive, sendPayload, {64}, showHex},
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},
     {"send", Content::Lines80, runSend, takePayload, {16}},
     {"open", Content::Binary, runOpen, nullptr, {64}},

@@ -82,8 +82,9 @@ void SessionController::cmdSendData_Click()
     QList<QByteArray> pieces;
     CodePage1252::encodePieces(*m_controls.txtSendData, 40200, QStringLiteral("sent"),
                                [&pieces](const QByteArray &bytes) { pieces.append(bytes); });
-    for (const QByteArray &bytes : std::as_const(pieces))
-        m_endpoint->SendBytes(bytes);
+    // Each piece is let go once the socket has it.
+    while (!pieces.isEmpty())
+        m_endpoint->SendBytes(pieces.takeFirst());
 }
 
 void SessionController::cmdSendDataC_Click()

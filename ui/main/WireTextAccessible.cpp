@@ -197,10 +197,8 @@ WireTextAccessible::Unit WireTextAccessible::unitAt(qsizetype offset,
     }
     case QAccessible::LineBoundary: {
         // A row as shown: a lone CR ends one as it does on screen.
-        box()->characterRect(offset); // lays out as far
-        const RowLayout &rows = box()->rows();
-        const qsizetype row = rows.rowAt(offset);
-        return {rows.rowStart(row), rows.rowEnd(row, text.size())};
+        const QPair<qsizetype, qsizetype> row = box()->shownRow(offset);
+        return {row.first, row.second};
     }
     default: // a sentence, a paragraph or no boundary at all: the line
         return {TextRules::lineStart(text, offset), TextRules::lineEndAfter(text, offset)};

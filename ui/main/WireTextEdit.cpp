@@ -71,9 +71,15 @@ void WireTextEdit::documentAboutToChange(qsizetype from, qsizetype removed, qsiz
 void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype added,
                                    bool appended)
 {
-    m_layout.changed(m_document, from, removed, added);
-    if (!m_layout.isComplete())
-        m_layoutTimer.start(0, this);
+    // The dump's rows follow the text; the text's own rows are laid out
+    // anew when they are shown again.
+    if (m_hex) {
+        m_hexRows.changed(m_document, from, removed, added);
+    } else {
+        m_layout.changed(m_document, from, removed, added);
+        if (!m_layout.isComplete())
+            m_layoutTimer.start(0, this);
+    }
     if (appended) {
         m_appendedSinceShown = true;
         showChanges();
@@ -156,7 +162,7 @@ void WireTextEdit::deleteSelectionOr(qsizetype from, qsizetype to)
 
 void WireTextEdit::undo()
 {
-    if (!m_document.canUndo())
+    if (!m_document.canUndo() || m_hex)
         return;
     m_caretAtRowEnd = false;
     m_wantedX = -1;
@@ -166,7 +172,7 @@ void WireTextEdit::undo()
 
 void WireTextEdit::redo()
 {
-    if (!m_document.canRedo())
+    if (!m_document.canRedo() || m_hex)
         return;
     m_caretAtRowEnd = false;
     m_wantedX = -1;
@@ -195,7 +201,7 @@ void WireTextEdit::copy()
 
 void WireTextEdit::cut()
 {
-    if (!hasSelection())
+    if (!hasSelection() || m_hex)
         return;
     copy();
     insertFromUser(QString());
@@ -204,7 +210,7 @@ void WireTextEdit::cut()
 void WireTextEdit::paste()
 {
     const QMimeData *data = QApplication::clipboard()->mimeData();
-    if (data && canInsertFromMimeData(data))
+    if (data && canInsertFromMimeData(data) && !m_hex)
         insertFromUser(textFromMimeData(data));
 }
 
@@ -233,18 +239,20 @@ QMenu *WireTextEdit::createStandardContextMenu()
         action->setEnabled(enabled);
         connect(action, &QAction::triggered, this, slot);
     };
+    // While the dump is shown nothing changes the text.
+    const bool editable = !m_hex;
     if (isUndoRedoEnabled()) {
-        add(tr("&Undo"), QKeySequence::Undo, m_document.canUndo(), &WireTextEdit::undo);
-        add(tr("&Redo"), QKeySequence::Redo, m_document.canRedo(), &WireTextEdit::redo);
+        add(tr("&Undo"), QKeySequence::Undo, editable && m_document.canUndo(), &WireTextEdit::undo);
+        add(tr("&Redo"), QKeySequence::Redo, editable && m_document.canRedo(), &WireTextEdit::redo);
         menu->addSeparator();
     }
-    add(tr("Cu&t"), QKeySequence::Cut, hasSelection(), &WireTextEdit::cut);
+    add(tr("Cu&t"), QKeySequence::Cut, editable && hasSelection(), &WireTextEdit::cut);
     add(tr("&Copy"), QKeySequence::Copy, hasSelection(), &WireTextEdit::copy);
     const QMimeData *clipboard = QApplication::clipboard()->mimeData();
-    add(tr("&Paste"), QKeySequence::Paste, clipboard && canInsertFromMimeData(clipboard),
-        &WireTextEdit::paste);
+    add(tr("&Paste"), QKeySequence::Paste,
+        editable && clipboard && canInsertFromMimeData(clipboard), &WireTextEdit::paste);
     QAction *remove = menu->addAction(tr("Delete"));
-    remove->setEnabled(hasSelection());
+    remove->setEnabled(editable && hasSelection());
     connect(remove, &QAction::triggered, this, [this] { insertFromUser(QString()); });
     menu->addSeparator();
     add(tr("Select All"), QKeySequence::SelectAll, !m_document.isEmpty(), &WireTextEdit::selectAll);

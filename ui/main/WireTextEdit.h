@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaretMoves.h"
+#include "HexRows.h"
 #include "RowLayout.h"
 #include "RowPainter.h"
 #include "TextArea.h"
@@ -16,6 +17,7 @@
 class QAction;
 class QMenu;
 class QMimeData;
+class QPainter;
 
 // A multi-line box showing a WireDocument, the exact text that crossed, or
 // will cross, the wire. What the box shows is derived from that text alone:
@@ -30,8 +32,8 @@ class QMimeData;
 // document, clipboard, menu, timers), WireTextEditView.cpp (rows, scrolling,
 // geometry, painting), WireTextEditKeys.cpp (keys and input methods),
 // WireTextEditMouse.cpp (clicks and selecting), WireTextEditDrag.cpp (drag
-// and drop), RowPainter (a row and its marks), KeyMoves (which key moves the
-// caret how).
+// and drop), WireTextEditHex.cpp (the hex dump), RowPainter (a row and its marks), KeyMoves (which
+// key moves the caret how).
 class WireTextEdit : public QAbstractScrollArea, public TextArea
 {
     Q_OBJECT
@@ -96,6 +98,16 @@ public:
     // Whether a file dropped onto the box is announced (fileDropped) instead
     // of its name going in as text.
     void setAcceptsFileDrops(bool accepts) { m_acceptsFileDrops = accepts; }
+
+    // Shows the same document as a hex dump (WireTextEditHex.cpp): an offset,
+    // sixteen bytes in the code page, then the same sixteen characters, one
+    // cell each. Caret and selection stay the document's; while the dump is
+    // shown the box takes no typing, paste or drop.
+    void setHexShown(bool shown);
+    bool isHexShown() const { return m_hex; }
+    const HexRows &hexRows() const { return m_hexRows; }
+    // The row shown around `position`, [first, second).
+    QPair<qsizetype, qsizetype> shownRow(qsizetype position);
 
 public slots:
     void selectAll();
@@ -177,7 +189,17 @@ private:
 
     void autoScroll();
 
+    // The hex dump (WireTextEditHex.cpp).
+    qreal hexColumnX(qreal column) const;
+    QRect hexCellRect(qsizetype position, bool byteColumn) const;
+    // The position nearest to `point`, or that of the cell under it.
+    qsizetype hexPositionAt(const QPoint &point, bool nearest) const;
+    void paintHex(QPainter &painter, const QRect &clip);
+    bool handleHexKey(QKeyEvent *event);
+
     WireDocument m_document;
+    bool m_hex = false;
+    HexRows m_hexRows;
     std::unique_ptr<WireMetrics> m_metrics;
     RowLayout m_layout;
     RowPainter m_painter;

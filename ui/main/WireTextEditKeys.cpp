@@ -95,6 +95,10 @@ bool WireTextEdit::handleEditing(QKeyEvent *event)
 
 void WireTextEdit::keyPressEvent(QKeyEvent *event)
 {
+    if (m_hex) {
+        event->setAccepted(handleHexKey(event));
+        return;
+    }
     m_layout.layOutThrough(m_document, m_document.position());
     if (handleMovement(event) || handleEditing(event)) {
         event->accept();
@@ -110,6 +114,10 @@ void WireTextEdit::keyPressEvent(QKeyEvent *event)
 
 void WireTextEdit::inputMethodEvent(QInputMethodEvent *event)
 {
+    if (m_hex) {
+        event->accept(); // the dump takes no text
+        return;
+    }
     const QString commit = event->commitString();
     if (!commit.isEmpty() || event->replacementLength() > 0) {
         if (event->replacementStart() != 0 || event->replacementLength() > 0) {
@@ -171,7 +179,7 @@ QVariant WireTextEdit::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImHints:
         return int(Qt::ImhMultiLine);
     case Qt::ImReadOnly:
-        return false;
+        return m_hex;
     default:
         return QAbstractScrollArea::inputMethodQuery(query);
     }

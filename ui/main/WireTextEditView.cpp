@@ -61,7 +61,8 @@ void WireTextEdit::updateScrollRange()
 {
     QScrollBar *bar = verticalScrollBar();
     const int rows = fullRows();
-    bar->setRange(0, int(qMax<qsizetype>(0, m_layout.knownRows() - rows)));
+    const qsizetype shown = m_hex ? m_hexRows.rowCount() : m_layout.knownRows();
+    bar->setRange(0, int(qMax<qsizetype>(0, shown - rows)));
     bar->setPageStep(rows);
     bar->setSingleStep(1);
 }
@@ -83,6 +84,10 @@ qsizetype WireTextEdit::caretRow() const
 
 QRect WireTextEdit::caretRect() const
 {
+    if (m_hex) {
+        const QRect cell = hexCellRect(m_document.position(), false);
+        return {cell.topLeft(), QSize(1, cell.height())};
+    }
     const qsizetype row = caretRow();
     if (row >= m_layout.knownRows())
         return {}; // not laid out yet
@@ -92,6 +97,8 @@ QRect WireTextEdit::caretRect() const
 QRect WireTextEdit::characterRect(qsizetype position)
 {
     position = qBound<qsizetype>(0, position, m_document.size());
+    if (m_hex)
+        return hexCellRect(position, false);
     const qsizetype next = TextRules::nextBoundary(m_document, position);
     m_layout.layOutThrough(m_document, next);
     const qsizetype row = m_layout.rowAt(position);
@@ -109,6 +116,11 @@ qsizetype WireTextEdit::rowAtY(int y) const
 
 qsizetype WireTextEdit::positionAt(const QPoint &point, bool *atRowEnd)
 {
+    if (m_hex) {
+        if (atRowEnd)
+            *atRowEnd = false;
+        return hexPositionAt(point, true);
+    }
     // Only rows that are laid out are on screen.
     m_layout.layOutThrough(m_document, 0);
     return m_layout.positionInRow(m_document, rowAtY(point.y()),
@@ -117,6 +129,8 @@ qsizetype WireTextEdit::positionAt(const QPoint &point, bool *atRowEnd)
 
 qsizetype WireTextEdit::characterAt(const QPoint &point)
 {
+    if (m_hex)
+        return hexPositionAt(point, false);
     const qsizetype position = positionAt(point);
     if (position >= m_document.size())
         return m_document.isEmpty() ? 0 : TextRules::previousBoundary(m_document, position);
@@ -133,12 +147,12 @@ qsizetype WireTextEdit::characterAt(const QPoint &point)
 void WireTextEdit::ensureVisible(qsizetype position)
 {
     // A row not laid out yet is scrolled to once it is.
-    m_visibleLater = m_layout.isLaidOut(position) ? -1 : position;
+    m_visibleLater = m_hex || m_layout.isLaidOut(position) ? -1 : position;
     if (m_visibleLater >= 0)
         return;
     updateScrollRange();
-    qsizetype row = m_layout.rowAt(position);
-    if (position == m_document.position())
+    qsizetype row = m_hex ? m_hexRows.rowAt(position) : m_layout.rowAt(position);
+    if (position == m_document.position() && !m_hex)
         row = caretRow();
     QScrollBar *bar = verticalScrollBar();
     if (row < bar->value())
@@ -150,7 +164,7 @@ void WireTextEdit::ensureVisible(qsizetype position)
 void WireTextEdit::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    if (wrapWidth() != m_layout.width())
+    if (wrapWidth() != m_layout.width() && !m_hex)
         relayout();
     else
         updateScrollRange();
@@ -211,6 +225,10 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
     const int clipBottom = event->rect().bottom();
     const QPalette::ColorGroup group = colourGroup();
     const QPalette &palette = this->palette();
+    if (m_hex) {
+        paintHex(painter, event->rect());
+        return;
+    }
     const RowPainter::Colours colours{
         palette.color(group, QPalette::Text), palette.color(group, QPalette::Base),
         palette.color(group, QPalette::Highlight), palette.color(group, QPalette::HighlightedText)};

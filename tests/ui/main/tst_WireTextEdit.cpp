@@ -229,6 +229,60 @@ private slots:
         QVERIFY(box.grab().save(path));
     }
 
+    void hexDumpShowsTheSameDocument()
+    {
+        WireTextEdit box;
+        box.setFont(wireFont());
+        box.setUndoRedoEnabled(false);
+        box.resize(801, 353);
+        const QString bytes = allBytes();
+        box.appendText(bytes);
+        box.setHexShown(true);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        // Sixteen characters to a row, each row's offset that of its first.
+        const HexRows &rows = box.hexRows();
+        QCOMPARE(rows.cellCount(), 256);
+        for (qsizetype row = 0; row < 16; ++row)
+            QCOMPARE(rows.rowStart(row), row * 16);
+        QCOMPARE(HexRows::offsetText(0xF0), QStringLiteral("000000F0"));
+        QVERIFY(box.grab().save(outputDir() + QStringLiteral("/wire-hex-dump.png")));
+
+        // Selecting in the dump selects the same characters; Copy copies them.
+        const QPoint from = box.characterRect(20).topLeft() + QPoint(1, 1);
+        const QPoint to = box.characterRect(40).topLeft() + QPoint(1, 1);
+        QTest::mousePress(box.viewport(), Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseMove(box.viewport(), to);
+        QTest::mouseRelease(box.viewport(), Qt::LeftButton, Qt::NoModifier, to);
+        QCOMPARE(qMakePair(box.anchorPosition(), box.cursorPosition()),
+                 qMakePair(qsizetype(20), qsizetype(40)));
+        box.copy();
+        QCOMPARE(QApplication::clipboard()->text(), bytes.mid(20, 20));
+
+        // Nothing the user does changes the text; what a peer sends arrives.
+        box.setFocus();
+        QTest::keyClicks(&box, QStringLiteral("x"));
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box.text(), bytes);
+        box.appendText(QStringLiteral("end"));
+        QCOMPARE(rows.cellCount(), 259);
+
+        // A character the code page can't carry is one cell, a surrogate pair
+        // too: the offsets after it stay right.
+        box.setHexShown(false);
+        box.setCursorPosition(5);
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
+                        QStringLiteral("\U0001F600"));
+        QApplication::sendEvent(&box, &typed);
+        box.setHexShown(true);
+        QCOMPARE(rows.cellCount(), 260);
+        QCOMPARE(rows.rowStart(1), 17);
+        QCOMPARE(rows.cellOf(box.text().size()), 260);
+        QCOMPARE(HexRows::cellText(box.document(), 5), QStringLiteral("\U0001F600"));
+        QCOMPARE(HexRows::cellText(box.document(), 0), QStringLiteral("\u2400"));
+    }
+
     void copyAndPasteAreExact_data()
     {
         QTest::addColumn<QString>("text");
