@@ -6,6 +6,7 @@ CMAKE     ?= cmake
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 PACKAGES  := cmake g++ make qt6-base-dev fonts-liberation2 fonts-dejavu-core fonts-freefont-ttf \
              socat netcat-openbsd xvfb xauth desktop-file-utils appstream \
+             at-spi2-core dbus gir1.2-atspi-2.0 python3-gi \
              man-db
 SUDO      := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
