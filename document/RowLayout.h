@@ -10,8 +10,9 @@
 class CharacterMetrics;
 class WireDocument;
 
-// Where the rows of a document's text start, for a view of a given width. A row ends at a line end
-// (CR LF, a lone CR or a lone LF) or where the line wraps: after the last
+// Where the rows of a document's text start, for a view of a given width. A
+// row ends at a line end (CR LF, a lone CR or a lone LF, as TextRules tell
+// them apart) or where the line wraps: after the last
 // space or tab that lets the row fit, or anywhere inside a word longer than
 // the row. Nothing else ever ends a row, however long the line.
 //
@@ -45,7 +46,8 @@ public:
     // Lays the whole text out anew: at once, or from the start in slices
     // when it is longer than one.
     void relayoutInSlices(const WireDocument &text);
-    // Whether the row holding `position` is known, and laying out as far.
+    // Whether the row holding `position` is known; layOutThrough() lays out
+    // as far as it.
     bool isLaidOut(qsizetype position) const
     {
         return !m_pending || position < m_rows.at(knownRows());

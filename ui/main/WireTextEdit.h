@@ -32,8 +32,8 @@ class QPainter;
 // document, clipboard, menu, timers), WireTextEditView.cpp (rows, scrolling,
 // geometry, painting), WireTextEditKeys.cpp (keys and input methods),
 // WireTextEditMouse.cpp (clicks and selecting), WireTextEditDrag.cpp (drag
-// and drop), WireTextEditHex.cpp (the hex dump), RowPainter (a row and its marks), KeyMoves (which
-// key moves the caret how).
+// and drop), WireTextEditHex.cpp (the hex dump), RowPainter (a row and its
+// marks), KeyMoves (which key moves the caret how).
 class WireTextEdit : public QAbstractScrollArea, public TextArea
 {
     Q_OBJECT
