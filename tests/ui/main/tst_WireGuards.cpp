@@ -98,7 +98,7 @@ private slots:
         // Marks, a lone CR and LF, CR LF, a line that wraps at a space and a
         // word longer than a row.
         box.appendText(
-            QString::fromLatin1("GET / HTTP/1.0\r\nnul\0bel\x07 esc\x1b[0m\tdel\x7f", 39) +
+            QString::fromLatin1("GET / HTTP/1.0\r\nnul\0bel\x07 esc\x1b[0m\tdel\x7f", 37) +
             QStringLiteral("\rcr\nlf \u00A0nbsp \u00AD soft \u20AC\r\n") +
             QStringLiteral("a line long enough to wrap twice in this narrow box, ") +
             QString(40, u'W') + QStringLiteral("\r\nlast"));
