@@ -84,10 +84,10 @@ class BoxText
 {
 public:
     explicit BoxText(const WireTextEdit *box) : m_box(box) {}
-    qsizetype size() const { return m_box->text().size(); }
+    qsizetype size() const { return m_box->textLength(); }
     QString range(qsizetype from, qsizetype length) const
     {
-        return m_box->text().mid(from, length);
+        return m_box->document().text(from, from + length);
     }
 
 private:
@@ -252,6 +252,8 @@ struct Shape
     // The peer's side, in its own process; none for a run without a peer.
     bool (*peer)(const QByteArray &payload, quint16 port);
     QList<int> defaultMiB;
+    // Sets the window up before a receiving run listens.
+    void (*prepare)(frmMain &window) = nullptr;
 };
 
 // Listens on a free loopback port through the window's own controls.
@@ -268,6 +270,8 @@ quint16 listen(frmMain &window)
 Figures runReceive(const Shape &shape, qint64 mib)
 {
     frmMain window;
+    if (shape.prepare)
+        shape.prepare(window);
     window.show();
     const quint16 port = listen(window);
     QElapsedTimer clock;
@@ -427,12 +431,20 @@ bool takePayload(const QByteArray &payload, quint16 port)
 }
 
 // Every run there is. A new one is a row here: what the peer's bytes look
-// like, the program's side and the peer's side, and the sizes `make bench`
-// runs by default.
+// like, the program's side and the peer's side, the sizes `make bench` runs
+// by default, and, for a receiving run that needs the window set up first
+// (an option turned on, a view shown), a hook that does it.
+// The transcript shown as a hex dump of the same text.
+void showHex(frmMain &window)
+{
+    window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setHexShown(true);
+}
+
 const Shape shapes[] = {
     {"noline", Content::Printable, runReceive, sendPayload, {4, 64, 256}},
     {"lines80", Content::Lines80, runReceive, sendPayload, {4, 64, 256}},
     {"binary", Content::Binary, runReceive, sendPayload, {4, 64, 256}},
+    {"hex", Content::Binary, runReceive, sendPayload, {64}, showHex},
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},
     {"send", Content::Lines80, runSend, takePayload, {16}},
     {"open", Content::Binary, runOpen, nullptr, {64}},

@@ -156,7 +156,13 @@ void SocketEndpoint::SendData(const QString &text)
     if (m_state != EndpointState::Connected || !m_socket)
         throw SocketErrors::error(SocketErrors::BadState);
     // Encoding throws before anything is written: all or nothing.
-    const QByteArray bytes = CodePage1252::encode(text);
+    SendBytes(CodePage1252::encode(text));
+}
+
+void SocketEndpoint::SendBytes(const QByteArray &bytes)
+{
+    if (m_state != EndpointState::Connected || !m_socket)
+        throw SocketErrors::error(SocketErrors::BadState);
     if (!bytes.isEmpty())
         m_socket->write(bytes);
 }

@@ -43,6 +43,8 @@ public:
     void Connect();
     void Accept(int requestId);
     void SendData(const QString &text);
+    // Sends bytes already in the code page, as SendData does its text's.
+    void SendBytes(const QByteArray &bytes);
     void GetData(QString &text);
 
     // Sockets still delivering what SendData accepted before a Close.

@@ -11,6 +11,7 @@
 #include "SocketEndpoint.h"
 #include "frmAbout.h"
 
+#include <QAction>
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLayout>
@@ -66,6 +67,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
         ui->cmdRecvDataC, ui->txtAddress, ui->txtPort,  ui->txtSendData, ui->txtRecvData};
     m_session = new SessionController(controls, m_endpoint, this);
     m_files = new FileCommands(ui->txtRecvData, ui->txtSendData, this);
+    // The transcript can show the same text as a hex dump.
+    auto *showHex = new QAction(tr("Show as &Hex"), this);
+    showHex->setCheckable(true);
+    connect(showHex, &QAction::toggled, ui->txtRecvData, &WireTextEdit::setHexShown);
+    ui->txtRecvData->addContextAction(showHex);
     ui->txtPort->installEventFilter(this);
 
     buildMenus();
