@@ -9,7 +9,9 @@ JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 # are the tests' TLS peers; ca-certificates the roots a client trusts.
 PACKAGES  := cmake g++ make qt6-base-dev libssl-dev ca-certificates fonts-liberation2 \
              fonts-dejavu-core fonts-freefont-ttf socat netcat-openbsd openssl python3 xvfb xauth \
-             desktop-file-utils appstream man-db
+             desktop-file-utils appstream \
+             at-spi2-core dbus gir1.2-atspi-2.0 python3-gi \
+             man-db
 SUDO      := $(shell [ "$$(id -u)" -eq 0 ] || echo sudo)
 
 .PHONY: all deps configure build run test bench format test-sanitize fuzz
@@ -64,10 +66,11 @@ test-sanitize: deps
 	  ctest --output-on-failure -j $(JOBS)
 
 # libFuzzer targets (clang from Debian) for the port rule, the code page and
-# the text box, each run for FUZZ_SECONDS; the corpus grows in the build folder.
+# the text boxes' document, each run for FUZZ_SECONDS; the corpus grows in
+# the build folder.
 FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
-FUZZ_TARGETS  := PortRule CodePage1252 WireTextEdit
+FUZZ_TARGETS  := PortRule CodePage1252 WireDocument
 FUZZ_PACKAGES := clang libclang-rt-14-dev
 
 fuzz:

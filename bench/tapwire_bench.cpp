@@ -89,10 +89,10 @@ class BoxText
 {
 public:
     explicit BoxText(const WireTextEdit *box) : m_box(box) {}
-    qsizetype size() const { return m_box->text().size(); }
+    qsizetype size() const { return m_box->textLength(); }
     QString range(qsizetype from, qsizetype length) const
     {
-        return m_box->text().mid(from, length);
+        return m_box->document().text(from, from + length);
     }
 
 private:
@@ -480,10 +480,17 @@ bool takePayload(const QByteArray &payload, quint16 port)
 // like, the program's side and the peer's side, the sizes `make bench` runs
 // by default, and, for a receiving run that needs the window set up first
 // (an option turned on, a view shown), a hook that does it.
+// The transcript shown as a hex dump of the same text.
+void showHex(frmMain &window)
+{
+    window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setHexShown(true);
+}
+
 const Shape shapes[] = {
     {"noline", Content::Printable, runReceive, sendPayload, {4, 64, 256}},
     {"lines80", Content::Lines80, runReceive, sendPayload, {4, 64, 256}},
     {"binary", Content::Binary, runReceive, sendPayload, {4, 64, 256}},
+    {"hex", Content::Binary, runReceive, sendPayload, {64}, showHex},
     {"tls", Content::Binary, runReceive, sendPayloadTls, {64}, nullptr, true},
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},
     {"send", Content::Lines80, runSend, takePayload, {16}},

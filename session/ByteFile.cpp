@@ -1,17 +1,10 @@
 #include "ByteFile.h"
 
 #include "CodePage1252.h"
+#include "TextArea.h"
 
 #include <QFileInfo>
 #include <QSaveFile>
-
-namespace {
-
-// Encoded and written a slice at a time, so that the bytes of a large
-// transcript never sit in memory all at once beside its text.
-constexpr qsizetype sliceBytes = 4 * 1024 * 1024;
-
-} // namespace
 
 namespace ByteFile {
 
@@ -53,20 +46,19 @@ AppError fileError(const QFileDevice &file, const QString &path, bool reading)
     return AppError(number, QStringLiteral("%1: %2: %3").arg(meaning, path, file.errorString()));
 }
 
-void save(const QString &path, QStringView text)
+void save(const QString &path, const TextArea &box)
 {
-    const qsizetype refused = CodePage1252::firstUnencodable(text);
-    if (refused >= 0)
-        throw AppError(40201, CodePage1252::describeCharacter(text, refused) +
-                                  QStringLiteral(" cannot be saved in the Windows-1252 code page"));
+    // A refused character is reported before the file is touched. Then the
+    // text is encoded and written a piece at a time, so that the bytes of a
+    // large transcript never sit in memory all at once beside its text.
+    CodePage1252::encodePieces(box, 40201, QStringLiteral("saved"), [](const QByteArray &) {});
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw fileError(file, path, false);
-    for (qsizetype at = 0; at < text.size(); at += sliceBytes) {
-        const QByteArray bytes = CodePage1252::encode(text.mid(at, sliceBytes));
+    CodePage1252::encodePieces(box, 40201, QStringLiteral("saved"), [&](const QByteArray &bytes) {
         if (file.write(bytes) != bytes.size())
             throw fileError(file, path, false); // the unfinished file goes with `file`
-    }
+    });
     if (!file.commit())
         throw fileError(file, path, false);
 }

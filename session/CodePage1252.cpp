@@ -1,7 +1,7 @@
 #include "CodePage1252.h"
 
 #include "AppError.h"
-#include "LineEnds.h"
+#include "TextArea.h"
 
 #include <array>
 #include <cstdint>
@@ -58,6 +58,22 @@ char32_t codePointAt(QStringView text, qsizetype index)
     return first.unicode();
 }
 
+// Encodes `text` into `bytes`; returns the index of the first character the
+// code page cannot carry (bytes then hold nothing useful), or -1.
+qsizetype encodeInto(QStringView text, QByteArray &bytes)
+{
+    const EncodeTable &table = encodeTable();
+    bytes.resize(text.size());
+    char *out = bytes.data();
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t unit = text.at(i).unicode();
+        if (!isEncodable(table, unit))
+            return i;
+        out[i] = static_cast<char>(table[unit]);
+    }
+    return -1;
+}
+
 } // namespace
 
 namespace CodePage1252 {
@@ -71,11 +87,12 @@ QString decode(const char *bytes, qsizetype size)
     return text;
 }
 
-QString describeCharacter(QStringView text, qsizetype index)
+QString describeCharacter(QStringView text, qsizetype index, TextRules::PlaceCounter before)
 {
     const QString codePoint =
         QString::number(uint(codePointAt(text, index)), 16).toUpper().rightJustified(4, u'0');
-    const LineEnds::Place place = LineEnds::placeOf(text, index);
+    before.add(text, index);
+    const TextRules::PlaceCounter::Place place = before.place();
     return QStringLiteral("Character U+%1 at line %2, column %3")
         .arg(codePoint)
         .arg(place.line)
@@ -92,19 +109,47 @@ qsizetype firstUnencodable(QStringView text)
     return -1;
 }
 
+void encodePieces(const TextArea &box, int number, const QString &done,
+                  const std::function<void(const QByteArray &)> &take)
+{
+    qsizetype refused = -1;
+    qsizetype at = 0;
+    box.forEachPiece([&](const QString &piece) {
+        if (refused >= 0)
+            return;
+        QByteArray bytes;
+        const qsizetype inPiece = encodeInto(piece, bytes);
+        if (inPiece >= 0)
+            refused = at + inPiece;
+        else
+            take(bytes);
+        at += piece.size();
+    });
+    if (refused < 0)
+        return;
+    // Only now are lines counted, as far as the refused character.
+    TextRules::PlaceCounter place;
+    QString description;
+    at = 0;
+    box.forEachPiece([&](const QString &piece) {
+        if (at <= refused && refused < at + piece.size())
+            description = describeCharacter(piece, refused - at, place);
+        else if (at < refused)
+            place.add(piece);
+        at += piece.size();
+    });
+    throw AppError(number,
+                   description +
+                       QStringLiteral(" cannot be %1 in the Windows-1252 code page").arg(done));
+}
+
 QByteArray encode(QStringView text)
 {
-    const EncodeTable &table = encodeTable();
-    QByteArray bytes(text.size(), Qt::Uninitialized);
-    char *out = bytes.data();
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t unit = text.at(i).unicode();
-        if (!isEncodable(table, unit))
-            throw AppError(40200,
-                           describeCharacter(text, i) +
-                               QStringLiteral(" cannot be sent in the Windows-1252 code page"));
-        out[i] = static_cast<char>(table[unit]);
-    }
+    QByteArray bytes;
+    const qsizetype refused = encodeInto(text, bytes);
+    if (refused >= 0)
+        throw AppError(40200, describeCharacter(text, refused) +
+                                  QStringLiteral(" cannot be sent in the Windows-1252 code page"));
     return bytes;
 }
 

@@ -1,8 +1,14 @@
 #pragma once
 
+#include "TextRules.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringView>
+
+#include <functional>
+
+class TextArea;
 
 // Text crosses the wire in the Western 8-bit code page, Windows-1252. Decoding
 // is lossless: every byte becomes one character (the five bytes the code page
@@ -22,8 +28,16 @@ inline QString decode(const QByteArray &bytes)
 qsizetype firstUnencodable(QStringView text);
 
 // Names the character at `index` and where a user finds it, as in
-// "Character U+4E2D at line 2, column 5".
-QString describeCharacter(QStringView text, qsizetype index);
+// "Character U+4E2D at line 2, column 5". `text` is a piece of a longer text
+// when `before` has counted what came before it.
+QString describeCharacter(QStringView text, qsizetype index, TextRules::PlaceCounter before = {});
+
+// Encodes the text in `box` a piece at a time, handing each piece's bytes to
+// `take`; when a character has no byte in the code page, throws AppError
+// `number`, "Character ... at line L, column C cannot be <done> in the
+// Windows-1252 code page", before the piece that holds it is taken.
+void encodePieces(const TextArea &box, int number, const QString &done,
+                  const std::function<void(const QByteArray &bytes)> &take);
 
 // Encodes text that firstUnencodable() accepted. Throws AppError 40200 naming
 // the first character that has no byte in the code page; nothing is encoded

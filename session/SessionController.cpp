@@ -1,5 +1,6 @@
 #include "SessionController.h"
 
+#include "CodePage1252.h"
 #include "ControlStates.h"
 #include "ErrorReport.h"
 #include "PortRule.h"
@@ -85,7 +86,17 @@ void SessionController::cmdClose_Click()
 
 void SessionController::cmdSendData_Click()
 {
-    m_endpoint->SendData(m_controls.txtSendData->text());
+    // Sending nothing first finds a closed endpoint before anything else is
+    // looked at; the whole text is encoded before the first byte goes: all
+    // or nothing.
+    m_endpoint->SendBytes(QByteArray());
+    QList<QByteArray> pieces;
+    CodePage1252::encodePieces(*m_controls.txtSendData, 40200, QStringLiteral("sent"),
+                               [&pieces](const QByteArray &bytes) { pieces.append(bytes); });
+    // Each piece is let go once the socket has it.
+    while (!pieces.isEmpty())
+        m_endpoint->SendBytes(pieces.takeFirst());
+    m_endpoint->EndSend();
 }
 
 void SessionController::cmdSendDataC_Click()

@@ -219,16 +219,28 @@ void SocketEndpoint::SendData(const QString &text)
     if (m_state != EndpointState::Connected || !m_socket)
         throw SocketErrors::error(SocketErrors::BadState);
     // Encoding throws before anything is written: all or nothing.
-    const QByteArray bytes = CodePage1252::encode(text);
-    const bool upgrade = m_tls == EndpointState::Tls::Armed;
-    // What came before this send is the peer's plain text; what comes after
-    // it belongs to the handshake.
-    if (upgrade)
-        deliverPendingData();
+    SendBytes(CodePage1252::encode(text));
+    EndSend();
+}
+
+void SocketEndpoint::SendBytes(const QByteArray &bytes)
+{
+    if (m_state != EndpointState::Connected || !m_socket)
+        throw SocketErrors::error(SocketErrors::BadState);
     if (!bytes.isEmpty())
         writeDevice()->write(bytes);
-    if (upgrade)
+}
+
+void SocketEndpoint::EndSend()
+{
+    if (m_state != EndpointState::Connected || !m_socket)
+        throw SocketErrors::error(SocketErrors::BadState);
+    // What came before the send is the peer's plain text; what arrives after
+    // it belongs to the handshake.
+    if (m_tls == EndpointState::Tls::Armed) {
+        deliverPendingData();
         startServerHandshake();
+    }
 }
 
 // In the clear, the TCP socket inside the TLS one takes the bytes without a

@@ -49,14 +49,19 @@ public:
     void Connect();
     void Accept(int requestId);
     void SendData(const QString &text);
+    // Sends bytes already in the code page, as SendData does its text's.
+    void SendBytes(const QByteArray &bytes);
+    // Ends one send made of SendBytes calls (SendData ends its own): a
+    // session armed for TLS starts its server handshake right behind it.
+    void EndSend();
     void GetData(QString &text);
     // Listening: arms TLS for the next peer accepted, whose handshake starts
     // before any of its bytes are read. Connected after an Accept: arms it for
-    // the next SendData, whose bytes go out in the clear with the server
-    // handshake right behind them. Connected after Connect: starts a client
+    // the next send, whose bytes go out in the clear with the server
+    // handshake right behind them (EndSend). Connected after Connect: starts a client
     // handshake now, naming and checking the host as typed. Once a handshake
-    // has started, SendData is held until it completes and then goes out
-    // encrypted; nothing goes out in the clear again.
+    // has started, what is sent is held until it completes and then goes
+    // out encrypted; nothing goes out in the clear again.
     void StartTLS();
     // What the handshake showed; read when tlsStarted() is emitted.
     TlsText::Handshake tlsHandshake() const;

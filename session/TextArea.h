@@ -2,15 +2,21 @@
 
 #include <QString>
 
+#include <functional>
+
 // A multi-line box whose text is exact: what was put in comes out character for
 // character (CR LF, a lone CR and a lone LF stay distinct). The session reads
-// the outgoing text from one and appends the transcript to another.
+// the outgoing text from one and appends the transcript to another. The text
+// is read in pieces, each a copy, so that however long it grows it is never
+// copied whole.
 class TextArea
 {
 public:
     virtual ~TextArea() = default;
 
-    virtual QString text() const = 0;
+    virtual qsizetype textLength() const = 0;
+    // Calls `visit` with the text's pieces in order.
+    virtual void forEachPiece(const std::function<void(const QString &piece)> &visit) const = 0;
     virtual void setText(const QString &text) = 0;
     // Adds text after whatever the box holds; costs in proportion to the piece.
     virtual void appendText(const QString &piece) = 0;

@@ -24,7 +24,7 @@ FileCommands::FileCommands(WireTextEdit *transcript, WireTextEdit *outgoing, QWi
             ErrorReport::guarded([this](const QString &path) { openFile(path); }));
 
     connect(&m_reader, &ByteFileReader::finished, this, [this](const QString &text) {
-        m_outgoing->replaceRange(0, m_outgoing->text().size(), text);
+        m_outgoing->replaceRange(0, m_outgoing->textLength(), text);
         m_outgoing->setCursorPosition(0);
         m_outgoing->ensureVisible(0);
         emit opened();
@@ -42,7 +42,7 @@ void FileCommands::saveTranscriptAs()
 
 void FileCommands::saveTranscript(const QString &path)
 {
-    ByteFile::save(path, m_transcript->text());
+    ByteFile::save(path, *m_transcript);
 }
 
 void FileCommands::openIntoOutgoing()

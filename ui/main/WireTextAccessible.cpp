@@ -1,5 +1,6 @@
 #include "WireTextAccessible.h"
 
+#include "TextRules.h"
 #include "WireTextEdit.h"
 
 #include <QWidget>
@@ -29,6 +30,28 @@ void WireTextAccessible::install()
     Q_UNUSED(installed);
 }
 
+namespace {
+WireTextAccessible::Listener testListener = nullptr;
+}
+
+bool WireTextAccessible::isListening()
+{
+    return testListener || QAccessible::isActive();
+}
+
+void WireTextAccessible::announce(QAccessibleEvent *event)
+{
+    if (testListener)
+        testListener(event);
+    else
+        QAccessible::updateAccessibility(event);
+}
+
+void WireTextAccessible::setListener(Listener listener)
+{
+    testListener = listener;
+}
+
 WireTextEdit *WireTextAccessible::box() const
 {
     return static_cast<WireTextEdit *>(widget());
@@ -36,8 +59,12 @@ WireTextEdit *WireTextAccessible::box() const
 
 QString WireTextAccessible::text(QAccessible::Text kind) const
 {
-    if (kind == QAccessible::Value)
-        return box()->text();
+    if (kind == QAccessible::Value) {
+        // The row with the caret: the whole text can be far too long to pass.
+        int from = 0;
+        int to = 0;
+        return textAtOffset(cursorPosition(), QAccessible::LineBoundary, &from, &to);
+    }
     return QAccessibleWidget::text(kind);
 }
 
@@ -102,14 +129,16 @@ void WireTextAccessible::setCursorPosition(int position)
 
 QString WireTextAccessible::text(int startOffset, int endOffset) const
 {
+    if (endOffset < 0)
+        endOffset = characterCount();
     if (startOffset >= endOffset)
         return QString();
-    return box()->text().mid(startOffset, endOffset - startOffset);
+    return TextRules::spokenText(box()->document().text(startOffset, endOffset));
 }
 
 int WireTextAccessible::characterCount() const
 {
-    return int(qMin<qsizetype>(box()->text().size(), std::numeric_limits<int>::max()));
+    return int(qMin<qsizetype>(box()->document().size(), std::numeric_limits<int>::max()));
 }
 
 QRect WireTextAccessible::characterRect(int offset) const
@@ -151,4 +180,62 @@ void WireTextAccessible::insertText(int offset, const QString &text)
 void WireTextAccessible::replaceText(int startOffset, int endOffset, const QString &text)
 {
     box()->replaceRange(startOffset, endOffset, text);
+}
+
+WireTextAccessible::Unit WireTextAccessible::unitAt(qsizetype offset,
+                                                    QAccessible::TextBoundaryType boundary) const
+{
+    const WireDocument &text = box()->document();
+    offset = qBound<qsizetype>(0, offset, text.size());
+    switch (boundary) {
+    case QAccessible::CharBoundary:
+        offset = TextRules::snapBack(text, offset);
+        return {offset, TextRules::nextBoundary(text, offset)};
+    case QAccessible::WordBoundary: {
+        const TextRules::Span word = TextRules::wordAt(text, offset);
+        return {word.from, word.to};
+    }
+    case QAccessible::LineBoundary: {
+        // A row as shown: a lone CR ends one as it does on screen.
+        const QPair<qsizetype, qsizetype> row = box()->shownRow(offset);
+        return {row.first, row.second};
+    }
+    default: // a sentence, a paragraph or no boundary at all: the line
+        return {TextRules::lineStart(text, offset), TextRules::lineEndAfter(text, offset)};
+    }
+}
+
+QString WireTextAccessible::unitText(const Unit &unit, int *startOffset, int *endOffset) const
+{
+    *startOffset = int(unit.from);
+    *endOffset = int(unit.to);
+    return text(*startOffset, *endOffset);
+}
+
+QString WireTextAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                         int *startOffset, int *endOffset) const
+{
+    return unitText(unitAt(offset, boundaryType), startOffset, endOffset);
+}
+
+QString WireTextAccessible::textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                             int *startOffset, int *endOffset) const
+{
+    const Unit at = unitAt(offset, boundaryType);
+    if (at.from <= 0) {
+        *startOffset = *endOffset = 0;
+        return QString();
+    }
+    return unitText(unitAt(at.from - 1, boundaryType), startOffset, endOffset);
+}
+
+QString WireTextAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                            int *startOffset, int *endOffset) const
+{
+    const Unit at = unitAt(offset, boundaryType);
+    if (at.to >= box()->document().size()) {
+        *startOffset = *endOffset = characterCount();
+        return QString();
+    }
+    return unitText(unitAt(at.to, boundaryType), startOffset, endOffset);
 }

@@ -5,7 +5,11 @@
 class WireTextEdit;
 
 // What a screen reader sees of a WireTextEdit: an editable, multi-line text
-// with its caret and selection, read and changed through the box itself.
+// with its caret and selection, read from the box's document and changed
+// through it. Strings on the accessibility bus cannot carry every character
+// (U+0000 ends one), so each control character a reader is given is its
+// control picture (TextRules::spokenAs), one for one, at the same offset. A
+// line for a reader is a row as the box shows it.
 class WireTextAccessible : public QAccessibleWidget,
                            public QAccessibleTextInterface,
                            public QAccessibleEditableTextInterface
@@ -15,6 +19,13 @@ public:
 
     // Makes Qt's accessibility ask this class about every WireTextEdit.
     static void install();
+    // Whether a screen reader listens, so that changes are worth announcing.
+    static bool isListening();
+    // Passes a change on to the screen reader.
+    static void announce(QAccessibleEvent *event);
+    // Announcements go to `listener` instead, for a test that logs them.
+    using Listener = void (*)(QAccessibleEvent *event);
+    static void setListener(Listener listener);
 
     QString text(QAccessible::Text kind) const override;
     QAccessible::State state() const override;
@@ -34,6 +45,12 @@ public:
     int offsetAtPoint(const QPoint &point) const override;
     void scrollToSubstring(int startIndex, int endIndex) override;
     QString attributes(int offset, int *startOffset, int *endOffset) const override;
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                             int *startOffset, int *endOffset) const override;
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                            int *startOffset, int *endOffset) const override;
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int *startOffset,
+                         int *endOffset) const override;
 
     // QAccessibleEditableTextInterface
     void deleteText(int startOffset, int endOffset) override;
@@ -42,4 +59,12 @@ public:
 
 private:
     WireTextEdit *box() const;
+    // The unit of `boundary` around the character at `offset`.
+    struct Unit
+    {
+        qsizetype from;
+        qsizetype to;
+    };
+    Unit unitAt(qsizetype offset, QAccessible::TextBoundaryType boundary) const;
+    QString unitText(const Unit &unit, int *startOffset, int *endOffset) const;
 };

@@ -1,29 +1,39 @@
 #pragma once
 
+#include "CaretMoves.h"
+#include "HexRows.h"
+#include "RowLayout.h"
+#include "RowPainter.h"
 #include "TextArea.h"
-#include "WireLayout.h"
+#include "WireDocument.h"
 #include "WireMetrics.h"
-#include "WireUndoStack.h"
 
 #include <QAbstractScrollArea>
 #include <QBasicTimer>
 #include <QElapsedTimer>
 
+#include <memory>
+
 class QAction;
 class QMenu;
 class QMimeData;
+class QPainter;
 
-// A multi-line box for text that crossed, or will cross, the wire. The text it
-// holds is exact: every character the peer sent or the user put in stays
-// itself, and CR LF, a lone CR and a lone LF stay distinct whatever is edited
-// around them. What the box shows is derived from that text alone: CR LF is a
-// line break; a lone CR or LF shows its mark and ends the row; control
-// characters and characters that would draw as nothing show as small labels;
-// a long line wraps at the right edge and is never broken anywhere else.
+// A multi-line box showing a WireDocument, the exact text that crossed, or
+// will cross, the wire. What the box shows is derived from that text alone:
+// CR LF is a line break; a lone CR or LF shows its mark and ends the row;
+// control characters and characters that would draw as nothing show as small
+// labels; a long line wraps at the right edge and is never broken anywhere
+// else.
 //
-// It is a full text box (caret, selection, clipboard, drag and drop, input
-// methods, undo, context menu, accessibility), and appending costs in
-// proportion to the piece however long the text grows.
+// The box is a view and an input map: it turns keys, clicks, drops and input
+// methods into edits and caret moves of its document, and shows the rows on
+// screen. Its jobs live in files named for them: WireTextEdit.cpp (the
+// document, clipboard, menu, timers), WireTextEditView.cpp (rows, scrolling,
+// geometry, painting), WireTextEditKeys.cpp (keys and input methods),
+// WireTextEditMouse.cpp (clicks and selecting), WireTextEditDrag.cpp (drag
+// and drop), WireTextEditHex.cpp (the hex dump), RowPainter (a row and its
+// marks), KeyMoves (which key moves the caret how).
 class WireTextEdit : public QAbstractScrollArea, public TextArea
 {
     Q_OBJECT
@@ -32,41 +42,49 @@ public:
     explicit WireTextEdit(QWidget *parent = nullptr);
     ~WireTextEdit() override;
 
-    QString text() const override { return m_text; }
+    WireDocument &document() { return m_document; }
+    const WireDocument &document() const { return m_document; }
+
+    // TextArea
+    qsizetype textLength() const override { return m_document.size(); }
+    void forEachPiece(const std::function<void(const QString &piece)> &visit) const override;
     // Replaces the whole text and forgets the undo history.
     void setText(const QString &text) override;
     void appendText(const QString &piece) override;
 
-    // The outgoing box keeps a history; the transcript does not, so that undo
-    // can never take back what a peer sent.
-    void setUndoRedoEnabled(bool enabled);
-    bool isUndoRedoEnabled() const { return m_undoEnabled; }
+    // A copy of the whole text, for checks; the program reads it in pieces.
+    QString text() const { return m_document.text(0, m_document.size()); }
+
+    void setUndoRedoEnabled(bool enabled) { m_document.setUndoEnabled(enabled); }
+    bool isUndoRedoEnabled() const { return m_document.isUndoEnabled(); }
 
     // The caret and the selection, as positions in the text. A position
     // between the CR and LF of a pair, or inside a surrogate pair, moves back
     // to the one before.
-    qsizetype cursorPosition() const { return m_position; }
-    qsizetype anchorPosition() const { return m_anchor; }
-    void setCursorPosition(qsizetype position);
+    qsizetype cursorPosition() const { return m_document.position(); }
+    qsizetype anchorPosition() const { return m_document.anchor(); }
+    void setCursorPosition(qsizetype position) { setSelection(position, position); }
     void setSelection(qsizetype anchor, qsizetype position);
-    qsizetype selectionStart() const { return qMin(m_anchor, m_position); }
-    qsizetype selectionEnd() const { return qMax(m_anchor, m_position); }
-    bool hasSelection() const { return m_anchor != m_position; }
-    QString selectedText() const;
+    qsizetype selectionStart() const { return m_document.selectionStart(); }
+    qsizetype selectionEnd() const { return m_document.selectionEnd(); }
+    bool hasSelection() const { return m_document.hasSelection(); }
+    QString selectedText() const { return m_document.selectedText(); }
 
-    // Where the character at `position` is drawn, in viewport coordinates.
-    QRect characterRect(qsizetype position) const;
-    QRect cursorRect() const;
+    // Where the character at `position` is drawn, in viewport coordinates,
+    // laying rows out as far as it first.
+    QRect characterRect(qsizetype position);
+    // Where the caret is drawn, once its row is laid out (empty before).
+    QRect caretRect() const;
     // The position nearest to a point of the viewport.
-    qsizetype positionAt(const QPoint &point, bool *atRowEnd = nullptr) const;
+    qsizetype positionAt(const QPoint &point, bool *atRowEnd = nullptr);
     void ensureVisible(qsizetype position);
 
     // The rows the text is shown in, for those who check how it wraps. Text
     // inserted in one piece longer than the layout slice (1 Mi characters)
     // is laid out a slice at a time between events; until then only
     // rows().knownRows() are known.
-    const WireLayout &rows() const { return m_layout; }
-    void setLayoutSlice(qsizetype characters) { m_layoutSlice = qMax<qsizetype>(1, characters); }
+    const RowLayout &rows() const { return m_layout; }
+    void setLayoutSlice(qsizetype characters) { m_layout.setSlice(characters); }
     const WireMetrics &metrics() const { return *m_metrics; }
 
     // Replaces [from, to) by `text` as the user would: undoable, with the
@@ -80,6 +98,16 @@ public:
     // Whether a file dropped onto the box is announced (fileDropped) instead
     // of its name going in as text.
     void setAcceptsFileDrops(bool accepts) { m_acceptsFileDrops = accepts; }
+
+    // Shows the same document as a hex dump (WireTextEditHex.cpp): an offset,
+    // sixteen bytes in the code page, then the same sixteen characters, one
+    // cell each. Caret and selection stay the document's; while the dump is
+    // shown the box takes no typing, paste or drop.
+    void setHexShown(bool shown);
+    bool isHexShown() const { return m_hex; }
+    const HexRows &hexRows() const { return m_hexRows; }
+    // The row shown around `position`, [first, second).
+    QPair<qsizetype, qsizetype> shownRow(qsizetype position);
 
 public slots:
     void selectAll();
@@ -122,72 +150,71 @@ protected:
     virtual QString textFromMimeData(const QMimeData *source) const;
 
 private:
-    // User and Typing edits are recorded for undo; what a peer appends and
-    // Other edits are not.
-    enum class EditKind { User, Typing, Append, Other };
-
-    // The one place the text changes.
-    void edit(qsizetype from, qsizetype to, const QString &text, EditKind kind);
-    void applySteps(const WireUndoStep &step, bool backwards);
+    // What the document announces (WireTextEdit.cpp).
+    void documentAboutToChange(qsizetype from, qsizetype removed, qsizetype added);
+    void documentChanged(qsizetype from, qsizetype removed, qsizetype added, bool appended);
+    void selectionSet(qsizetype oldAnchor, qsizetype oldPosition);
     void insertFromUser(const QString &text, bool typed = false);
     void deleteSelectionOr(qsizetype from, qsizetype to);
+    void selectionToSelectionClipboard();
+    void restartBlinking();
 
+    // Rows, scrolling and painting (WireTextEditView.cpp).
     void relayout();
-    // Rows of a large insertion are laid out a slice at a time between
-    // events (layOutSlice); what needs a row lays out as far as it first.
-    bool isLaidOut(qsizetype position) const;
-    void layOutThrough(qsizetype position) const;
     void layOutSlice();
-    QRect caretRect() const;
     void updateScrollRange();
     int fullRows() const;
+    int wrapWidth() const;
     QPoint rowOrigin(qsizetype row) const;
     int xOf(qsizetype row, qsizetype position) const;
-    // The position nearest to x in a row; past the end of a row that wraps,
-    // that is where the next row starts, and `atRowEnd` says so.
-    qsizetype positionInRow(qsizetype row, int x, bool *atRowEnd = nullptr) const;
     qsizetype rowAtY(int y) const;
-    qsizetype characterAt(const QPoint &point) const;
+    qsizetype characterAt(const QPoint &point);
     qsizetype caretRow() const;
-
-    void moveCursor(qsizetype position, bool select, bool keepColumn = false,
-                    bool atRowEnd = false);
-    void selectRange(qsizetype anchor, qsizetype position);
-    bool handleMovement(QKeyEvent *event);
-    bool handleEditing(QKeyEvent *event);
-    void restartBlinking();
     // Shows what a peer appended: at once, or while it floods together with
     // what follows, a few dozen times a second.
     void showChanges();
     void showNow();
-    void selectionToSelectionClipboard();
-    void notifyCursorMoved(qsizetype oldAnchor, qsizetype oldPosition);
-
-    void paintRow(QPainter &painter, qsizetype row, const QPoint &origin) const;
     QPalette::ColorGroup colourGroup() const;
-    int wrapWidth() const;
+
+    // Keys (WireTextEditKeys.cpp).
+    void moveCursor(qsizetype position, bool select, bool keepColumn = false,
+                    bool atRowEnd = false);
+    bool handleMovement(QKeyEvent *event);
+    bool handleEditing(QKeyEvent *event);
+
+    // Drag and drop (WireTextEditDrag.cpp).
+    void startDrag();
     // The local file a drag offers, when the box takes files.
     QString droppedFile(const QMimeData *source) const;
 
-    QString m_text;
+    void autoScroll();
+
+    // The hex dump (WireTextEditHex.cpp).
+    qreal hexColumnX(qreal column) const;
+    QRect hexCellRect(qsizetype position, bool byteColumn) const;
+    // The position nearest to `point`, or that of the cell under it.
+    qsizetype hexPositionAt(const QPoint &point, bool nearest) const;
+    void paintHex(QPainter &painter, const QRect &clip);
+    bool handleHexKey(QKeyEvent *event);
+
+    WireDocument m_document;
+    bool m_hex = false;
+    HexRows m_hexRows;
     std::unique_ptr<WireMetrics> m_metrics;
-    mutable WireLayout m_layout;
+    RowLayout m_layout;
+    RowPainter m_painter;
     QBasicTimer m_layoutTimer;
-    qsizetype m_layoutSlice = qsizetype(1) << 20;
     // Where to scroll once layout gets there (-1 for nowhere).
     qsizetype m_visibleLater = -1;
     bool m_appendedSinceShown = false;
+    // What an edit removes, kept for the screen reader's announcement.
+    QString m_removedForReader;
 
-    qsizetype m_anchor = 0;
-    qsizetype m_position = 0;
     // At a wrap, the caret can stand at the end of the row above instead of the
     // start of the row below (after End, or a click past a row's end).
     bool m_caretAtRowEnd = false;
-    // Up and Down keep to the column they started from.
+    // Up and Down keep to the column they started from (CaretMoves::Caret).
     int m_wantedX = -1;
-
-    bool m_undoEnabled = true;
-    WireUndoStack m_undo;
 
     QString m_preedit;
     bool m_caretShown = true;

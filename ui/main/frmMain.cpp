@@ -72,6 +72,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
                                    ui->txtRecvData, mnuStartTLS};
     m_session = new SessionController(controls, m_endpoint, this);
     m_files = new FileCommands(ui->txtRecvData, ui->txtSendData, this);
+    // The transcript can show the same text as a hex dump.
+    auto *showHex = new QAction(tr("Show as &Hex"), this);
+    showHex->setCheckable(true);
+    connect(showHex, &QAction::toggled, ui->txtRecvData, &WireTextEdit::setHexShown);
+    ui->txtRecvData->addContextAction(showHex);
     ui->txtSendData->addContextAction(mnuStartTLS);
     ui->txtRecvData->addContextAction(mnuStartTLS);
     ui->txtPort->installEventFilter(this);

@@ -1,145 +1,19 @@
 #pragma once
 
 // Drives a WireTextEdit through random operations, the way a user and a peer
-// would, and checks after each one that the box holds exactly what a plain
-// reference string holds after the same operation. Used by the differential
-// test (seeded) and by the fuzz target (driven by the fuzz input).
-//
-// The reference's rules:
-// - The text is a plain string; the box must hold exactly it.
-// - A position is never between the CR and LF of a pair, nor between the two
-//   halves of a surrogate pair: a position there moves back one.
-// - An append adds at the end; a caret or anchor at the end moves with it.
-// - Typing, Enter, paste and an input method's text replace the selection;
-//   the caret ends after the new text. Enter inserts CR LF. Text dropped from
-//   elsewhere goes in where it is dropped and ends up selected.
-// - Backspace and Delete remove the selection, or else one character before
-//   or after the caret, where a CR LF pair, a lone CR, a lone LF and a
-//   surrogate pair are one character each.
-// - Cut copies the selection and removes it; copy leaves the text alone and
-//   puts exactly the selection on the clipboard.
-// - Clear and setting the text replace everything, put the caret at 0 and
-//   forget the undo history.
-// - Undo (outgoing box only) takes back one step: one edit, or characters
-//   typed one after another, each right after the one before. It restores
-//   the text and selection from before the step; redo restores the text after
-//   it, with the caret after it.
-// - Moving the caret (keys, clicks) never changes the text.
+// would, through its own keys, clicks, drops and input methods, and checks
+// after each one that the box holds exactly what the reference holds after
+// the same operation (WireReference.h). The document behind it is checked at
+// length with no widget (DocumentScript.h); this covers what each input
+// turns into.
 
-#include "LineEnds.h"
-#include "WireLayout.h"
-#include "WireText.h"
+#include "DocumentScript.h"
 #include "WireTextEdit.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMimeData>
 #include <QTest>
-
-#include <vector>
-
-class WireReference
-{
-public:
-    QString text;
-    qsizetype anchor = 0;
-    qsizetype position = 0;
-    bool undoEnabled = true;
-
-    qsizetype selectionStart() const { return qMin(anchor, position); }
-    qsizetype selectionEnd() const { return qMax(anchor, position); }
-    QString selected() const
-    {
-        return text.mid(selectionStart(), selectionEnd() - selectionStart());
-    }
-
-    qsizetype snap(qsizetype at) const { return WireText::snapBack(text, at); }
-
-    void append(const QString &piece)
-    {
-        const qsizetype end = text.size();
-        text += piece;
-        if (anchor == end)
-            anchor = text.size();
-        if (position == end)
-            position = text.size();
-        anchor = snap(anchor);
-        position = snap(position);
-    }
-    void setText(const QString &newText)
-    {
-        text = newText;
-        anchor = position = 0;
-        m_undo.clear();
-        m_redo.clear();
-        m_typing = false;
-    }
-    // Replaces [from, to) as a user edit would.
-    void replace(qsizetype from, qsizetype to, const QString &with, bool typed = false)
-    {
-        if (from == to && with.isEmpty())
-            return;
-        const Step before{text, anchor, position, {}, 0};
-        text.replace(from, to - from, with);
-        anchor = position = snap(from + with.size());
-        if (!undoEnabled)
-            return;
-        m_redo.clear();
-        const bool merge = typed && m_typing && from == to && from == m_typedEnd;
-        if (!merge)
-            m_undo.push_back(before);
-        m_undo.back().textAfter = text;
-        m_undo.back().caretAfter = position;
-        m_typing = typed;
-        m_typedEnd = from + with.size();
-    }
-    void replaceSelection(const QString &with, bool typed = false)
-    {
-        replace(selectionStart(), selectionEnd(), with, typed);
-    }
-    void removeOr(qsizetype from, qsizetype to)
-    {
-        if (anchor != position)
-            replaceSelection(QString());
-        else
-            replace(from, to, QString());
-    }
-    void undo()
-    {
-        if (!undoEnabled || m_undo.empty())
-            return;
-        m_redo.push_back(m_undo.back());
-        m_undo.pop_back();
-        text = m_redo.back().textBefore;
-        anchor = m_redo.back().anchorBefore;
-        position = m_redo.back().positionBefore;
-        m_typing = false;
-    }
-    void redo()
-    {
-        if (!undoEnabled || m_redo.empty())
-            return;
-        m_undo.push_back(m_redo.back());
-        m_redo.pop_back();
-        text = m_undo.back().textAfter;
-        anchor = position = m_undo.back().caretAfter;
-        m_typing = false;
-    }
-
-private:
-    struct Step
-    {
-        QString textBefore;
-        qsizetype anchorBefore;
-        qsizetype positionBefore;
-        QString textAfter;
-        qsizetype caretAfter;
-    };
-    std::vector<Step> m_undo;
-    std::vector<Step> m_redo;
-    bool m_typing = false;
-    qsizetype m_typedEnd = -1;
-};
 
 // `Random` gives a number below its argument.
 template <typename Random> class WireEditScript
@@ -201,12 +75,12 @@ public:
         case 5:
             did = QStringLiteral("Backspace");
             QTest::keyClick(&m_box, Qt::Key_Backspace);
-            ref.removeOr(WireText::previousBoundary(ref.text, ref.position), ref.position);
+            ref.removeOr(ref.previous(ref.position), ref.position);
             break;
         case 6:
             did = QStringLiteral("Delete");
             QTest::keyClick(&m_box, Qt::Key_Delete);
-            ref.removeOr(ref.position, WireText::nextBoundary(ref.text, ref.position));
+            ref.removeOr(ref.position, ref.next(ref.position));
             break;
         case 7: {
             const QString pasted = randomText();
@@ -279,10 +153,10 @@ public:
             const bool hadSelection = ref.anchor != ref.position;
             QTest::keyClick(&m_box, key, modifiers);
             if (modifiers == Qt::NoModifier && !hadSelection && key == Qt::Key_Right &&
-                m_box.cursorPosition() != WireText::nextBoundary(ref.text, ref.position))
+                m_box.cursorPosition() != ref.next(ref.position))
                 return did + QStringLiteral(": not one character on");
             if (modifiers == Qt::NoModifier && !hadSelection && key == Qt::Key_Left &&
-                m_box.cursorPosition() != WireText::previousBoundary(ref.text, ref.position))
+                m_box.cursorPosition() != ref.previous(ref.position))
                 return did + QStringLiteral(": not one character back");
             ref.anchor = m_box.anchorPosition();
             ref.position = m_box.cursorPosition();
@@ -304,7 +178,7 @@ public:
             // Triple-click selects one line at most: nothing breaks it before its end.
             const QString selected = ref.selected();
             for (qsizetype i = 0; clicks == 2 && i < selected.size(); ++i) {
-                const int lineEnd = LineEnds::lengthAt(selected, i);
+                const int lineEnd = WireReference::lineEndAt(selected, i);
                 if (lineEnd && i + lineEnd != selected.size())
                     return did + QStringLiteral(": selected more than a line: ") + show(selected);
             }
@@ -353,48 +227,19 @@ private:
                 .arg(ref.anchor)
                 .arg(ref.position)
                 .arg(show(ref.text));
-        if (!WireText::isBoundary(ref.text, ref.position) ||
-            !WireText::isBoundary(ref.text, ref.anchor))
+        if (!WireReference::isBoundary(ref.text, ref.position) ||
+            !WireReference::isBoundary(ref.text, ref.anchor))
             return QStringLiteral("after %1: the caret stands inside a pair").arg(did);
         // The rows kept up to date edit by edit are the rows of the whole
         // text, as far as they are known yet.
-        const WireLayout &rows = m_box.rows();
-        WireLayout fresh;
-        fresh.setGeometry(&m_box.metrics(), rows.width());
-        fresh.relayout(ref.text);
-        bool same = rows.isComplete() ? fresh.rowCount() == rows.rowCount()
-                                      : fresh.rowCount() >= rows.knownRows();
-        for (qsizetype row = 0; same && row < rows.knownRows(); ++row)
-            same = fresh.rowStart(row) == rows.rowStart(row);
-        if (!same)
+        if (!sameAsFreshLayout(m_box.rows(), ref.text, m_box.metrics()))
             return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
                 .arg(did, show(ref.text));
         return QString();
     }
 
-    QString randomText()
-    {
-        static const QString alphabet = QStringLiteral("ab \r\n\r\n\t\x01\x7F\u00A0\u00AD\u20AC");
-        QString text;
-        const quint32 length = m_random(5) == 0 ? 20 + m_random(120) : m_random(6);
-        for (quint32 i = 0; i < length; ++i) {
-            if (m_random(40) == 0)
-                text += QStringLiteral("\U0001F600");
-            else
-                text += alphabet[m_random(quint32(alphabet.size()))];
-        }
-        return text;
-    }
-
-    static QString show(const QString &text)
-    {
-        QString shown;
-        for (const QChar c : text)
-            shown += c.unicode() < 0x20 || c.unicode() > 0x7E
-                         ? QStringLiteral("\\x%1").arg(c.unicode(), 0, 16)
-                         : QString(c);
-        return QLatin1Char('"') + shown + QLatin1Char('"');
-    }
+    QString randomText() { return randomWireText(m_random); }
+    static QString show(const QString &text) { return showText(text); }
 
     WireTextEdit &m_box;
     Random &m_random;

@@ -1,7 +1,8 @@
 #include "CodePage1252.h"
+#include "RowPainter.h"
+#include "TextRules.h"
 #include "WireEditScript.h"
 #include "WireMetrics.h"
-#include "WireText.h"
 #include "WireTextEdit.h"
 
 #include <QAccessible>
@@ -111,62 +112,10 @@ private slots:
         QRandomGenerator generator(seed);
         auto random = [&generator](quint32 bound) { return generator.bounded(bound); };
         WireEditScript<decltype(random)> script(box, random);
-        for (int step = 0; step < 2500; ++step) {
+        for (int step = 0; step < 800; ++step) {
             const QString failure = script.step();
             QVERIFY2(failure.isEmpty(),
                      qPrintable(QStringLiteral("step %1: %2").arg(step).arg(failure)));
-        }
-    }
-
-    void rowsFollowEdits_data()
-    {
-        QTest::addColumn<quint32>("seed");
-        QList<quint32> seeds{1, 2, 3};
-        if (qEnvironmentVariableIsSet("TAPWIRE_SEED"))
-            seeds = {quint32(qEnvironmentVariableIntValue("TAPWIRE_SEED"))};
-        for (const quint32 seed : seeds)
-            QTest::addRow("seed %u", seed) << seed;
-    }
-    void rowsFollowEdits()
-    {
-        // The rows kept up to date edit by edit, some of them laid out later
-        // in slices, are always those of a fresh layout of the whole text:
-        // in rows a few characters wide, where a CR that finds its LF or a
-        // word that grows moves others across several rows.
-        QFETCH(quint32, seed);
-        QRandomGenerator random(seed);
-        const WireMetrics metrics(wireFont());
-        const QString alphabet = QStringLiteral("bbbbbbbbb   \t\r\n\x01\u00A0\u20AC");
-        const auto randomText = [&] {
-            QString text;
-            for (int i = random.bounded(12); i > 0; --i)
-                text += random.bounded(30) ? QString(alphabet[random.bounded(int(alphabet.size()))])
-                                           : QStringLiteral("\U0001F600");
-            return text;
-        };
-        for (int round = 0; round < 300; ++round) {
-            const int width = metrics.advance(u'b') * (2 + random.bounded(14)) + random.bounded(64);
-            QString text = randomText();
-            WireLayout rows;
-            rows.setGeometry(&metrics, width);
-            rows.relayout(text);
-            for (int step = 0; step < 40; ++step) {
-                const qsizetype from = random.bounded(int(text.size()) + 1);
-                const qsizetype removed = random.bounded(int(text.size() - from) + 1) / 2;
-                const QString added = randomText();
-                text.replace(from, removed, added);
-                rows.update(text, from, removed, added.size(), random.bounded(2) ? 1000 : 3);
-                while (!rows.isComplete())
-                    rows.layOutMore(text, 1 + random.bounded(5));
-                WireLayout fresh;
-                fresh.setGeometry(&metrics, width);
-                fresh.relayout(text);
-                bool same = fresh.rowCount() == rows.rowCount();
-                for (qsizetype row = 0; same && row < fresh.rowCount(); ++row)
-                    same = fresh.rowStart(row) == rows.rowStart(row);
-                QVERIFY2(same,
-                         qPrintable(QStringLiteral("round %1, step %2").arg(round).arg(step)));
-            }
         }
     }
 
@@ -194,7 +143,7 @@ private slots:
 
         // Every row of the line but its last is full: the next character, or
         // the next word where the row ends after a space, would not fit.
-        const WireLayout &rows = box.rows();
+        const RowLayout &rows = box.rows();
         const int width = rows.width();
         const int cell = box.metrics().advance(u'A');
         const QString text = box.text();
@@ -227,6 +176,7 @@ private slots:
         QCOMPARE(marked.size(), 32 + 5 + 2);
 
         const WireMetrics metrics(wireFont());
+        const RowPainter marks;
         const auto render = [&](const std::function<void(QPainter &)> &draw) {
             QImage image(40, metrics.rowHeight(), QImage::Format_RGB32);
             image.fill(Qt::white);
@@ -238,7 +188,7 @@ private slots:
         QList<QImage> images;
         for (const QChar c : marked) {
             const QImage image = render([&](QPainter &painter) {
-                metrics.drawMark(painter, 0, 0, c.unicode(), Qt::black, Qt::white);
+                marks.drawMark(painter, metrics, 0, 0, c.unicode(), Qt::black, Qt::white);
             });
             int top = image.height();
             int bottom = -1;
@@ -250,7 +200,7 @@ private slots:
                     }
                 }
             }
-            QVERIFY2(bottom - top + 1 >= 7, qPrintable(WireText::markFor(c.unicode()).label));
+            QVERIFY2(bottom - top + 1 >= 7, qPrintable(TextRules::markFor(c.unicode()).label));
             images << image;
         }
         // Nor may a mark look like a space, a hyphen or a missing glyph.
@@ -277,6 +227,60 @@ private slots:
         box.show();
         const QString path = outputDir() + QStringLiteral("/wire-every-byte.png");
         QVERIFY(box.grab().save(path));
+    }
+
+    void hexDumpShowsTheSameDocument()
+    {
+        WireTextEdit box;
+        box.setFont(wireFont());
+        box.setUndoRedoEnabled(false);
+        box.resize(801, 353);
+        const QString bytes = allBytes();
+        box.appendText(bytes);
+        box.setHexShown(true);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        // Sixteen characters to a row, each row's offset that of its first.
+        const HexRows &rows = box.hexRows();
+        QCOMPARE(rows.cellCount(), 256);
+        for (qsizetype row = 0; row < 16; ++row)
+            QCOMPARE(rows.rowStart(row), row * 16);
+        QCOMPARE(HexRows::offsetText(0xF0), QStringLiteral("000000F0"));
+        QVERIFY(box.grab().save(outputDir() + QStringLiteral("/wire-hex-dump.png")));
+
+        // Selecting in the dump selects the same characters; Copy copies them.
+        const QPoint from = box.characterRect(20).topLeft() + QPoint(1, 1);
+        const QPoint to = box.characterRect(40).topLeft() + QPoint(1, 1);
+        QTest::mousePress(box.viewport(), Qt::LeftButton, Qt::NoModifier, from);
+        QTest::mouseMove(box.viewport(), to);
+        QTest::mouseRelease(box.viewport(), Qt::LeftButton, Qt::NoModifier, to);
+        QCOMPARE(qMakePair(box.anchorPosition(), box.cursorPosition()),
+                 qMakePair(qsizetype(20), qsizetype(40)));
+        box.copy();
+        QCOMPARE(QApplication::clipboard()->text(), bytes.mid(20, 20));
+
+        // Nothing the user does changes the text; what a peer sends arrives.
+        box.setFocus();
+        QTest::keyClicks(&box, QStringLiteral("x"));
+        QTest::keyClick(&box, Qt::Key_Backspace);
+        QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+        QCOMPARE(box.text(), bytes);
+        box.appendText(QStringLiteral("end"));
+        QCOMPARE(rows.cellCount(), 259);
+
+        // A character the code page can't carry is one cell, a surrogate pair
+        // too: the offsets after it stay right.
+        box.setHexShown(false);
+        box.setCursorPosition(5);
+        QKeyEvent typed(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier,
+                        QStringLiteral("\U0001F600"));
+        QApplication::sendEvent(&box, &typed);
+        box.setHexShown(true);
+        QCOMPARE(rows.cellCount(), 260);
+        QCOMPARE(rows.rowStart(1), 17);
+        QCOMPARE(rows.cellOf(box.text().size()), 260);
+        QCOMPARE(HexRows::cellText(box.document(), 5), QStringLiteral("\U0001F600"));
+        QCOMPARE(HexRows::cellText(box.document(), 0), QStringLiteral("\u2400"));
     }
 
     void copyAndPasteAreExact_data()
@@ -362,6 +366,40 @@ private slots:
         // A position inside the CR LF is no place for the caret.
         text->setCursorPosition(3);
         QCOMPARE(box.cursorPosition(), 2);
+    }
+
+    void aReaderHearsEveryCharacter()
+    {
+        // Strings on the accessibility bus end at U+0000: each control
+        // character is its control picture, one for one at the same offset.
+        WireTextEdit box;
+        box.resize(600, 200);
+        box.show();
+        const QString sent = CodePage1252::decode(
+            QByteArray("one\r\ntwo\rthree\nfour\0\a\x1b[0m\tfive\xe9\x80 end", 36));
+        box.appendText(sent);
+        QAccessibleTextInterface *text =
+            QAccessible::queryAccessibleInterface(&box)->textInterface();
+        QCOMPARE(text->characterCount(), int(sent.size()));
+        QString spoken = sent;
+        spoken.replace(u'\0', u'\u2400').replace(u'\a', u'\u2407').replace(u'\x1b', u'\u241B');
+        QCOMPARE(text->text(0, -1), spoken);
+        QCOMPARE(text->text(20, 25), spoken.mid(20, 5));
+        // A line is a row as shown: a lone CR ends one.
+        int from = 0;
+        int to = 0;
+        QCOMPARE(text->textAtOffset(6, QAccessible::LineBoundary, &from, &to),
+                 QStringLiteral("two\r"));
+        const int five = int(sent.indexOf(QStringLiteral("five")));
+        const int four = int(sent.indexOf(QStringLiteral("four")));
+        QCOMPARE(text->textAtOffset(five, QAccessible::LineBoundary, &from, &to), spoken.mid(four));
+        QCOMPARE(qMakePair(from, to), qMakePair(four, int(sent.size())));
+        QCOMPARE(text->textBeforeOffset(five, QAccessible::LineBoundary, &from, &to),
+                 QStringLiteral("three\n"));
+        QCOMPARE(text->textAfterOffset(0, QAccessible::LineBoundary, &from, &to),
+                 QStringLiteral("two\r"));
+        QCOMPARE(text->textAtOffset(five, QAccessible::WordBoundary, &from, &to),
+                 QStringLiteral("five\u00E9"));
     }
 };
 

@@ -1,6 +1,8 @@
-#include "WireLayout.h"
+#include "RowLayout.h"
 
-#include "WireMetrics.h"
+#include "CharacterMetrics.h"
+#include "TextRules.h"
+#include "WireDocument.h"
 
 #include <QChar>
 
@@ -15,39 +17,39 @@ struct Step
     bool lineEnd;
 };
 
-inline Step stepAt(const WireMetrics &metrics, const char16_t *text, qsizetype i, qsizetype size,
-                   int x)
+inline Step stepAt(const CharacterMetrics &metrics, const char16_t *text, qsizetype i,
+                   qsizetype size, int x)
 {
     const char16_t c = text[i];
     const quint32 entry = metrics.entry(c);
-    if (!(entry & WireMetrics::Special))
-        return {WireMetrics::advanceOf(entry), 1, false};
+    if (!(entry & CharacterMetrics::Special))
+        return {CharacterMetrics::advanceOf(entry), 1, false};
     if (c == u'\t')
         return {metrics.tabAdvance(x), 1, false};
-    if (c == u'\r' && i + 1 < size && text[i + 1] == u'\n')
-        return {0, 2, true}; // CR LF: a plain break
-    if (c == u'\r' || c == u'\n')
-        return {WireMetrics::advanceOf(entry), 1, true};
+    if (const int lineEnd = TextRules::lineEndLength(c, i + 1 < size ? text[i + 1] : u'\0'))
+        return lineEnd == 2 ? Step{0, 2, true} // CR LF: a plain break
+                            : Step{CharacterMetrics::advanceOf(entry), 1, true};
     if (i + 1 < size && QChar::isLowSurrogate(text[i + 1]))
         return {metrics.pairAdvance(c, text[i + 1]), 2, false};
-    return {WireMetrics::advanceOf(entry), 1, false}; // a lone half, shown as its mark
+    return {CharacterMetrics::advanceOf(entry), 1, false}; // a lone half, shown as its mark
 }
 
 } // namespace
 
-void WireLayout::setGeometry(const WireMetrics *metrics, int width)
+void RowLayout::setGeometry(const CharacterMetrics *metrics, int width)
 {
     m_metrics = metrics;
     m_width = qMax(1, width);
 }
 
 template <typename RowFound>
-void WireLayout::wrap(QStringView text, qsizetype start, RowFound rowFound) const
+void RowLayout::wrap(const WireDocument &document, qsizetype start, RowFound rowFound) const
 {
-    const WireMetrics &metrics = *m_metrics;
+    const CharacterMetrics &metrics = *m_metrics;
     const quint32 *entries = metrics.entries();
-    const char16_t *s = text.utf16();
-    const qsizetype size = text.size();
+    const QStringView store = document.store();
+    const char16_t *s = store.utf16();
+    const qsizetype size = store.size();
     const int width = m_width;
     qsizetype rowStart = start;
     qsizetype breakAt = -1; // just after the row's last space or tab
@@ -58,22 +60,22 @@ void WireLayout::wrap(QStringView text, qsizetype start, RowFound rowFound) cons
         // this many to a row; past it they wrap like any other.
         constexpr qsizetype maxRowLength = 1024;
         quint32 entry = entries[s[i]];
-        if (Q_UNLIKELY(!(entry & WireMetrics::Measured)))
+        if (Q_UNLIKELY(!(entry & CharacterMetrics::Measured)))
             entry = metrics.entry(s[i]);
-        const Step step = Q_LIKELY(!(entry & WireMetrics::Special))
-                              ? Step{WireMetrics::advanceOf(entry), 1, false}
+        const Step step = Q_LIKELY(!(entry & CharacterMetrics::Special))
+                              ? Step{CharacterMetrics::advanceOf(entry), 1, false}
                               : stepAt(metrics, s, i, size, x);
         if ((x + step.advance <= width && i - rowStart < maxRowLength) || i == rowStart) {
             x += step.advance;
             i += step.length;
-            if (entry & WireMetrics::BreakAfter) {
+            if (entry & CharacterMetrics::BreakAfter) {
                 breakAt = i;
                 xAtBreak = x;
             }
             if (!step.lineEnd)
                 continue;
             x = 0;
-        } else if (entry & WireMetrics::BreakAfter) {
+        } else if (entry & CharacterMetrics::BreakAfter) {
             i += step.length; // a space that does not fit hangs past the edge
             x = 0;
         } else if (breakAt > rowStart) {
@@ -95,7 +97,7 @@ void WireLayout::wrap(QStringView text, qsizetype start, RowFound rowFound) cons
     }
 }
 
-void WireLayout::relayout(QStringView text)
+void RowLayout::relayout(const WireDocument &text)
 {
     m_pending = false;
     std::vector<qsizetype> starts{0};
@@ -106,7 +108,7 @@ void WireLayout::relayout(QStringView text)
     m_rows.replace(0, m_rows.count(), starts, 0);
 }
 
-qsizetype WireLayout::firstRowToWrap(qsizetype from) const
+qsizetype RowLayout::firstRowToWrap(qsizetype from) const
 {
     // An edit can change the meaning of the character before it (a CR that
     // now pairs with an LF, a surrogate that finds its partner), and so its
@@ -116,8 +118,8 @@ qsizetype WireLayout::firstRowToWrap(qsizetype from) const
     return qMax<qsizetype>(0, m_rows.rowAt(qMax<qsizetype>(0, from - 1)) - 2);
 }
 
-bool WireLayout::update(QStringView text, qsizetype from, qsizetype removed, qsizetype added,
-                        qsizetype budget)
+bool RowLayout::update(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added,
+                       qsizetype budget)
 {
     if (m_pending) {
         updateLater(from);
@@ -152,14 +154,14 @@ bool WireLayout::update(QStringView text, qsizetype from, qsizetype removed, qsi
     return !m_pending;
 }
 
-void WireLayout::updateLater(qsizetype from)
+void RowLayout::updateLater(qsizetype from)
 {
     const qsizetype first = firstRowToWrap(from);
     m_rows.replace(first + 1, m_rows.count() - first - 1, {}, 0);
     m_pending = true;
 }
 
-bool WireLayout::layOutMore(QStringView text, qsizetype budget)
+bool RowLayout::layOutMore(const WireDocument &text, qsizetype budget)
 {
     if (!m_pending)
         return true;
@@ -178,16 +180,66 @@ bool WireLayout::layOutMore(QStringView text, qsizetype budget)
     return !m_pending;
 }
 
-int WireLayout::walk(QStringView text, qsizetype from, qsizetype to,
-                     const std::function<void(qsizetype, int, int)> &visit) const
+int RowLayout::walk(const WireDocument &document, qsizetype from, qsizetype to,
+                    const std::function<void(qsizetype, int, int)> &visit) const
 {
+    const QStringView store = document.store();
     int x = 0;
     for (qsizetype i = from; i < to;) {
-        const Step step = stepAt(*m_metrics, text.utf16(), i, text.size(), x);
+        const Step step = stepAt(*m_metrics, store.utf16(), i, store.size(), x);
         if (visit)
             visit(i, step.length, step.advance);
         x += step.advance;
         i += step.length;
     }
     return x;
+}
+
+void RowLayout::changed(const WireDocument &text, qsizetype from, qsizetype removed,
+                        qsizetype added)
+{
+    // A large insertion, or an edit that moves every row of a long line, is
+    // laid out in slices, so that the window keeps answering.
+    if (added > m_slice)
+        updateLater(from);
+    else
+        update(text, from, removed, added, m_slice);
+}
+
+void RowLayout::relayoutInSlices(const WireDocument &text)
+{
+    if (text.size() > m_slice)
+        updateLater(0);
+    else
+        relayout(text);
+}
+
+void RowLayout::layOutThrough(const WireDocument &text, qsizetype position)
+{
+    if (!isLaidOut(position))
+        layOutMore(text, position - m_rows.at(knownRows()) + 1);
+}
+
+qsizetype RowLayout::positionInRow(const WireDocument &text, qsizetype row, int x,
+                                   bool *atRowEnd) const
+{
+    if (atRowEnd)
+        *atRowEnd = false;
+    const qsizetype start = rowStart(row);
+    const qsizetype end = rowEnd(row, text.size());
+    qsizetype found = -1;
+    int left = 0;
+    walk(text, start, end, [&](qsizetype at, int, int advance) {
+        if (found < 0 && x < left + advance / 2)
+            found = at;
+        left += advance;
+    });
+    if (found >= 0)
+        return found;
+    // Past the last character: before the row's line end, if it has one;
+    // else, where the row wraps, at its end.
+    const qsizetype last = TextRules::beforeLineEnd(text, start, end);
+    if (atRowEnd)
+        *atRowEnd = last == end && row + 1 < rowCount();
+    return last;
 }

@@ -1,7 +1,8 @@
+#include "DocumentScript.h"
 #include "FuzzCheck.h"
-#include "WireEditScript.h"
+#include "WireMetrics.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 
 #include <cstddef>
 #include <cstdint>
@@ -29,41 +30,41 @@ private:
     std::size_t m_at = 0;
 };
 
-WireTextEdit &box()
+// The widths of the boxes' own font; the application is there for fonts only.
+const WireMetrics &metrics()
 {
     static int argc = 1;
-    static char name[] = "fuzz_WireTextEdit";
+    static char name[] = "fuzz_WireDocument";
     static char *argv[] = {name, nullptr};
     static const bool offscreen = qputenv("QT_QPA_PLATFORM", "offscreen");
     Q_UNUSED(offscreen);
     // Both live as long as the process: Qt's own globals go first at exit.
-    static QApplication *app = new QApplication(argc, argv);
+    static QGuiApplication *app = new QGuiApplication(argc, argv);
     Q_UNUSED(app);
-    static WireTextEdit *box = [] {
-        auto *created = new WireTextEdit;
-        created->show();
-        return created;
+    static const WireMetrics *metrics = [] {
+        QFont font(QStringLiteral("Liberation Mono"));
+        font.setPointSizeF(8.25);
+        return new WireMetrics(font);
     }();
-    return *box;
+    return *metrics;
 }
 
 } // namespace
 
-// The same edits as the differential test, chosen by the fuzz input: after
-// each one the box holds exactly what the reference string holds.
+// The same edits as the headless differential test, chosen by the fuzz
+// input: after each one the document holds exactly what the reference string
+// holds, and its rows are those of a fresh layout.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     if (size == 0)
         return 0;
-    WireTextEdit &edit = box();
-    edit.setText(QString());
-    edit.setUndoRedoEnabled(data[0] & 1);
+    const WireMetrics &widths = metrics();
     // Laid out a few characters at a time, edits meet rows not laid out yet;
     // a few characters to a row, marks push words across several rows.
-    edit.setLayoutSlice(data[0] & 2 ? 9 : 1 << 20);
-    edit.resize(data[0] & 4 ? 70 : 240, 120);
+    const qsizetype slice = data[0] & 2 ? 9 : 1 << 20;
+    const int width = (data[0] & 4 ? 7 : 30) * widths.cell() + 17;
     FuzzChoices choices(data + 1, size - 1);
-    WireEditScript<FuzzChoices> script(edit, choices);
+    DocumentScript<FuzzChoices> script(widths, width, slice, data[0] & 1, choices);
     for (int step = 0; step < 256 && !choices.exhausted(); ++step) {
         const QString failure = script.step();
         if (!failure.isEmpty())

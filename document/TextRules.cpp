@@ -1,10 +1,10 @@
-#include "WireText.h"
+#include "TextRules.h"
 
-#include "LineEnds.h"
+#include "WireDocument.h"
 
 #include <QChar>
 
-namespace WireText {
+namespace TextRules {
 
 namespace {
 
@@ -20,12 +20,12 @@ QString hex(char16_t c, int digits)
 
 enum class WordClass { Word, Space, Other, Alone };
 
-WordClass classAt(QStringView text, qsizetype i)
+WordClass classAt(const WireDocument &text, qsizetype i)
 {
-    const char16_t c = text[i].unicode();
+    const char16_t c = text.at(i);
     if (c == u' ' || c == u'\t')
         return WordClass::Space;
-    if (LineEnds::lengthAt(text, i) || markFor(c).kind != MarkKind::None)
+    if (lineEndAt(text, i) || markKindOf(c) != MarkKind::None)
         return WordClass::Alone;
     const QChar qc(c);
     if (qc.isLetterOrNumber() || qc.isMark() || c == u'_' || qc.isSurrogate())
@@ -35,95 +35,118 @@ WordClass classAt(QStringView text, qsizetype i)
 
 } // namespace
 
-Mark markFor(char16_t c)
+MarkKind markKindOf(char16_t c)
 {
     if (c < 0x20)
-        return c == u'\t' ? Mark{} : Mark{MarkKind::Name, QLatin1String(controlNames[c])};
+        return c == u'\t' ? MarkKind::None : MarkKind::Name;
     if (c == 0x7F)
-        return {MarkKind::Name, QStringLiteral("DEL")};
+        return MarkKind::Name;
     if (c < 0x80)
-        return {};
-    if (c < 0xA0)
-        return {MarkKind::Code, hex(c, 2)};
-    if (c == 0xA0)
-        return {MarkKind::Code, QStringLiteral("NBSP")};
-    if (c == 0xAD)
-        return {MarkKind::Code, QStringLiteral("SHY")};
+        return MarkKind::None;
+    if (c < 0xA0 || c == 0xA0 || c == 0xAD)
+        return MarkKind::Code;
     if (c < 0x100)
-        return {};
+        return MarkKind::None;
     switch (QChar::category(char32_t(c))) {
     case QChar::Separator_Space: // looks like a space, and is not one
     case QChar::Other_Format:
     case QChar::Separator_Line:
     case QChar::Separator_Paragraph:
     case QChar::Other_Surrogate: // only ever asked about one that has no partner
-        return {MarkKind::Code, hex(c, 4)};
+        return MarkKind::Code;
     default:
-        return QChar::isNonCharacter(char32_t(c)) ? Mark{MarkKind::Code, hex(c, 4)} : Mark{};
+        return QChar::isNonCharacter(char32_t(c)) ? MarkKind::Code : MarkKind::None;
     }
 }
 
-bool isBoundary(QStringView text, qsizetype position)
+Mark markFor(char16_t c)
+{
+    const MarkKind kind = markKindOf(c);
+    if (kind == MarkKind::None)
+        return {};
+    if (kind == MarkKind::Name)
+        return {kind, c == 0x7F ? QStringLiteral("DEL") : QLatin1String(controlNames[c])};
+    if (c == 0xA0)
+        return {kind, QStringLiteral("NBSP")};
+    if (c == 0xAD)
+        return {kind, QStringLiteral("SHY")};
+    return {kind, hex(c, c < 0x100 ? 2 : 4)};
+}
+
+QString spokenText(QString piece)
+{
+    for (QChar &c : piece)
+        c = QChar(spokenAs(c.unicode()));
+    return piece;
+}
+
+int lineEndAt(const WireDocument &text, qsizetype position)
+{
+    if (position < 0 || position >= text.size())
+        return 0;
+    const char16_t next = position + 1 < text.size() ? text.at(position + 1) : u'\0';
+    return lineEndLength(text.at(position), next);
+}
+
+bool isBoundary(const WireDocument &text, qsizetype position)
 {
     if (position <= 0 || position >= text.size())
         return true;
-    const QChar before = text[position - 1];
-    const QChar after = text[position];
-    if (before == u'\r' && after == u'\n')
+    const char16_t before = text.at(position - 1);
+    if (lineEndLength(before, text.at(position)) == 2)
         return false;
-    return !(before.isHighSurrogate() && after.isLowSurrogate());
+    return !(QChar::isHighSurrogate(before) && QChar::isLowSurrogate(text.at(position)));
 }
 
-qsizetype snapBack(QStringView text, qsizetype position)
+qsizetype snapBack(const WireDocument &text, qsizetype position)
 {
     position = qBound<qsizetype>(0, position, text.size());
     return isBoundary(text, position) ? position : position - 1;
 }
 
-qsizetype nextBoundary(QStringView text, qsizetype position)
+qsizetype nextBoundary(const WireDocument &text, qsizetype position)
 {
     if (position >= text.size())
         return text.size();
     return isBoundary(text, position + 1) ? position + 1 : position + 2;
 }
 
-qsizetype previousBoundary(QStringView text, qsizetype position)
+qsizetype previousBoundary(const WireDocument &text, qsizetype position)
 {
     if (position <= 0)
         return 0;
     return isBoundary(text, position - 1) ? position - 1 : position - 2;
 }
 
-qsizetype lineStart(QStringView text, qsizetype position)
+qsizetype lineStart(const WireDocument &text, qsizetype position)
 {
     for (qsizetype i = position; i > 0; --i) {
-        const char16_t c = text[i - 1].unicode();
         // The CR of a pair ends nothing on its own: the LF after it does.
-        if (c == u'\n' || (c == u'\r' && (i == text.size() || text[i] != u'\n')))
+        if (lineEndLength(text.at(i - 1), i < text.size() ? text.at(i) : u'\0') == 1)
             return i;
     }
     return 0;
 }
 
-qsizetype lineEndAfter(QStringView text, qsizetype position)
+qsizetype lineEndAfter(const WireDocument &text, qsizetype position)
 {
     for (qsizetype i = position; i < text.size(); ++i) {
-        if (const int length = LineEnds::lengthAt(text, i))
+        if (const int length = lineEndAt(text, i))
             return i + length;
     }
     return text.size();
 }
 
-qsizetype beforeLineEnd(QStringView text, qsizetype from, qsizetype to)
+qsizetype beforeLineEnd(const WireDocument &text, qsizetype from, qsizetype to)
 {
-    if (to <= from || (text[to - 1] != u'\n' && text[to - 1] != u'\r'))
+    if (to <= from || (text.at(to - 1) != u'\n' && text.at(to - 1) != u'\r'))
         return to;
     return qMax(from, previousBoundary(text, to));
 }
 
-Span wordAt(QStringView text, qsizetype position)
+Span wordAt(const WireDocument &text, qsizetype position)
 {
-    if (text.isEmpty())
+    if (text.size() == 0)
         return {};
     const qsizetype at = snapBack(text, qMin(position, text.size() - 1));
     const WordClass kind = classAt(text, at);
@@ -137,7 +160,7 @@ Span wordAt(QStringView text, qsizetype position)
     return span;
 }
 
-qsizetype nextWordStart(QStringView text, qsizetype position)
+qsizetype nextWordStart(const WireDocument &text, qsizetype position)
 {
     if (position >= text.size())
         return text.size();
@@ -149,7 +172,7 @@ qsizetype nextWordStart(QStringView text, qsizetype position)
     return at;
 }
 
-qsizetype previousWordStart(QStringView text, qsizetype position)
+qsizetype previousWordStart(const WireDocument &text, qsizetype position)
 {
     qsizetype at = snapBack(text, position);
     while (at > 0 && classAt(text, previousBoundary(text, at)) == WordClass::Space)
@@ -166,4 +189,27 @@ qsizetype previousWordStart(QStringView text, qsizetype position)
     return at;
 }
 
-} // namespace WireText
+void PlaceCounter::add(QStringView piece, qsizetype count)
+{
+    if (count < 0 || count > piece.size())
+        count = piece.size();
+    for (qsizetype i = 0; i < count; ++i) {
+        const char16_t c = piece[i].unicode();
+        const bool secondOfPair =
+            (m_afterCr && c == u'\n') || (m_afterHigh && QChar::isLowSurrogate(c));
+        m_afterCr = c == u'\r';
+        m_afterHigh = QChar::isHighSurrogate(c) && !secondOfPair;
+        if (secondOfPair)
+            continue;
+        // Whether a CR pairs is known only at the next character; either way
+        // it ends the line here.
+        if (lineEndLength(c, u'\0')) {
+            ++m_place.line;
+            m_place.column = 1;
+        } else {
+            ++m_place.column;
+        }
+    }
+}
+
+} // namespace TextRules

@@ -1,30 +1,20 @@
 #pragma once
 
-#include <QFont>
 #include <QHash>
-#include <QPixmap>
-#include <QRgb>
-#include <QStringView>
+#include <QtGlobal>
 
 #include <vector>
 
-class QColor;
-class QPainter;
-
-// How wide each character of a WireTextEdit is, and how its marks look.
-// Widths are whole 1/64ths of a pixel, so that rows add up the same way
-// every time they are measured.
-class WireMetrics
+// How wide each character is, for laying text out in rows. Widths are whole
+// 1/64ths of a pixel, so that rows add up the same way every time they are
+// measured. A font, or a test's fixed widths, fills in measureAdvance().
+class CharacterMetrics
 {
 public:
     static constexpr int unitsPerPixel = 64;
     static constexpr int toUnits(qreal pixels) { return int(pixels * unitsPerPixel + 0.5); }
 
-    explicit WireMetrics(const QFont &font = QFont());
-
-    const QFont &font() const { return m_font; }
-    int rowHeight() const { return m_rowHeight; }
-    qreal baseline() const { return m_baseline; }
+    virtual ~CharacterMetrics() = default;
 
     // How a character is drawn: in one run with its neighbours (all of them
     // have the same advance), alone at its own place, or as its mark.
@@ -52,27 +42,18 @@ public:
     // A tab reaches the next stop after `x`, at least a little way on.
     int tabAdvance(int x) const { return m_tabStop - x % m_tabStop; }
 
-    // Draws the mark of `c` (WireText::markFor) with its top-left corner at
-    // (x, top), in the colours `text` and `base`.
-    void drawMark(QPainter &painter, qreal x, qreal top, char16_t c, const QColor &text,
-                  const QColor &base) const;
+protected:
+    // `tabStop` in units.
+    explicit CharacterMetrics(int tabStop);
+    // The advance of one character, and how it is drawn.
+    virtual int measureAdvance(char16_t c, Drawn *drawn) const = 0;
+    virtual int measurePair(char16_t high, char16_t low) const = 0;
 
 private:
     quint32 measure(char16_t c) const;
 
-    QFont m_font;
-    QFont m_markFont;
-    int m_rowHeight = 1;
-    qreal m_baseline = 0;
-    int m_cell = 1;
     int m_tabStop = 1;
     // Every UTF-16 code unit, measured the first time it is met.
     mutable std::vector<quint32> m_entries;
     mutable QHash<char32_t, int> m_pairs;
-    // Marks, once drawn, by character, for the colours and pixel ratio they
-    // were drawn for.
-    mutable QHash<char16_t, QPixmap> m_markImages;
-    mutable QRgb m_markText = 0;
-    mutable QRgb m_markBase = 0;
-    mutable qreal m_markRatio = 0;
 };

@@ -4,8 +4,8 @@
 
 #include <vector>
 
-// One change of a box's text: `removed` at `at` was replaced by `inserted`.
-struct WireEdit
+// One change recorded for undo: `removed` at `at` was replaced by `inserted`.
+struct UndoRecord
 {
     qsizetype at = 0;
     QString removed;
@@ -14,31 +14,31 @@ struct WireEdit
 
 // What one Undo takes back: the edits of one user action, and where the
 // selection stood before it.
-struct WireUndoStep
+struct UndoStep
 {
-    std::vector<WireEdit> edits;
+    std::vector<UndoRecord> edits;
     qsizetype anchorBefore = 0;
     qsizetype positionBefore = 0;
 };
 
-// The outgoing box's history. Characters typed one after another, each right
+// The outgoing box's edit history. Characters typed one after another, each right
 // after the one before, are taken back together; any other edit, an undo or a
 // redo starts a new step.
-class WireUndoStack
+class UndoHistory
 {
 public:
     bool canUndo() const { return !m_undo.empty(); }
     bool canRedo() const { return !m_redo.empty(); }
 
     // Records a user's edit; `typed` marks a character typed at the caret.
-    void record(WireUndoStep step, bool typed);
+    void record(UndoStep step, bool typed);
     // The step to take back (moved onto the redo side), or to do again.
-    WireUndoStep takeUndo();
-    WireUndoStep takeRedo();
+    UndoStep takeUndo();
+    UndoStep takeRedo();
     void clear();
 
 private:
-    std::vector<WireUndoStep> m_undo;
-    std::vector<WireUndoStep> m_redo;
+    std::vector<UndoStep> m_undo;
+    std::vector<UndoStep> m_redo;
     bool m_typing = false;
 };

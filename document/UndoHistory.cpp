@@ -1,11 +1,11 @@
-#include "WireUndoStack.h"
+#include "UndoHistory.h"
 
-void WireUndoStack::record(WireUndoStep step, bool typed)
+void UndoHistory::record(UndoStep step, bool typed)
 {
     m_redo.clear();
     if (typed && m_typing && step.edits.size() == 1 && step.edits.front().removed.isEmpty()) {
-        WireEdit &last = m_undo.back().edits.back();
-        const WireEdit &edit = step.edits.front();
+        UndoRecord &last = m_undo.back().edits.back();
+        const UndoRecord &edit = step.edits.front();
         if (edit.at == last.at + last.inserted.size()) {
             last.inserted += edit.inserted;
             return;
@@ -18,7 +18,7 @@ void WireUndoStack::record(WireUndoStep step, bool typed)
 namespace {
 
 // Moves the last step of one side onto the other.
-WireUndoStep moveLast(std::vector<WireUndoStep> &from, std::vector<WireUndoStep> &to)
+UndoStep moveLast(std::vector<UndoStep> &from, std::vector<UndoStep> &to)
 {
     to.push_back(std::move(from.back()));
     from.pop_back();
@@ -27,19 +27,19 @@ WireUndoStep moveLast(std::vector<WireUndoStep> &from, std::vector<WireUndoStep>
 
 } // namespace
 
-WireUndoStep WireUndoStack::takeUndo()
+UndoStep UndoHistory::takeUndo()
 {
     m_typing = false;
     return moveLast(m_undo, m_redo);
 }
 
-WireUndoStep WireUndoStack::takeRedo()
+UndoStep UndoHistory::takeRedo()
 {
     m_typing = false;
     return moveLast(m_redo, m_undo);
 }
 
-void WireUndoStack::clear()
+void UndoHistory::clear()
 {
     m_undo.clear();
     m_redo.clear();

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QtGlobal>
+
+class RowLayout;
+class WireDocument;
+
+// Where each caret move takes the caret in a document shown in rows. The
+// moves by character, word and line need only the text; the moves by row
+// and page need its rows as well.
+namespace CaretMoves {
+
+enum class Move {
+    NextChar,
+    PreviousChar,
+    NextWord,
+    PreviousWord,
+    NextRow,
+    PreviousRow,
+    NextPage,
+    PreviousPage,
+    RowStart,
+    RowEnd,
+    LineStart,
+    LineEnd,
+    DocumentStart,
+    DocumentEnd,
+};
+
+// The caret as a view keeps it. At a wrap, the caret can stand at the end of
+// the row above instead of the start of the row below (`atRowEnd`, after End
+// or a click past a row's end). Up and Down keep to the column they started
+// from (`wantedX`, in CharacterMetrics units from the row's start; -1 when
+// not moving up or down).
+struct Caret
+{
+    qsizetype position = 0;
+    bool atRowEnd = false;
+    int wantedX = -1;
+};
+
+// The row the caret is shown in.
+qsizetype caretRow(const RowLayout &rows, const Caret &caret);
+
+// Where `move` takes the caret, `select` saying whether it extends the
+// selection; a page is `pageRows` rows. Lays out as far as it needs to.
+Caret target(const WireDocument &text, RowLayout &rows, Move move, const Caret &caret, bool select,
+             qsizetype pageRows);
+
+} // namespace CaretMoves

@@ -1,0 +1,97 @@
+#include "HexRows.h"
+
+#include "TextRules.h"
+#include "WireDocument.h"
+
+#include <QChar>
+
+#include <algorithm>
+
+bool HexRows::pairsAt(const WireDocument &text, qsizetype position)
+{
+    return position + 1 < text.size() && QChar::isHighSurrogate(text.at(position)) &&
+           QChar::isLowSurrogate(text.at(position + 1));
+}
+
+void HexRows::scan(const WireDocument &text, qsizetype from, qsizetype to)
+{
+    std::vector<qsizetype> found;
+    for (qsizetype i = qMax<qsizetype>(0, from); i < qMin(to, text.size()); ++i) {
+        if (pairsAt(text, i))
+            found.push_back(i++);
+    }
+    const auto at = std::lower_bound(m_pairs.begin(), m_pairs.end(), from);
+    const auto end = std::lower_bound(at, m_pairs.end(), to);
+    m_pairs.erase(at, end);
+    m_pairs.insert(std::lower_bound(m_pairs.begin(), m_pairs.end(), from), found.begin(),
+                   found.end());
+}
+
+void HexRows::rebuild(const WireDocument &text)
+{
+    m_pairs.clear();
+    m_size = text.size();
+    scan(text, 0, m_size);
+}
+
+void HexRows::changed(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added)
+{
+    // Pairs from just before the edit on are found again where the edit can
+    // have made or broken one; those after it only move.
+    const auto first = std::lower_bound(m_pairs.begin(), m_pairs.end(), from - 1);
+    const auto last = std::lower_bound(first, m_pairs.end(), from + removed);
+    const auto kept = m_pairs.erase(first, last);
+    for (auto moved = kept; moved != m_pairs.end(); ++moved)
+        *moved += added - removed;
+    m_size = text.size();
+    scan(text, from - 1, from + added + 1);
+}
+
+qsizetype HexRows::cellOf(qsizetype position) const
+{
+    return position -
+           (std::lower_bound(m_pairs.begin(), m_pairs.end(), position) - m_pairs.begin());
+}
+
+qsizetype HexRows::positionOfCell(qsizetype cell) const
+{
+    // The pairs whose cells come before `cell` each take one more position.
+    qsizetype low = 0;
+    qsizetype high = qsizetype(m_pairs.size());
+    while (low < high) {
+        const qsizetype middle = (low + high) / 2;
+        if (m_pairs[size_t(middle)] - middle < cell)
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    return qMin(m_size, cell + low);
+}
+
+QString HexRows::offsetText(qsizetype cell)
+{
+    return QString::number(cell, 16).toUpper().rightJustified(8, u'0');
+}
+
+std::vector<qsizetype> HexRows::cellsOfRow(const WireDocument &text, qsizetype row) const
+{
+    std::vector<qsizetype> cells;
+    const qsizetype end = rowStart(row + 1);
+    for (qsizetype at = rowStart(row); at < end; at += pairsAt(text, at) ? 2 : 1)
+        cells.push_back(at);
+    return cells;
+}
+
+QString HexRows::cellText(const WireDocument &text, qsizetype position)
+{
+    if (pairsAt(text, position))
+        return text.text(position, position + 2);
+    const char16_t c = text.at(position);
+    const char16_t spoken =
+        c == u'\t' || c == u'\r' || c == u'\n' ? char16_t(0x2400 + c) : TextRules::spokenAs(c);
+    if (spoken != c)
+        return QString(QChar(spoken));
+    if (TextRules::markKindOf(c) != TextRules::MarkKind::None)
+        return QString(QChar(0x00B7));
+    return QString(QChar(c));
+}

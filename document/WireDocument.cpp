@@ -1,0 +1,158 @@
+#include "WireDocument.h"
+
+#include "TextRules.h"
+
+WireDocument::WireDocument(QObject *parent) : QObject(parent)
+{
+}
+
+QString WireDocument::text(qsizetype from, qsizetype to) const
+{
+    from = qBound<qsizetype>(0, from, m_text.size());
+    to = qBound(from, to, m_text.size());
+    return m_text.mid(from, to - from);
+}
+
+void WireDocument::forEachPiece(qsizetype from, qsizetype to,
+                                const std::function<void(const QString &)> &visit) const
+{
+    from = qBound<qsizetype>(0, from, m_text.size());
+    to = qBound(from, to, m_text.size());
+    for (qsizetype at = from; at < to;) {
+        // A piece never ends inside a CR LF or a surrogate pair.
+        qsizetype end = qMin(at + pieceLength, to);
+        if (end < to && !TextRules::isBoundary(*this, end))
+            --end;
+        visit(m_text.mid(at, end - at));
+        at = end;
+    }
+}
+
+void WireDocument::setSelection(qsizetype anchor, qsizetype position)
+{
+    const qsizetype oldAnchor = m_anchor;
+    const qsizetype oldPosition = m_position;
+    m_anchor = TextRules::snapBack(*this, anchor);
+    m_position = TextRules::snapBack(*this, position);
+    emit selectionSet(oldAnchor, oldPosition);
+}
+
+void WireDocument::edit(qsizetype from, qsizetype to, const QString &text, EditKind kind)
+{
+    const qsizetype removed = to - from;
+    if (removed == 0 && text.isEmpty())
+        return;
+    emit aboutToChange(from, removed, text.size());
+    if (m_undoEnabled && (kind == EditKind::User || kind == EditKind::Typing)) {
+        UndoRecord record{from, m_text.mid(from, removed), text};
+        if (m_gathering)
+            m_gathering->edits.push_back(std::move(record));
+        else
+            m_undo.record({{std::move(record)}, m_anchor, m_position}, kind == EditKind::Typing);
+    }
+
+    if (from == 0 && to == m_text.size())
+        m_text = text;
+    else if (from == m_text.size())
+        m_text.append(text);
+    else
+        m_text.replace(from, removed, text);
+
+    const auto keep = [&](qsizetype position) {
+        if (position >= to)
+            return position + text.size() - removed;
+        return qMin(position, from);
+    };
+    m_anchor = TextRules::snapBack(*this, keep(m_anchor));
+    m_position = TextRules::snapBack(*this, keep(m_position));
+    emit changed(from, removed, text.size(), kind == EditKind::Append);
+}
+
+void WireDocument::setText(const QString &text)
+{
+    edit(0, m_text.size(), text, EditKind::Other);
+    m_undo.clear();
+    setCaret(0);
+}
+
+void WireDocument::append(const QString &piece)
+{
+    edit(m_text.size(), m_text.size(), piece, EditKind::Append);
+}
+
+void WireDocument::replaceSelection(const QString &text, bool typed)
+{
+    const qsizetype from = selectionStart();
+    edit(from, selectionEnd(), text, typed ? EditKind::Typing : EditKind::User);
+    setCaret(from + text.size());
+}
+
+void WireDocument::removeSelectionOr(qsizetype from, qsizetype to)
+{
+    if (hasSelection()) {
+        replaceSelection(QString());
+    } else if (from < to) {
+        edit(from, to, QString(), EditKind::User);
+        setCaret(from);
+    }
+}
+
+void WireDocument::replaceRange(qsizetype from, qsizetype to, const QString &text)
+{
+    from = TextRules::snapBack(*this, from);
+    to = qMax(from, TextRules::snapBack(*this, to));
+    edit(from, to, text, EditKind::User);
+    setCaret(from + text.size());
+}
+
+void WireDocument::drop(qsizetype at, const QString &text, bool moved)
+{
+    UndoStep step{{}, m_anchor, m_position};
+    m_gathering = &step;
+    if (moved) {
+        const qsizetype from = selectionStart();
+        const qsizetype to = selectionEnd();
+        edit(from, to, QString(), EditKind::User);
+        if (at > to)
+            at -= to - from;
+    }
+    at = TextRules::snapBack(*this, at);
+    edit(at, at, text, EditKind::User);
+    m_gathering = nullptr;
+    if (!step.edits.empty())
+        m_undo.record(std::move(step), false);
+    setSelection(at, at + text.size());
+}
+
+void WireDocument::setUndoEnabled(bool enabled)
+{
+    m_undoEnabled = enabled;
+    if (!enabled)
+        m_undo.clear();
+}
+
+void WireDocument::apply(const UndoStep &step, bool backwards)
+{
+    if (backwards) {
+        for (auto edit = step.edits.rbegin(); edit != step.edits.rend(); ++edit)
+            this->edit(edit->at, edit->at + edit->inserted.size(), edit->removed, EditKind::Other);
+        setSelection(step.anchorBefore, step.positionBefore);
+    } else {
+        for (const UndoRecord &edit : step.edits)
+            this->edit(edit.at, edit.at + edit.removed.size(), edit.inserted, EditKind::Other);
+        const UndoRecord &last = step.edits.back();
+        setCaret(last.at + last.inserted.size());
+    }
+}
+
+void WireDocument::undo()
+{
+    if (canUndo())
+        apply(m_undo.takeUndo(), true);
+}
+
+void WireDocument::redo()
+{
+    if (canRedo())
+        apply(m_undo.takeRedo(), false);
+}

@@ -1,0 +1,104 @@
+#pragma once
+
+#include "UndoHistory.h"
+
+#include <QObject>
+#include <QString>
+
+#include <functional>
+
+class RowLayout;
+
+// The exact text of a box, with its selection and its undo history. The text
+// is exactly what was put in: every character a peer sent or a user typed
+// stays itself, and CR LF, a lone CR and a lone LF stay distinct whatever is
+// edited around them. edit() is the one place it changes; each change is
+// announced (aboutToChange, changed) with where it happened, how many
+// characters went and how many came.
+//
+// Nobody outside reads the store directly: a character (at), a copy of a
+// range (text) or copies of its pieces in order (forEachPiece) are what the
+// document hands out, so that how it keeps the text can change behind them.
+class WireDocument : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit WireDocument(QObject *parent = nullptr);
+
+    qsizetype size() const { return m_text.size(); }
+    bool isEmpty() const { return m_text.isEmpty(); }
+    char16_t at(qsizetype position) const { return m_text[position].unicode(); }
+    // A copy of [from, to), clamped to the text.
+    QString text(qsizetype from, qsizetype to) const;
+    // Copies of [from, to) in order, none longer than pieceLength, none
+    // ending between the CR and LF of a pair or inside a surrogate pair.
+    static constexpr qsizetype pieceLength = 64 * 1024;
+    void forEachPiece(qsizetype from, qsizetype to,
+                      const std::function<void(const QString &piece)> &visit) const;
+
+    // The caret (position) and the other end of the selection (anchor). A
+    // position between the CR and LF of a pair, or inside a surrogate pair,
+    // moves back to the one before.
+    qsizetype anchor() const { return m_anchor; }
+    qsizetype position() const { return m_position; }
+    qsizetype selectionStart() const { return qMin(m_anchor, m_position); }
+    qsizetype selectionEnd() const { return qMax(m_anchor, m_position); }
+    bool hasSelection() const { return m_anchor != m_position; }
+    // The one string built of the text: for Copy and Cut.
+    QString selectedText() const { return text(selectionStart(), selectionEnd()); }
+    void setSelection(qsizetype anchor, qsizetype position);
+    void setCaret(qsizetype position) { setSelection(position, position); }
+
+    // User and Typing edits are recorded for undo; what a peer appends and
+    // Other edits (undo and redo themselves, replacing the whole text) are not.
+    enum class EditKind { User, Typing, Append, Other };
+    // The one place the text changes: [from, to) becomes `text`. The caret
+    // and the anchor keep their place in the text around it.
+    void edit(qsizetype from, qsizetype to, const QString &text, EditKind kind);
+
+    // Replaces the whole text and forgets the undo history; the caret goes to 0.
+    void setText(const QString &text);
+    void append(const QString &piece);
+    // Replaces the selection as a user would; the caret ends after the new
+    // text. `typed` marks a character typed at the caret.
+    void replaceSelection(const QString &text, bool typed = false);
+    // Removes the selection, or else [from, to).
+    void removeSelectionOr(qsizetype from, qsizetype to);
+    // Replaces [from, to), moved back to boundaries, as a user would.
+    void replaceRange(qsizetype from, qsizetype to, const QString &text);
+    // Puts dropped text at `at`; `moved` takes the selection away first (a
+    // drag within the box). One step for undo; the new text ends up selected.
+    void drop(qsizetype at, const QString &text, bool moved);
+
+    // The outgoing box keeps a history; the transcript does not, so that undo
+    // can never take back what a peer sent.
+    void setUndoEnabled(bool enabled);
+    bool isUndoEnabled() const { return m_undoEnabled; }
+    bool canUndo() const { return m_undoEnabled && m_undo.canUndo(); }
+    bool canRedo() const { return m_undoEnabled && m_undo.canRedo(); }
+    void undo();
+    void redo();
+
+signals:
+    // Just before [from, from + removed) becomes `added` characters.
+    void aboutToChange(qsizetype from, qsizetype removed, qsizetype added);
+    // Just after; `appended` for a peer's append at the end.
+    void changed(qsizetype from, qsizetype removed, qsizetype added, bool appended);
+    // setSelection was called; the selection was oldAnchor..oldPosition.
+    void selectionSet(qsizetype oldAnchor, qsizetype oldPosition);
+
+private:
+    friend class RowLayout; // wraps rows straight from the store
+    QStringView store() const { return m_text; }
+
+    void apply(const UndoStep &step, bool backwards);
+
+    QString m_text;
+    qsizetype m_anchor = 0;
+    qsizetype m_position = 0;
+    bool m_undoEnabled = true;
+    UndoHistory m_undo;
+    // The step a drop is gathering its edits into, while it does.
+    UndoStep *m_gathering = nullptr;
+};

@@ -1,0 +1,265 @@
+#pragma once
+
+// Drives a WireDocument and its rows through random operations, the way a
+// user and a peer would through a box, with no widget; checks after each one
+// that the document holds exactly what the reference holds, and that the rows
+// kept up to date edit by edit are those of a fresh layout. Used by the
+// headless differential test (seeded) and the fuzz target (driven by the fuzz
+// input).
+
+#include "CaretMoves.h"
+#include "RowLayout.h"
+#include "TextRules.h"
+#include "WireDocument.h"
+#include "WireReference.h"
+
+#include <QObject>
+
+// Whether `rows`, kept up to date edit by edit, are the rows of a fresh
+// layout of `text`, as far as they are known yet.
+inline bool sameAsFreshLayout(const RowLayout &rows, const QString &text,
+                              const CharacterMetrics &metrics)
+{
+    // Kept from check to check; the rows are laid out afresh each time.
+    static WireDocument document;
+    static RowLayout fresh;
+    document.setText(text);
+    fresh.setGeometry(&metrics, rows.width());
+    fresh.relayout(document);
+    bool same = rows.isComplete() ? fresh.rowCount() == rows.rowCount()
+                                  : fresh.rowCount() >= rows.knownRows();
+    for (qsizetype row = 0; same && row < rows.knownRows(); ++row)
+        same = fresh.rowStart(row) == rows.rowStart(row);
+    return same;
+}
+
+// `Random` gives a number below its argument.
+template <typename Random> class DocumentScript
+{
+public:
+    // `width` in CharacterMetrics units; `slice` as RowLayout::setSlice.
+    DocumentScript(const CharacterMetrics &metrics, int width, qsizetype slice, bool undoEnabled,
+                   Random &random)
+        : m_metrics(metrics), m_random(random)
+    {
+        m_document.setUndoEnabled(undoEnabled);
+        m_reference.undoEnabled = undoEnabled;
+        m_rows.setGeometry(&metrics, width);
+        m_rows.setSlice(slice);
+        m_rows.relayout(m_document);
+        QObject::connect(&m_document, &WireDocument::changed,
+                         [this](qsizetype from, qsizetype removed, qsizetype added, bool) {
+                             m_rows.changed(m_document, from, removed, added);
+                         });
+    }
+
+    // Runs one random operation; returns what went wrong, or nothing.
+    QString step()
+    {
+        WireReference &ref = m_reference;
+        WireDocument &doc = m_document;
+        quint32 operation = m_random(18);
+        // A peer appends only to the transcript, which keeps no history.
+        if (operation <= 1 && ref.undoEnabled)
+            operation = 7;
+        QString did;
+        switch (operation) {
+        case 0:
+        case 1: {
+            const QString piece = randomWireText(m_random);
+            did = QStringLiteral("append %1").arg(showText(piece));
+            doc.append(piece);
+            ref.append(piece);
+            break;
+        }
+        case 2:
+        case 3: {
+            static const QString typeable[] = {
+                QStringLiteral("a"),          QStringLiteral(" "),      QStringLiteral("x"),
+                QStringLiteral("\u00E9"),     QStringLiteral("\u2400"), QStringLiteral("\u4E2D"),
+                QStringLiteral("\U0001F600"), QStringLiteral("-")};
+            const QString typed = typeable[m_random(8)];
+            did = QStringLiteral("type %1").arg(showText(typed));
+            doc.replaceSelection(typed, typed.size() == 1);
+            ref.replaceSelection(typed, typed.size() == 1);
+            break;
+        }
+        case 4:
+            did = QStringLiteral("Enter");
+            doc.replaceSelection(QStringLiteral("\r\n"));
+            ref.replaceSelection(QStringLiteral("\r\n"));
+            break;
+        case 5:
+            did = QStringLiteral("Backspace");
+            doc.removeSelectionOr(TextRules::previousBoundary(doc, doc.position()), doc.position());
+            ref.removeOr(ref.previous(ref.position), ref.position);
+            break;
+        case 6:
+            did = QStringLiteral("Delete");
+            doc.removeSelectionOr(doc.position(), TextRules::nextBoundary(doc, doc.position()));
+            ref.removeOr(ref.position, ref.next(ref.position));
+            break;
+        case 7: {
+            const QString pasted = randomWireText(m_random);
+            if (m_random(4) == 0 && !pasted.isEmpty()) {
+                const qsizetype at = ref.snap(qsizetype(m_random(quint32(ref.text.size() + 1))));
+                // Moved within the box, unless dropped onto itself.
+                const bool moved = doc.hasSelection() && m_random(2) &&
+                                   (at < doc.selectionStart() || at > doc.selectionEnd());
+                did = QStringLiteral("drop %1 at %2%3")
+                          .arg(showText(pasted))
+                          .arg(at)
+                          .arg(moved ? QStringLiteral(", moving the selection") : QString());
+                doc.drop(at, pasted, moved);
+                ref.drop(at, pasted, moved);
+                break;
+            }
+            did = QStringLiteral("paste %1").arg(showText(pasted));
+            doc.replaceSelection(pasted);
+            ref.replaceSelection(pasted);
+            break;
+        }
+        case 8:
+        case 9: {
+            const bool cut = operation == 8;
+            did = cut ? QStringLiteral("cut") : QStringLiteral("copy");
+            // Exactly the selection is copied.
+            if (doc.selectedText() != ref.selected())
+                return QStringLiteral("%1 copied %2, not %3")
+                    .arg(did, showText(doc.selectedText()), showText(ref.selected()));
+            if (cut && doc.hasSelection()) {
+                doc.replaceSelection(QString());
+                ref.replaceSelection(QString());
+            }
+            break;
+        }
+        case 10:
+        case 11: {
+            // Any two positions, boundaries or not.
+            const qsizetype anchor = qsizetype(m_random(quint32(ref.text.size() + 1)));
+            const qsizetype position = qsizetype(m_random(quint32(ref.text.size() + 1)));
+            did = QStringLiteral("select %1..%2").arg(anchor).arg(position);
+            doc.setSelection(anchor, position);
+            ref.anchor = ref.snap(anchor);
+            ref.position = ref.snap(position);
+            break;
+        }
+        case 12:
+        case 13: {
+            const auto move = CaretMoves::Move(m_random(14));
+            const bool select = m_random(2);
+            did = QStringLiteral("move %1%2").arg(int(move)).arg(select ? " selecting" : "");
+            const bool hadSelection = doc.hasSelection();
+            m_caret.position = doc.position();
+            m_caret = CaretMoves::target(doc, m_rows, move, m_caret, select, 5);
+            doc.setSelection(select ? doc.anchor() : m_caret.position, m_caret.position);
+            if (!select && !hadSelection && move == CaretMoves::Move::NextChar &&
+                doc.position() != ref.next(ref.position))
+                return did + QStringLiteral(": not one character on");
+            if (!select && !hadSelection && move == CaretMoves::Move::PreviousChar &&
+                doc.position() != ref.previous(ref.position))
+                return did + QStringLiteral(": not one character back");
+            ref.anchor = doc.anchor();
+            ref.position = doc.position();
+            break;
+        }
+        case 14: {
+            // A click somewhere in the rows laid out, then perhaps a second
+            // (a word) and a third (a line).
+            const qsizetype row = qsizetype(m_random(quint32(m_rows.knownRows())));
+            const int x = int(m_random(quint32(m_rows.width() + 1)));
+            const quint32 clicks = m_random(3);
+            did = QStringLiteral("%1 clicks at row %2, x %3").arg(clicks + 1).arg(row).arg(x);
+            const qsizetype at = m_rows.positionInRow(doc, row, x, &m_caret.atRowEnd);
+            doc.setCaret(at);
+            m_caret.atRowEnd = m_caret.atRowEnd && clicks == 0;
+            if (clicks == 1) {
+                const TextRules::Span word = TextRules::wordAt(doc, at);
+                doc.setSelection(word.from, word.to);
+            } else if (clicks == 2) {
+                doc.setSelection(TextRules::lineStart(doc, at), TextRules::lineEndAfter(doc, at));
+            }
+            ref.anchor = doc.anchor();
+            ref.position = doc.position();
+            // A line is selected to and with its line end, and no further.
+            const QString selected = ref.selected();
+            for (qsizetype i = 0; clicks == 2 && i < selected.size(); ++i) {
+                const int lineEnd = WireReference::lineEndAt(selected, i);
+                if (lineEnd && i + lineEnd != selected.size())
+                    return did + QStringLiteral(": selected more than a line: ") +
+                           showText(selected);
+            }
+            break;
+        }
+        case 15:
+            if (m_random(4) == 0) {
+                did = QStringLiteral("clear");
+                doc.setText(QString());
+                ref.setText(QString());
+            } else {
+                const QString text = randomWireText(m_random);
+                did = QStringLiteral("set %1").arg(showText(text));
+                doc.setText(text);
+                ref.setText(text);
+            }
+            break;
+        case 16:
+            did = QStringLiteral("undo");
+            doc.undo();
+            ref.undo();
+            break;
+        default:
+            did = QStringLiteral("redo");
+            doc.redo();
+            ref.redo();
+            break;
+        }
+        // Only moves keep the column; only moves and a single click can leave
+        // the caret at the end of a row that wraps.
+        if (operation == 14)
+            m_caret.wantedX = -1;
+        else if (operation < 12 || operation > 13)
+            m_caret = {};
+        // Now and then the rows are laid out a slice further, as between events.
+        if (!m_rows.isComplete() && m_random(2))
+            m_rows.layOutMore(doc, m_rows.slice());
+        if (qEnvironmentVariableIsSet("TAPWIRE_TRACE"))
+            qDebug("%s", qPrintable(did));
+        return check(did);
+    }
+
+private:
+    QString check(const QString &did) const
+    {
+        const WireReference &ref = m_reference;
+        const WireDocument &doc = m_document;
+        bool same = doc.size() == ref.text.size();
+        for (qsizetype i = 0; same && i < doc.size(); ++i)
+            same = doc.at(i) == ref.text[i].unicode();
+        if (!same)
+            return QStringLiteral("after %1: the document holds %2, the reference %3")
+                .arg(did, showText(doc.text(0, doc.size())), showText(ref.text));
+        if (doc.position() != ref.position || doc.anchor() != ref.anchor)
+            return QStringLiteral("after %1: selection %2..%3, the reference %4..%5 in %6")
+                .arg(did)
+                .arg(doc.anchor())
+                .arg(doc.position())
+                .arg(ref.anchor)
+                .arg(ref.position)
+                .arg(showText(ref.text));
+        if (!WireReference::isBoundary(ref.text, ref.position) ||
+            !WireReference::isBoundary(ref.text, ref.anchor))
+            return QStringLiteral("after %1: the caret stands inside a pair").arg(did);
+        if (!sameAsFreshLayout(m_rows, ref.text, m_metrics))
+            return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
+                .arg(did, showText(ref.text));
+        return QString();
+    }
+
+    const CharacterMetrics &m_metrics;
+    Random &m_random;
+    WireDocument m_document;
+    RowLayout m_rows;
+    CaretMoves::Caret m_caret;
+    WireReference m_reference;
+};

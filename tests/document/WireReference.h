@@ -1,0 +1,218 @@
+#pragma once
+
+// A plain string that follows the edits a user and a peer make to a box, by
+// rules written out here. The differential tests and the fuzz target check
+// after each edit that a box, or its document, holds exactly what the
+// reference holds.
+//
+// The reference's rules:
+// - The text is a plain string; the box must hold exactly it.
+// - A position is never between the CR and LF of a pair, nor between the two
+//   halves of a surrogate pair: a position there moves back one.
+// - An append adds at the end; a caret or anchor at the end moves with it.
+// - Typing, Enter, paste and an input method's text replace the selection;
+//   the caret ends after the new text. Enter inserts CR LF. Text dropped from
+//   elsewhere goes in where it is dropped and ends up selected.
+// - Backspace and Delete remove the selection, or else one character before
+//   or after the caret, where a CR LF pair, a lone CR, a lone LF and a
+//   surrogate pair are one character each.
+// - Cut copies the selection and removes it; copy leaves the text alone and
+//   puts exactly the selection on the clipboard.
+// - Clear and setting the text replace everything, put the caret at 0 and
+//   forget the undo history.
+// - Undo (outgoing box only) takes back one step: one edit, or characters
+//   typed one after another, each right after the one before. It restores
+//   the text and selection from before the step; redo restores the text after
+//   it, with the caret after it.
+// - Moving the caret (keys, clicks) never changes the text.
+
+#include <QString>
+
+#include <vector>
+
+class WireReference
+{
+public:
+    QString text;
+    qsizetype anchor = 0;
+    qsizetype position = 0;
+    bool undoEnabled = true;
+
+    qsizetype selectionStart() const { return qMin(anchor, position); }
+    qsizetype selectionEnd() const { return qMax(anchor, position); }
+    QString selected() const
+    {
+        return text.mid(selectionStart(), selectionEnd() - selectionStart());
+    }
+
+    // The reference's own idea of where the caret can stand, of a character
+    // and of a line end, independent of the rules it checks.
+    static bool isBoundary(const QString &text, qsizetype at)
+    {
+        if (at <= 0 || at >= text.size())
+            return true;
+        return !(text[at - 1] == u'\r' && text[at] == u'\n') &&
+               !(text[at - 1].isHighSurrogate() && text[at].isLowSurrogate());
+    }
+    qsizetype snap(qsizetype at) const
+    {
+        at = qBound<qsizetype>(0, at, text.size());
+        return isBoundary(text, at) ? at : at - 1;
+    }
+    qsizetype next(qsizetype at) const
+    {
+        if (at >= text.size())
+            return text.size();
+        return isBoundary(text, at + 1) ? at + 1 : at + 2;
+    }
+    qsizetype previous(qsizetype at) const
+    {
+        if (at <= 0)
+            return 0;
+        return isBoundary(text, at - 1) ? at - 1 : at - 2;
+    }
+    // 2 for CR LF, 1 for a lone CR or LF.
+    static int lineEndAt(const QString &text, qsizetype at)
+    {
+        if (text[at] == u'\r')
+            return at + 1 < text.size() && text[at + 1] == u'\n' ? 2 : 1;
+        return text[at] == u'\n' ? 1 : 0;
+    }
+
+    void append(const QString &piece)
+    {
+        const qsizetype end = text.size();
+        text += piece;
+        if (anchor == end)
+            anchor = text.size();
+        if (position == end)
+            position = text.size();
+        anchor = snap(anchor);
+        position = snap(position);
+    }
+    void setText(const QString &newText)
+    {
+        text = newText;
+        anchor = position = 0;
+        m_undo.clear();
+        m_redo.clear();
+        m_typing = false;
+    }
+    // Replaces [from, to) as a user edit would.
+    void replace(qsizetype from, qsizetype to, const QString &with, bool typed = false)
+    {
+        if (from == to && with.isEmpty())
+            return;
+        const Step before{text, anchor, position, {}, 0};
+        text.replace(from, to - from, with);
+        anchor = position = snap(from + with.size());
+        if (!undoEnabled)
+            return;
+        m_redo.clear();
+        const bool merge = typed && m_typing && from == to && from == m_typedEnd;
+        if (!merge)
+            m_undo.push_back(before);
+        m_undo.back().textAfter = text;
+        m_undo.back().caretAfter = position;
+        m_typing = typed;
+        m_typedEnd = from + with.size();
+    }
+    void replaceSelection(const QString &with, bool typed = false)
+    {
+        replace(selectionStart(), selectionEnd(), with, typed);
+    }
+    void removeOr(qsizetype from, qsizetype to)
+    {
+        if (anchor != position)
+            replaceSelection(QString());
+        else
+            replace(from, to, QString());
+    }
+    // Text dropped at `at` (a boundary); `moved` takes the selection away
+    // first. One step for undo; the new text ends up selected.
+    void drop(qsizetype at, const QString &piece, bool moved)
+    {
+        const Step before{text, anchor, position, {}, 0};
+        if (moved) {
+            const qsizetype from = selectionStart();
+            const qsizetype to = selectionEnd();
+            text.remove(from, to - from);
+            if (at > to)
+                at -= to - from;
+        }
+        at = snap(at);
+        text.insert(at, piece);
+        anchor = snap(at);
+        position = snap(at + piece.size());
+        if (!undoEnabled)
+            return;
+        m_redo.clear();
+        m_undo.push_back(before);
+        m_undo.back().textAfter = text;
+        m_undo.back().caretAfter = position;
+        m_typing = false;
+    }
+    void undo()
+    {
+        if (!undoEnabled || m_undo.empty())
+            return;
+        m_redo.push_back(m_undo.back());
+        m_undo.pop_back();
+        text = m_redo.back().textBefore;
+        anchor = m_redo.back().anchorBefore;
+        position = m_redo.back().positionBefore;
+        m_typing = false;
+    }
+    void redo()
+    {
+        if (!undoEnabled || m_redo.empty())
+            return;
+        m_undo.push_back(m_redo.back());
+        m_redo.pop_back();
+        text = m_undo.back().textAfter;
+        anchor = position = m_undo.back().caretAfter;
+        m_typing = false;
+    }
+
+private:
+    struct Step
+    {
+        QString textBefore;
+        qsizetype anchorBefore;
+        qsizetype positionBefore;
+        QString textAfter;
+        qsizetype caretAfter;
+    };
+    std::vector<Step> m_undo;
+    std::vector<Step> m_redo;
+    bool m_typing = false;
+    qsizetype m_typedEnd = -1;
+};
+
+// Random text as a peer or a user puts it in: line ends of every kind,
+// controls, characters that draw as nothing, now and then a surrogate pair.
+// `Random` gives a number below its argument.
+template <typename Random> QString randomWireText(Random &random)
+{
+    static const QString alphabet = QStringLiteral("ab \r\n\r\n\t\x01\x7F\u00A0\u00AD\u20AC");
+    QString text;
+    const quint32 length = random(5) == 0 ? 20 + random(120) : random(6);
+    for (quint32 i = 0; i < length; ++i) {
+        if (random(40) == 0)
+            text += QStringLiteral("\U0001F600");
+        else
+            text += alphabet[random(quint32(alphabet.size()))];
+    }
+    return text;
+}
+
+// Text with its controls written out, for a message.
+inline QString showText(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text)
+        shown += c.unicode() < 0x20 || c.unicode() > 0x7E
+                     ? QStringLiteral("\\x%1").arg(c.unicode(), 0, 16)
+                     : QString(c);
+    return QLatin1Char('"') + shown + QLatin1Char('"');
+}

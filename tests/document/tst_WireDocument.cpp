@@ -1,0 +1,146 @@
+#include "DocumentScript.h"
+#include "WireMetrics.h"
+
+#include <QGuiApplication>
+#include <QRandomGenerator>
+#include <QTest>
+
+// The document, with no widget: its text is exactly what was put in, whatever
+// was edited around it, and its rows are those of a fresh layout.
+class tst_WireDocument : public QObject
+{
+    Q_OBJECT
+
+private:
+    static QFont wireFont()
+    {
+        QFont font(QStringLiteral("Courier New"));
+        font.setFamilies({QStringLiteral("Courier New"), QStringLiteral("Liberation Mono")});
+        font.setPointSizeF(8.25);
+        return font;
+    }
+    static QList<quint32> seeds()
+    {
+        if (qEnvironmentVariableIsSet("TAPWIRE_SEED"))
+            return {quint32(qEnvironmentVariableIntValue("TAPWIRE_SEED"))};
+        return {1, 2, 3, 4, 5, 6};
+    }
+
+private slots:
+    void editsMatchTheReference_data()
+    {
+        QTest::addColumn<bool>("outgoing");
+        QTest::addColumn<int>("cells");
+        QTest::addColumn<qsizetype>("slice");
+        QTest::addColumn<quint32>("seed");
+        for (const quint32 seed : seeds()) {
+            QTest::addRow("outgoing, seed %u", seed) << true << 30 << qsizetype(1 << 20) << seed;
+            QTest::addRow("transcript, seed %u", seed) << false << 30 << qsizetype(1 << 20) << seed;
+            // A few characters to a row, so that a mark that no longer fits
+            // moves words across several rows.
+            QTest::addRow("narrow transcript, seed %u", seed)
+                << false << 7 << qsizetype(1 << 20) << seed;
+            // Laid out a few characters at a time, so that edits meet rows
+            // that are not laid out yet.
+            QTest::addRow("transcript in slices, seed %u", seed)
+                << false << 30 << qsizetype(9) << seed;
+            QTest::addRow("outgoing in slices, seed %u", seed) << true << 7 << qsizetype(9) << seed;
+        }
+    }
+    void editsMatchTheReference()
+    {
+        QFETCH(bool, outgoing);
+        QFETCH(int, cells);
+        QFETCH(qsizetype, slice);
+        QFETCH(quint32, seed);
+        const WireMetrics metrics(wireFont());
+        QRandomGenerator generator(seed);
+        auto random = [&generator](quint32 bound) { return generator.bounded(bound); };
+        DocumentScript<decltype(random)> script(metrics, cells * metrics.cell() + 17, slice,
+                                                outgoing, random);
+        for (int step = 0; step < 5000; ++step) {
+            const QString failure = script.step();
+            QVERIFY2(failure.isEmpty(),
+                     qPrintable(QStringLiteral("step %1: %2").arg(step).arg(failure)));
+        }
+    }
+
+    void rowsFollowEdits_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        for (const quint32 seed : seeds())
+            QTest::addRow("seed %u", seed) << seed;
+    }
+    void rowsFollowEdits()
+    {
+        // The rows kept up to date edit by edit, some of them laid out later
+        // in slices, are always those of a fresh layout of the whole text:
+        // in rows a few characters wide, where a CR that finds its LF or a
+        // word that grows moves others across several rows.
+        QFETCH(quint32, seed);
+        QRandomGenerator random(seed);
+        const WireMetrics metrics(wireFont());
+        const QString alphabet = QStringLiteral("bbbbbbbbb   \t\r\n\x01\u00A0\u20AC");
+        const auto randomText = [&] {
+            QString text;
+            for (int i = random.bounded(12); i > 0; --i)
+                text += random.bounded(30) ? QString(alphabet[random.bounded(int(alphabet.size()))])
+                                           : QStringLiteral("\U0001F600");
+            return text;
+        };
+        for (int round = 0; round < 300; ++round) {
+            const int width = metrics.advance(u'b') * (2 + random.bounded(14)) + random.bounded(64);
+            WireDocument text;
+            text.setText(randomText());
+            RowLayout rows;
+            rows.setGeometry(&metrics, width);
+            rows.relayout(text);
+            for (int step = 0; step < 40; ++step) {
+                const qsizetype from = random.bounded(int(text.size()) + 1);
+                const qsizetype removed = random.bounded(int(text.size() - from) + 1) / 2;
+                const QString added = randomText();
+                text.edit(from, from + removed, added, WireDocument::EditKind::Other);
+                rows.update(text, from, removed, added.size(), random.bounded(2) ? 1000 : 3);
+                while (!rows.isComplete())
+                    rows.layOutMore(text, 1 + random.bounded(5));
+                QVERIFY2(sameAsFreshLayout(rows, text.text(0, text.size()), metrics),
+                         qPrintable(QStringLiteral("round %1, step %2").arg(round).arg(step)));
+            }
+        }
+    }
+
+    void placesCountAcrossPieces_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qsizetype>("index");
+        QTest::addColumn<qsizetype>("line");
+        QTest::addColumn<qsizetype>("column");
+        QTest::newRow("CR LF is one line end")
+            << QStringLiteral("ab\r\ncd") << qsizetype(5) << qsizetype(2) << qsizetype(2);
+        QTest::newRow("lone CR and LF")
+            << QStringLiteral("a\rb\nc\n\rd") << qsizetype(7) << qsizetype(5) << qsizetype(1);
+        QTest::newRow("LF CR is two")
+            << QStringLiteral("\n\rx") << qsizetype(2) << qsizetype(3) << qsizetype(1);
+        QTest::newRow("a surrogate pair is one column")
+            << QStringLiteral("\U0001F600x") << qsizetype(2) << qsizetype(1) << qsizetype(2);
+    }
+    void placesCountAcrossPieces()
+    {
+        // However the text is cut into pieces, even between the CR and LF
+        // of a pair, the place of a character is the same.
+        QFETCH(QString, text);
+        QFETCH(qsizetype, index);
+        QFETCH(qsizetype, line);
+        QFETCH(qsizetype, column);
+        for (qsizetype cut = 0; cut <= index; ++cut) {
+            TextRules::PlaceCounter counter;
+            counter.add(QStringView(text).left(cut));
+            counter.add(QStringView(text).mid(cut), index - cut);
+            QCOMPARE(counter.place().line, line);
+            QCOMPARE(counter.place().column, column);
+        }
+    }
+};
+
+QTEST_MAIN(tst_WireDocument)
+#include "tst_WireDocument.moc"

@@ -1,0 +1,186 @@
+// Keys and input methods: what each key does to the document and the caret.
+#include "WireTextEdit.h"
+
+#include "KeyMoves.h"
+#include "TextRules.h"
+
+#include <QKeyEvent>
+#include <QScrollBar>
+
+namespace {
+
+// The longest text an input method is shown around the caret.
+constexpr qsizetype surroundingLength = 1000;
+
+} // namespace
+
+bool WireTextEdit::event(QEvent *event)
+{
+    if (event->type() == QEvent::ShortcutOverride &&
+        KeyMoves::isEditingKey(static_cast<QKeyEvent *>(event))) {
+        event->accept();
+        return true;
+    }
+    return QAbstractScrollArea::event(event);
+}
+
+void WireTextEdit::moveCursor(qsizetype position, bool select, bool keepColumn, bool atRowEnd)
+{
+    const int wantedX = m_wantedX;
+    m_document.setSelection(select ? m_document.anchor() : position, position);
+    m_caretAtRowEnd = atRowEnd;
+    m_wantedX = keepColumn ? wantedX : -1;
+    ensureVisible(m_document.position());
+}
+
+bool WireTextEdit::handleMovement(QKeyEvent *event)
+{
+    const std::optional<KeyMoves::KeyMove> key = KeyMoves::moveFor(event);
+    if (!key)
+        return false;
+    using CaretMoves::Move;
+    const bool page = key->move == Move::NextPage || key->move == Move::PreviousPage;
+    if (page) {
+        QScrollBar *bar = verticalScrollBar();
+        bar->setValue(bar->value() + (key->move == Move::NextPage ? fullRows() : -fullRows()));
+    }
+    const CaretMoves::Caret target = CaretMoves::target(
+        m_document, m_layout, key->move, {m_document.position(), m_caretAtRowEnd, m_wantedX},
+        key->select, fullRows());
+    m_wantedX = target.wantedX;
+    moveCursor(target.position, key->select, target.wantedX >= 0, target.atRowEnd);
+    if (key->select)
+        selectionToSelectionClipboard();
+    return true;
+}
+
+bool WireTextEdit::handleEditing(QKeyEvent *event)
+{
+    const qsizetype position = m_document.position();
+    if (event->matches(QKeySequence::SelectAll)) {
+        selectAll();
+    } else if (event->matches(QKeySequence::Copy)) {
+        copy();
+    } else if (event->matches(QKeySequence::Cut)) {
+        cut();
+    } else if (event->matches(QKeySequence::Paste)) {
+        paste();
+    } else if (event->matches(QKeySequence::Undo)) {
+        undo();
+    } else if (event->matches(QKeySequence::Redo)) {
+        redo();
+    } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
+        deleteSelectionOr(TextRules::previousWordStart(m_document, position), position);
+    } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
+        deleteSelectionOr(position, TextRules::nextWordStart(m_document, position));
+    } else if (event->matches(QKeySequence::Delete)) {
+        deleteSelectionOr(position, TextRules::nextBoundary(m_document, position));
+    } else if (event->key() == Qt::Key_Backspace &&
+               !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
+        deleteSelectionOr(TextRules::previousBoundary(m_document, position), position);
+    } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // A line break typed here is CR LF, whatever modifier is held with Enter.
+        insertFromUser(QStringLiteral("\r\n"));
+    } else if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        m_layout.layOutThrough(m_document, position);
+        const QRect caret = caretRect();
+        QContextMenuEvent menu(QContextMenuEvent::Keyboard, caret.bottomLeft(),
+                               viewport()->mapToGlobal(caret.bottomLeft()));
+        contextMenuEvent(&menu);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void WireTextEdit::keyPressEvent(QKeyEvent *event)
+{
+    if (m_hex) {
+        event->setAccepted(handleHexKey(event));
+        return;
+    }
+    m_layout.layOutThrough(m_document, m_document.position());
+    if (handleMovement(event) || handleEditing(event)) {
+        event->accept();
+        return;
+    }
+    if (KeyMoves::typesText(event)) {
+        insertFromUser(event->text(), event->text().size() == 1);
+        event->accept();
+        return;
+    }
+    event->ignore();
+}
+
+void WireTextEdit::inputMethodEvent(QInputMethodEvent *event)
+{
+    if (m_hex) {
+        event->accept(); // the dump takes no text
+        return;
+    }
+    const QString commit = event->commitString();
+    if (!commit.isEmpty() || event->replacementLength() > 0) {
+        if (event->replacementStart() != 0 || event->replacementLength() > 0) {
+            const qsizetype size = m_document.size();
+            const qsizetype from =
+                qBound<qsizetype>(0, m_document.position() + event->replacementStart(), size);
+            setSelection(from, qMin(size, from + event->replacementLength()));
+        }
+        insertFromUser(commit, commit.size() == 1);
+    }
+    m_preedit = event->preeditString();
+    viewport()->update();
+    event->accept();
+}
+
+QVariant WireTextEdit::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    // The line around the caret, or as much of it as an input method is shown.
+    const qsizetype position = m_document.position();
+    const qsizetype size = m_document.size();
+    const qsizetype near = qMax<qsizetype>(0, position - surroundingLength / 2);
+    const qsizetype far = qMin(size, position + surroundingLength / 2);
+    const auto at = [this, far](qsizetype i) { return i < far ? m_document.at(i) : u'\0'; };
+    qsizetype lineFrom = near;
+    for (qsizetype i = position; i > near; --i) {
+        if (TextRules::lineEndLength(at(i - 1), at(i)) == 1) {
+            lineFrom = i;
+            break;
+        }
+    }
+    qsizetype lineTo = far;
+    for (qsizetype i = position; i < far; ++i) {
+        if (const int length = TextRules::lineEndLength(at(i), at(i + 1))) {
+            lineTo = i + length;
+            break;
+        }
+    }
+    switch (query) {
+    case Qt::ImEnabled:
+        return isEnabled();
+    case Qt::ImCursorRectangle:
+        return caretRect().translated(viewport()->pos());
+    case Qt::ImFont:
+        return font();
+    case Qt::ImCursorPosition:
+        return int(position - lineFrom);
+    case Qt::ImAnchorPosition:
+        return int(qBound(lineFrom, m_document.anchor(), lineTo) - lineFrom);
+    case Qt::ImSurroundingText:
+        return m_document.text(lineFrom, lineTo);
+    case Qt::ImCurrentSelection:
+        return m_document.text(selectionStart(),
+                               selectionStart() +
+                                   qMin(selectionEnd() - selectionStart(), surroundingLength));
+    case Qt::ImTextBeforeCursor:
+        return m_document.text(lineFrom, position);
+    case Qt::ImTextAfterCursor:
+        return m_document.text(position, lineTo);
+    case Qt::ImHints:
+        return int(Qt::ImhMultiLine);
+    case Qt::ImReadOnly:
+        return m_hex;
+    default:
+        return QAbstractScrollArea::inputMethodQuery(query);
+    }
+}
