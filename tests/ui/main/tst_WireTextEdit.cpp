@@ -9,10 +9,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QMenu>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 // The box's text is exactly what was put in, whatever was edited around it,
 // and what is shown never hides a character or invents a line break.
@@ -264,7 +266,21 @@ private slots:
         QTest::keyClicks(&box, QStringLiteral("x"));
         QTest::keyClick(&box, Qt::Key_Backspace);
         QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+        QAccessible::queryAccessibleInterface(&box)->editableTextInterface()->insertText(
+            0, QStringLiteral("x"));
         QCOMPARE(box.text(), bytes);
+        // The menu, the way back to the text, still opens from the keyboard.
+        QStringList offered;
+        QTimer::singleShot(0, &box, [&offered] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (const QAction *action : menu->actions())
+                    offered << action->text();
+                menu->close();
+            }
+        });
+        QTest::keyClick(&box, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY2(offered.join(u'|').contains(QStringLiteral("&Copy")),
+                 qPrintable(offered.join(u'|')));
         box.appendText(QStringLiteral("end"));
         QCOMPARE(rows.cellCount(), 259);
 
