@@ -392,13 +392,14 @@ private slots:
         box.resize(600, 200);
         box.show();
         const QString sent = CodePage1252::decode(
-            QByteArray("one\r\ntwo\rthree\nfour\0\a\x1b[0m\tfive\xe9\x80 end", 36));
+            QByteArray("one\r\ntwo\rthree\nfour\0\a\x1b[0m\x7f\tfive\xe9\x80 end", 37));
         box.appendText(sent);
         QAccessibleTextInterface *text =
             QAccessible::queryAccessibleInterface(&box)->textInterface();
         QCOMPARE(text->characterCount(), int(sent.size()));
         QString spoken = sent;
         spoken.replace(u'\0', u'\u2400').replace(u'\a', u'\u2407').replace(u'\x1b', u'\u241B');
+        spoken.replace(u'\x7f', u'\u2421');
         QCOMPARE(text->text(0, -1), spoken);
         QCOMPARE(text->text(20, 25), spoken.mid(20, 5));
         // A line is a row as shown: a lone CR ends one.
