@@ -12,10 +12,11 @@ if [ "${IN_READER_SESSION:-}" != yes ]; then
 fi
 # Xvfb picks a free display itself and writes its number once it listens:
 # guessing a free number first (xvfb-run -a) races with other X servers
-# starting at the same time.
+# starting at the same time. It never resets: the AT-SPI bus launcher
+# connects and leaves first, and a reset then would turn the box away.
 number=$(mktemp)
 trap 'rm -f "$number"' EXIT
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x1024x24 3>"$number" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -nolisten tcp -noreset -screen 0 1280x1024x24 3>"$number" >/dev/null 2>&1 &
 xvfb=$!
 waited=0
 until grep -q . "$number"; do
