@@ -476,16 +476,16 @@ bool takePayload(const QByteArray &payload, quint16 port)
     return exact;
 }
 
-// Every run there is. A new one is a row here: what the peer's bytes look
-// like, the program's side and the peer's side, the sizes `make bench` runs
-// by default, and, for a receiving run that needs the window set up first
-// (an option turned on, a view shown), a hook that does it.
 // The transcript shown as a hex dump of the same text.
 void showHex(frmMain &window)
 {
     window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setHexShown(true);
 }
 
+// Every run there is. A new one is a row here: what the peer's bytes look
+// like, the program's side and the peer's side, the sizes `make bench` runs
+// by default, and, for a receiving run that needs the window set up first
+// (an option turned on, a view shown), a hook that does it.
 const Shape shapes[] = {
     {"noline", Content::Printable, runReceive, sendPayload, {4, 64, 256}},
     {"lines80", Content::Lines80, runReceive, sendPayload, {4, 64, 256}},

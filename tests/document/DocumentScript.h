@@ -33,6 +33,35 @@ inline bool sameAsFreshLayout(const RowLayout &rows, const QString &text,
     return same;
 }
 
+// What differs between `doc` with its `rows` and the reference after `did`;
+// nothing when they agree.
+inline QString differences(const WireDocument &doc, const RowLayout &rows,
+                           const CharacterMetrics &metrics, const WireReference &ref,
+                           const QString &did)
+{
+    bool same = doc.size() == ref.text.size();
+    for (qsizetype i = 0; same && i < doc.size(); ++i)
+        same = doc.at(i) == ref.text[i].unicode();
+    if (!same)
+        return QStringLiteral("after %1: the document holds %2, the reference %3")
+            .arg(did, showText(doc.text(0, doc.size())), showText(ref.text));
+    if (doc.position() != ref.position || doc.anchor() != ref.anchor)
+        return QStringLiteral("after %1: selection %2..%3, the reference %4..%5 in %6")
+            .arg(did)
+            .arg(doc.anchor())
+            .arg(doc.position())
+            .arg(ref.anchor)
+            .arg(ref.position)
+            .arg(showText(ref.text));
+    if (!WireReference::isBoundary(ref.text, ref.position) ||
+        !WireReference::isBoundary(ref.text, ref.anchor))
+        return QStringLiteral("after %1: the caret stands inside a pair").arg(did);
+    if (!sameAsFreshLayout(rows, ref.text, metrics))
+        return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
+            .arg(did, showText(ref.text));
+    return QString();
+}
+
 // `Random` gives a number below its argument.
 template <typename Random> class DocumentScript
 {
@@ -231,29 +260,7 @@ public:
 private:
     QString check(const QString &did) const
     {
-        const WireReference &ref = m_reference;
-        const WireDocument &doc = m_document;
-        bool same = doc.size() == ref.text.size();
-        for (qsizetype i = 0; same && i < doc.size(); ++i)
-            same = doc.at(i) == ref.text[i].unicode();
-        if (!same)
-            return QStringLiteral("after %1: the document holds %2, the reference %3")
-                .arg(did, showText(doc.text(0, doc.size())), showText(ref.text));
-        if (doc.position() != ref.position || doc.anchor() != ref.anchor)
-            return QStringLiteral("after %1: selection %2..%3, the reference %4..%5 in %6")
-                .arg(did)
-                .arg(doc.anchor())
-                .arg(doc.position())
-                .arg(ref.anchor)
-                .arg(ref.position)
-                .arg(showText(ref.text));
-        if (!WireReference::isBoundary(ref.text, ref.position) ||
-            !WireReference::isBoundary(ref.text, ref.anchor))
-            return QStringLiteral("after %1: the caret stands inside a pair").arg(did);
-        if (!sameAsFreshLayout(m_rows, ref.text, m_metrics))
-            return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
-                .arg(did, showText(ref.text));
-        return QString();
+        return differences(m_document, m_rows, m_metrics, m_reference, did);
     }
 
     const CharacterMetrics &m_metrics;

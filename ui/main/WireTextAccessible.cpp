@@ -71,7 +71,9 @@ QString WireTextAccessible::text(QAccessible::Text kind) const
 QAccessible::State WireTextAccessible::state() const
 {
     QAccessible::State state = QAccessibleWidget::state();
-    state.editable = true;
+    // The hex dump takes no text, from a reader either.
+    state.editable = !box()->isHexShown();
+    state.readOnly = box()->isHexShown();
     state.multiLine = true;
     state.selectableText = true;
     return state;

@@ -137,6 +137,8 @@ void WireTextEdit::selectionSet(qsizetype oldAnchor, qsizetype oldPosition)
 
 void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &text)
 {
+    if (m_hex)
+        return;
     m_caretAtRowEnd = false;
     m_wantedX = -1;
     m_document.replaceRange(from, to, text);

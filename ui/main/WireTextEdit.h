@@ -88,7 +88,7 @@ public:
     const WireMetrics &metrics() const { return *m_metrics; }
 
     // Replaces [from, to) by `text` as the user would: undoable, with the
-    // caret after the new text.
+    // caret after the new text; nothing while the dump is shown.
     void replaceRange(qsizetype from, qsizetype to, const QString &text);
 
     // The box's context menu: the editing commands, then the actions added here.
@@ -181,6 +181,8 @@ private:
                     bool atRowEnd = false);
     bool handleMovement(QKeyEvent *event);
     bool handleEditing(QKeyEvent *event);
+    // Shift+F10: the context menu at the caret.
+    bool handleMenuKey(QKeyEvent *event);
 
     // Drag and drop (WireTextEditDrag.cpp).
     void startDrag();

@@ -81,20 +81,32 @@ bool WireTextEdit::handleEditing(QKeyEvent *event)
     } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
         // A line break typed here is CR LF, whatever modifier is held with Enter.
         insertFromUser(QStringLiteral("\r\n"));
-    } else if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
-        m_layout.layOutThrough(m_document, position);
-        const QRect caret = caretRect();
-        QContextMenuEvent menu(QContextMenuEvent::Keyboard, caret.bottomLeft(),
-                               viewport()->mapToGlobal(caret.bottomLeft()));
-        contextMenuEvent(&menu);
     } else {
         return false;
     }
     return true;
 }
 
+bool WireTextEdit::handleMenuKey(QKeyEvent *event)
+{
+    if (event->key() != Qt::Key_F10 || event->modifiers() != Qt::ShiftModifier)
+        return false;
+    if (!m_hex)
+        m_layout.layOutThrough(m_document, m_document.position());
+    const QRect caret = caretRect();
+    QContextMenuEvent menu(QContextMenuEvent::Keyboard, caret.bottomLeft(),
+                           viewport()->mapToGlobal(caret.bottomLeft()));
+    contextMenuEvent(&menu);
+    return true;
+}
+
 void WireTextEdit::keyPressEvent(QKeyEvent *event)
 {
+    // The menu opens from the keyboard in the dump too: it leads back to the text.
+    if (handleMenuKey(event)) {
+        event->accept();
+        return;
+    }
     if (m_hex) {
         event->setAccepted(handleHexKey(event));
         return;

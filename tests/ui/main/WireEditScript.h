@@ -215,27 +215,7 @@ public:
 private:
     QString check(const QString &did) const
     {
-        const WireReference &ref = m_reference;
-        if (m_box.text() != ref.text)
-            return QStringLiteral("after %1: the box holds %2, the reference %3")
-                .arg(did, show(m_box.text()), show(ref.text));
-        if (m_box.cursorPosition() != ref.position || m_box.anchorPosition() != ref.anchor)
-            return QStringLiteral("after %1: selection %2..%3, the reference %4..%5 in %6")
-                .arg(did)
-                .arg(m_box.anchorPosition())
-                .arg(m_box.cursorPosition())
-                .arg(ref.anchor)
-                .arg(ref.position)
-                .arg(show(ref.text));
-        if (!WireReference::isBoundary(ref.text, ref.position) ||
-            !WireReference::isBoundary(ref.text, ref.anchor))
-            return QStringLiteral("after %1: the caret stands inside a pair").arg(did);
-        // The rows kept up to date edit by edit are the rows of the whole
-        // text, as far as they are known yet.
-        if (!sameAsFreshLayout(m_box.rows(), ref.text, m_box.metrics()))
-            return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
-                .arg(did, show(ref.text));
-        return QString();
+        return differences(m_box.document(), m_box.rows(), m_box.metrics(), m_reference, did);
     }
 
     QString randomText() { return randomWireText(m_random); }

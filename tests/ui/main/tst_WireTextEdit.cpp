@@ -9,10 +9,12 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QImage>
+#include <QMenu>
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QTest>
+#include <QTimer>
 
 // The box's text is exactly what was put in, whatever was edited around it,
 // and what is shown never hides a character or invents a line break.
@@ -264,7 +266,21 @@ private slots:
         QTest::keyClicks(&box, QStringLiteral("x"));
         QTest::keyClick(&box, Qt::Key_Backspace);
         QTest::keyClick(&box, Qt::Key_V, Qt::ControlModifier);
+        QAccessible::queryAccessibleInterface(&box)->editableTextInterface()->insertText(
+            0, QStringLiteral("x"));
         QCOMPARE(box.text(), bytes);
+        // The menu, the way back to the text, still opens from the keyboard.
+        QStringList offered;
+        QTimer::singleShot(0, &box, [&offered] {
+            if (auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget())) {
+                for (const QAction *action : menu->actions())
+                    offered << action->text();
+                menu->close();
+            }
+        });
+        QTest::keyClick(&box, Qt::Key_F10, Qt::ShiftModifier);
+        QVERIFY2(offered.join(u'|').contains(QStringLiteral("&Copy")),
+                 qPrintable(offered.join(u'|')));
         box.appendText(QStringLiteral("end"));
         QCOMPARE(rows.cellCount(), 259);
 
@@ -376,13 +392,14 @@ private slots:
         box.resize(600, 200);
         box.show();
         const QString sent = CodePage1252::decode(
-            QByteArray("one\r\ntwo\rthree\nfour\0\a\x1b[0m\tfive\xe9\x80 end", 36));
+            QByteArray("one\r\ntwo\rthree\nfour\0\a\x1b[0m\x7f\tfive\xe9\x80 end", 37));
         box.appendText(sent);
         QAccessibleTextInterface *text =
             QAccessible::queryAccessibleInterface(&box)->textInterface();
         QCOMPARE(text->characterCount(), int(sent.size()));
         QString spoken = sent;
         spoken.replace(u'\0', u'\u2400').replace(u'\a', u'\u2407').replace(u'\x1b', u'\u241B');
+        spoken.replace(u'\x7f', u'\u2421');
         QCOMPARE(text->text(0, -1), spoken);
         QCOMPARE(text->text(20, 25), spoken.mid(20, 5));
         // A line is a row as shown: a lone CR ends one.
