@@ -19,6 +19,10 @@ class tst_TlsSessions : public QObject, private WindowDriver
     Q_OBJECT
 
 private:
+    // How long a wait that spans a peer process starting or a handshake may
+    // take on a loaded machine; a wait that succeeds ends as soon as it does.
+    static constexpr int peerMs = 30000;
+
     QTemporaryDir m_dir;
     QString m_openssl;
     QString m_python;
@@ -73,13 +77,13 @@ private:
     {
         peer.start(program, args);
         return peer.waitForStarted() &&
-               LoopbackTools::spinUntil([&] { return LoopbackTools::isListening(port); });
+               LoopbackTools::spinUntil([&] { return LoopbackTools::isListening(port); }, peerMs);
     }
 
     static bool readUntil(QProcess &peer, QByteArray &got, qsizetype size)
     {
         return LoopbackTools::spinUntil(
-            [&] { return (got += peer.readAllStandardOutput()).size() >= size; });
+            [&] { return (got += peer.readAllStandardOutput()).size() >= size; }, peerMs);
     }
 
     QAction *startTls() const { return window->mnuStartTLS; }
@@ -133,7 +137,7 @@ private slots:
                                 QStringLiteral("1")},
                                port));
         connectTo(QStringLiteral("127.0.0.1"), port);
-        QTRY_VERIFY(startTls()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(startTls()->isEnabled(), peerMs);
         const QString connected = transcript();
 
         pressCtrlT();
@@ -155,12 +159,15 @@ private slots:
                               QSslError(QSslError::SelfSignedCertificate).errorString()));
         const QString started = transcript();
         server.write(everyByte());
-        QTRY_COMPARE(transcript(), started + CodePage1252::decode(everyByte()));
+        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePage1252::decode(everyByte()),
+                                  peerMs);
 
         server.kill(); // no close_notify
-        QTRY_COMPARE(transcript(),
-                     started + CodePage1252::decode(everyByte()) +
-                         QStringLiteral("TLS ENDED WITHOUT CLOSE NOTIFY.\r\nCLOSED.\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            transcript(),
+            started + CodePage1252::decode(everyByte()) +
+                QStringLiteral("TLS ENDED WITHOUT CLOSE NOTIFY.\r\nCLOSED.\r\n"),
+            peerMs);
         QCOMPARE(enabledControls(), idle());
         QVERIFY(reports.isEmpty());
     }
@@ -178,14 +185,15 @@ private slots:
         QVERIFY2(portLine.startsWith("PORT "), portLine);
         endpoint()->addCaCertificates({certificate(file("ca.pem"))});
         connectTo(QStringLiteral("127.0.0.1"), portLine.mid(5).toInt());
-        QTRY_VERIFY(transcript().endsWith(QStringLiteral("220 ready\r\n")));
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(QStringLiteral("220 ready\r\n")), peerMs);
         box("txtSendData")->setText(QStringLiteral("STARTTLS\r\n"));
         QVERIFY(click("cmdSendData"));
-        QTRY_VERIFY(transcript().endsWith(QStringLiteral("220 go ahead\r\n")));
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(QStringLiteral("220 go ahead\r\n")), peerMs);
         const QString plain = transcript();
 
         startTls()->trigger();
-        QTRY_VERIFY(transcript().endsWith(QStringLiteral(".\r\n")) && transcript() != plain);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            transcript().endsWith(QStringLiteral(".\r\n")) && transcript() != plain, peerMs);
         const QSslCertificate leaf = certificate(file("leaf.pem"));
         const QString lines = transcript().mid(plain.size());
         QVERIFY2(lines.startsWith(QStringLiteral("TLS STARTED (TLSv1.3, ")), qPrintable(lines));
@@ -200,9 +208,11 @@ private slots:
         box("txtSendData")->setText(CodePage1252::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         // The echo, then the server's close_notify: no truncation line.
-        QTRY_COMPARE(transcript(), plain + lines + CodePage1252::decode(everyByte()) +
-                                       QStringLiteral("CLOSED.\r\n"));
-        QTRY_COMPARE(server.state(), QProcess::NotRunning);
+        QTRY_COMPARE_WITH_TIMEOUT(transcript(),
+                                  plain + lines + CodePage1252::decode(everyByte()) +
+                                      QStringLiteral("CLOSED.\r\n"),
+                                  peerMs);
+        QTRY_COMPARE_WITH_TIMEOUT(server.state(), QProcess::NotRunning, peerMs);
         QCOMPARE(server.exitCode(), 0);
         QVERIFY(reports.isEmpty());
     }
@@ -223,7 +233,7 @@ private slots:
                       QStringLiteral("127.0.0.1:%1").arg(port), QStringLiteral("-quiet"),
                       QStringLiteral("-CAfile"), file("ours.pem"), QStringLiteral("-verify_ip"),
                       QStringLiteral("127.0.0.1"), QStringLiteral("-verify_return_error")});
-        QTRY_VERIFY(transcript().contains(QStringLiteral("OUR CERTIFICATE")));
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().contains(QStringLiteral("OUR CERTIFICATE")), peerMs);
         const QString ours = QStringLiteral("OUR CERTIFICATE (CN=Tapwire; SHA-256 %1).\r\n")
                                  .arg(sha256(ServerIdentity::get().certificate));
         QVERIFY2(transcript().endsWith(ours), qPrintable(transcript()));
@@ -234,7 +244,8 @@ private slots:
         const QString started = transcript();
 
         client.write(everyByte());
-        QTRY_COMPARE(transcript(), started + CodePage1252::decode(everyByte()));
+        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePage1252::decode(everyByte()),
+                                  peerMs);
         box("txtSendData")->setText(CodePage1252::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         QByteArray got;
@@ -242,7 +253,7 @@ private slots:
         QCOMPARE(got, everyByte());
         QVERIFY(click("cmdClose"));
         // Waits with the event loop running: Close sends close_notify from it.
-        QTRY_COMPARE(client.state(), QProcess::NotRunning);
+        QTRY_COMPARE_WITH_TIMEOUT(client.state(), QProcess::NotRunning, peerMs);
         QVERIFY(reports.isEmpty());
     }
 
@@ -271,7 +282,7 @@ private slots:
         QProcess client;
         client.start(m_python, {QStringLiteral(STARTTLS_PEER), QStringLiteral("client"),
                                 QString::number(port), file("ours.pem")});
-        QTRY_VERIFY(transcript().endsWith(QStringLiteral("STARTTLS\r\n")));
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(QStringLiteral("STARTTLS\r\n")), peerMs);
         QVERIFY(startTls()->isEnabled());
         pressCtrlT();
         QVERIFY(transcript().endsWith(QStringLiteral("STARTTLS\r\nTLS ARMED.\r\n")));
@@ -279,24 +290,24 @@ private slots:
 
         box("txtSendData")->setText(QStringLiteral("220 go ahead\r\n"));
         QVERIFY(click("cmdSendData"));
-        QTRY_VERIFY(transcript().contains(QStringLiteral("OUR CERTIFICATE")));
-        QTRY_VERIFY(transcript().endsWith(CodePage1252::decode(everyByte())));
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().contains(QStringLiteral("OUR CERTIFICATE")), peerMs);
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePage1252::decode(everyByte())), peerMs);
         QVERIFY(transcript().endsWith(
             QStringLiteral("TLS ARMED.\r\nTLS STARTED (TLSv1.3, TLS_AES_256_GCM_SHA384).\r\n"
                            "OUR CERTIFICATE (CN=Tapwire; SHA-256 %1).\r\n")
                 .arg(sha256(ServerIdentity::get().certificate)) +
             CodePage1252::decode(everyByte())));
-        QTRY_VERIFY(client.canReadLine());
+        QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), peerMs);
         QCOMPARE(client.readLine(),
                  QByteArray("GO-AHEAD ") + QByteArray("220 go ahead\r\n").toHex() + '\n');
 
         box("txtSendData")->setText(CodePage1252::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
-        QTRY_VERIFY(client.canReadLine());
+        QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), peerMs);
         QCOMPARE(client.readLine(), "GOT " + everyByte().toHex() + '\n');
         QVERIFY(click("cmdClose"));
         // Waits with the event loop running: Close sends close_notify from it.
-        QTRY_COMPARE(client.state(), QProcess::NotRunning);
+        QTRY_COMPARE_WITH_TIMEOUT(client.state(), QProcess::NotRunning, peerMs);
         QCOMPARE(client.readAll(), QByteArray("CLOSE_NOTIFY\n"));
         QVERIFY(reports.isEmpty());
     }
@@ -325,24 +336,24 @@ private slots:
         connectTo(QStringLiteral("127.0.0.1"), server.serverPort());
         QVERIFY(server.waitForNewConnection(5000));
         std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
-        QTRY_VERIFY(startTls()->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(startTls()->isEnabled(), peerMs);
         const QString connected = transcript();
 
         pressCtrlT();
-        QTRY_VERIFY(peer->bytesAvailable() > 0); // the client's hello
+        QTRY_VERIFY_WITH_TIMEOUT(peer->bytesAvailable() > 0, peerMs); // the client's hello
         peer->readAll();
         if (answer.isEmpty())
             peer->close();
         else
             peer->write(answer);
-        QTRY_COMPARE(reports.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 1, peerMs);
         QCOMPARE(reports[0].number(), number);
         QCOMPARE(reports[0].description(), description);
         QCOMPARE(transcript(), connected);
         QCOMPARE(endpoint()->State(), int(EndpointState::Error));
         QVERIFY(!startTls()->isEnabled());
         peer.reset();
-        QTRY_COMPARE(LoopbackTools::openSocketCount(), socketsBefore);
+        QTRY_COMPARE_WITH_TIMEOUT(LoopbackTools::openSocketCount(), socketsBefore, peerMs);
     }
 };
 
