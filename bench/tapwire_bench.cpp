@@ -7,9 +7,13 @@
 //   shape=<name> MiB=<n> seconds=<s> MBps=<x> max_stall_ms=<ms>
 //   rss_bytes_per_byte=<x> peak_rss_bytes_per_byte=<x> exact=<yes|no>
 
+#include "BenchPeer.h"
 #include "CodePage1252.h"
 #include "FileCommands.h"
+#include "Payload.h"
+#include "RunMeter.h"
 #include "SocketEndpoint.h"
+#include "TranscriptCheck.h"
 #include "WireTextEdit.h"
 #include "frmMain.h"
 
@@ -23,234 +27,15 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
-#include <QTimer>
-
-#include <arpa/inet.h>
-#include <fcntl.h>
-#include <netinet/in.h>
-#include <sys/ioctl.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
-#include <openssl/ssl.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <string>
-#include <vector>
+
+using namespace bench;
 
 namespace {
-
-constexpr qint64 MiB = 1024 * 1024;
-// What the peer hands its socket, and the check compares, at a time.
-constexpr qint64 pieceSize = MiB;
-
-enum class Content { Printable, Lines80, Binary };
-
-// The bytes of a run, made the same way every time from one seed, a piece at
-// a time, so that the check can make them again beside what arrived without
-// holding them whole.
-class Payload
-{
-public:
-    Payload(Content content, qint64 size) : m_content(content), m_size(size) {}
-    qint64 left() const { return m_size - m_position; }
-    QByteArray next(qint64 most)
-    {
-        QByteArray piece(qMin(most, left()), Qt::Uninitialized);
-        for (char &byte : piece)
-            byte = nextByte();
-        return piece;
-    }
-
-private:
-    char nextByte()
-    {
-        const qint64 at = m_position++;
-        if (m_content == Content::Lines80 && at % 80 >= 78)
-            return at % 80 == 78 ? '\r' : '\n';
-        m_seed = m_seed * 1664525u + 1013904223u;
-        const quint32 random = m_seed >> 24;
-        return char(m_content == Content::Binary ? random : 0x20 + random % 95);
-    }
-
-    Content m_content;
-    qint64 m_size;
-    qint64 m_position = 0;
-    quint32 m_seed = 12345;
-};
-
-// The one way the bench reads a box's text: its length, and a range of it at
-// a time, never a second copy of the whole.
-class BoxText
-{
-public:
-    explicit BoxText(const WireTextEdit *box) : m_box(box) {}
-    qsizetype size() const { return m_box->textLength(); }
-    QString range(qsizetype from, qsizetype length) const
-    {
-        return m_box->document().text(from, from + length);
-    }
-
-private:
-    const WireTextEdit *m_box;
-};
-
-// Whether the box holds what is left of `payload` from `from` on.
-bool holdsFrom(const BoxText &box, qsizetype from, Payload payload)
-{
-    for (qsizetype at = from; payload.left() > 0;) {
-        const QString expected = CodePage1252::decode(payload.next(pieceSize));
-        if (box.range(at, expected.size()) != expected)
-            return false;
-        at += expected.size();
-    }
-    return true;
-}
-
-// The transcript of one accepted connection: its status lines (those of the
-// handshake too, over TLS), every byte the peer sent, and the closing line.
-bool transcriptHolds(const BoxText &transcript, const Payload &payload, bool tls)
-{
-    const QString head = transcript.range(0, 1024);
-    const QString closedLine = QStringLiteral("CLOSED.\r\n");
-    const QString first = tls ? QStringLiteral("TLS ARMED.\r\nCONNECTION ACCEPTED (")
-                              : QStringLiteral("CONNECTION ACCEPTED (");
-    const QString last = tls ? QStringLiteral("\r\nOUR CERTIFICATE (") : first;
-    const qsizetype lastAt = head.indexOf(last);
-    const qsizetype headEnd = lastAt < 0 ? -1 : head.indexOf(QStringLiteral(").\r\n"), lastAt);
-    if (!head.startsWith(first) || headEnd < 0)
-        return false;
-    const qsizetype dataStart = headEnd + 4;
-    const qsizetype dataEnd = dataStart + payload.left();
-    return transcript.size() == dataEnd + closedLine.size() &&
-           transcript.range(dataEnd, closedLine.size()) == closedLine &&
-           holdsFrom(transcript, dataStart, payload);
-}
-
-qint64 residentBytes()
-{
-    std::ifstream statm("/proc/self/statm");
-    qint64 pages = 0;
-    qint64 resident = 0;
-    statm >> pages >> resident;
-    return resident * sysconf(_SC_PAGESIZE);
-}
-
-qint64 peakResidentBytes()
-{
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.rfind("VmHWM:", 0) == 0)
-            return std::atoll(line.c_str() + 6) * 1024;
-    }
-    return 0;
-}
-
-// The longest the UI thread went without serving a 10 ms timer.
-class StallMeter : public QObject
-{
-public:
-    StallMeter()
-    {
-        m_timer.setInterval(10);
-        m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, this,
-                         [this] { m_maxGapMs = qMax(m_maxGapMs, m_sinceLast.restart()); });
-        m_sinceLast.start();
-        m_timer.start();
-    }
-    qint64 maxStallMs() const { return qMax<qint64>(0, m_maxGapMs - 10); }
-
-private:
-    QTimer m_timer;
-    QElapsedTimer m_sinceLast;
-    qint64 m_maxGapMs = 0;
-};
-
-struct Figures
-{
-    double seconds = 0;
-    qint64 stallMs = 0;
-    qint64 residentGrowth = 0;
-    qint64 peakGrowth = 0;
-    bool exact = false;
-};
-
-// What a run costs from the meter's start until stop(): stalls, the growth of
-// resident memory at the end and the growth of its peak. The peak is first
-// lowered to what is resident, so that setting the run up does not hide the
-// run's own peak. The time is the caller's clock, which starts where the run's
-// work does.
-class RunMeter
-{
-public:
-    RunMeter()
-    {
-        std::ofstream clearRefs("/proc/self/clear_refs");
-        clearRefs << "5";
-        clearRefs.close();
-        if (!clearRefs)
-            std::fputs("tapwire_bench: cannot reset the peak; peak growth reads low\n", stderr);
-        m_resident = residentBytes();
-        m_peak = peakResidentBytes();
-    }
-    Figures stop(const QElapsedTimer &clock) const
-    {
-        Figures figures;
-        figures.seconds = clock.isValid() ? clock.nsecsElapsed() / 1e9 : 0;
-        figures.stallMs = m_stalls.maxStallMs();
-        figures.residentGrowth = residentBytes() - m_resident;
-        figures.peakGrowth = peakResidentBytes() - m_peak;
-        return figures;
-    }
-
-private:
-    qint64 m_resident = 0;
-    qint64 m_peak = 0;
-    StallMeter m_stalls;
-};
-
-// The peer of one run: this program again, with --peer, connecting to `port`
-// on loopback.
-class PeerProcess
-{
-public:
-    PeerProcess(const char *shape, qint64 mib, quint16 port)
-    {
-        QObject::connect(&m_process, &QProcess::finished, [this] { m_ended = true; });
-        QObject::connect(&m_process, &QProcess::errorOccurred, [this] { m_ended = true; });
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.setStandardOutputFile(QProcess::nullDevice());
-        m_process.start(QCoreApplication::applicationFilePath(),
-                        {QStringLiteral("--peer"), QString::fromLatin1(shape), QString::number(mib),
-                         QString::number(port)});
-    }
-    // Ended before the run did: it failed, or the run will not end.
-    bool endedEarly() const { return m_ended && !succeeded(); }
-    // Waits for the peer to end; whether it did all it was there to do.
-    bool finish()
-    {
-        if (m_process.state() != QProcess::NotRunning)
-            m_process.waitForFinished(-1);
-        if (!succeeded())
-            std::fputs("tapwire_bench: the peer failed\n", stderr);
-        return succeeded();
-    }
-
-private:
-    bool succeeded() const
-    {
-        return m_process.error() == QProcess::UnknownError &&
-               m_process.exitStatus() == QProcess::NormalExit && m_process.exitCode() == 0;
-    }
-
-    QProcess m_process;
-    bool m_ended = false;
-};
 
 struct Shape
 {
@@ -396,86 +181,6 @@ Figures runDiscard(const Shape &shape, qint64 mib)
     return figures;
 }
 
-int connectTo(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd >= 0 && ::connect(fd, reinterpret_cast<sockaddr *>(&address), sizeof address) != 0) {
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// Peer: sends the payload as fast as the socket takes it, then closes.
-bool sendPayload(const QByteArray &payload, quint16 port)
-{
-    const int fd = connectTo(port);
-    bool whole = fd >= 0;
-    for (qint64 sent = 0; whole && sent < payload.size();) {
-        const ssize_t n = ::send(fd, payload.constData() + sent,
-                                 size_t(qMin(pieceSize, payload.size() - sent)), MSG_NOSIGNAL);
-        whole = n > 0;
-        sent += n;
-    }
-    if (fd >= 0)
-        ::close(fd);
-    return whole;
-}
-
-// Peer: sends the payload inside TLS (not checking the certificate) with
-// blocking writes straight from OpenSSL to the socket, as the plain peer
-// does, then closes TLS with close_notify and the connection. Before it
-// closes it reads what the server sent (its session tickets): closing with
-// bytes unread would reset the connection and lose the payload's end.
-bool sendPayloadTls(const QByteArray &payload, quint16 port)
-{
-    const int fd = connectTo(port);
-    SSL_CTX *context = SSL_CTX_new(TLS_client_method());
-    SSL *tls = context && fd >= 0 ? SSL_new(context) : nullptr;
-    bool whole = tls && SSL_set_fd(tls, fd) == 1 && SSL_connect(tls) == 1;
-    for (qint64 sent = 0; whole && sent < payload.size();) {
-        const int n =
-            SSL_write(tls, payload.constData() + sent, int(qMin(pieceSize, payload.size() - sent)));
-        whole = n > 0;
-        sent += n;
-    }
-    if (whole) {
-        char discard[4096];
-        int unread = 0;
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-        while ((::ioctl(fd, FIONREAD, &unread) == 0 && unread > 0) || SSL_pending(tls) > 0)
-            SSL_read(tls, discard, sizeof discard);
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-        whole = SSL_shutdown(tls) >= 0;
-    }
-    SSL_free(tls);
-    SSL_CTX_free(context);
-    if (fd >= 0)
-        ::close(fd);
-    return whole;
-}
-
-// Peer: reads the payload, checking every byte, and closes once it has all.
-bool takePayload(const QByteArray &payload, quint16 port)
-{
-    const int fd = connectTo(port);
-    bool exact = fd >= 0;
-    std::vector<char> buffer(pieceSize);
-    for (qint64 received = 0; exact && received < payload.size();) {
-        const ssize_t n =
-            ::recv(fd, buffer.data(), size_t(qMin(pieceSize, payload.size() - received)), 0);
-        exact = n > 0 && std::memcmp(payload.constData() + received, buffer.data(), size_t(n)) == 0;
-        received += n;
-    }
-    if (fd >= 0)
-        ::close(fd);
-    return exact;
-}
-
 // The transcript shown as a hex dump of the same text.
 void showHex(frmMain &window)
 {
@@ -545,14 +250,12 @@ double secondsOf(const QByteArray &line)
 int main(int argc, char *argv[])
 {
     // tapwire_bench --peer SHAPE MiB PORT: the peer of one run, with no window.
-    // It makes the whole payload before it connects, so that making it is
-    // neither timed nor in the way of the run; that memory is the peer's own.
     if (argc == 5 && std::strcmp(argv[1], "--peer") == 0) {
         const Shape *shape = findShape(QString::fromLatin1(argv[2]));
         if (!shape || !shape->peer)
             return 1;
-        const qint64 bytes = std::atoll(argv[3]) * MiB;
-        return shape->peer(Payload(shape->content, bytes).next(bytes), quint16(std::atoi(argv[4])))
+        return servePeer(shape->peer, shape->content, std::atoll(argv[3]),
+                         quint16(std::atoi(argv[4])))
                    ? 0
                    : 1;
     }
