@@ -1,5 +1,6 @@
 #include "RowLayout.h"
 
+#include "ByteCode.h"
 #include "CharacterMetrics.h"
 #include "TextRules.h"
 #include "WireDocument.h"
@@ -17,21 +18,35 @@ struct Step
     bool lineEnd;
 };
 
-inline Step stepAt(const CharacterMetrics &metrics, const char16_t *text, qsizetype i,
-                   qsizetype size, int x)
+// `c` and the character after it (or 0 at the end).
+inline Step stepAt(const CharacterMetrics &metrics, char16_t c, char16_t next, int x)
 {
-    const char16_t c = text[i];
     const quint32 entry = metrics.entry(c);
     if (!(entry & CharacterMetrics::Special))
         return {CharacterMetrics::advanceOf(entry), 1, false};
     if (c == u'\t')
         return {metrics.tabAdvance(x), 1, false};
-    if (const int lineEnd = TextRules::lineEndLength(c, i + 1 < size ? text[i + 1] : u'\0'))
+    if (const int lineEnd = TextRules::lineEndLength(c, next))
         return lineEnd == 2 ? Step{0, 2, true} // CR LF: a plain break
                             : Step{CharacterMetrics::advanceOf(entry), 1, true};
-    if (i + 1 < size && QChar::isLowSurrogate(text[i + 1]))
-        return {metrics.pairAdvance(c, text[i + 1]), 2, false};
+    if (QChar::isLowSurrogate(next))
+        return {metrics.pairAdvance(c, next), 2, false};
     return {CharacterMetrics::advanceOf(entry), 1, false}; // a lone half, shown as its mark
+}
+
+inline char16_t characterOf(unsigned char byte)
+{
+    return ByteCode::characterOf(byte);
+}
+
+inline char16_t characterOf(char16_t unit)
+{
+    return unit;
+}
+
+inline char16_t characterAfter(const TextStore &store, qsizetype i)
+{
+    return i + 1 < store.size() ? store.at(i + 1) : u'\0';
 }
 
 } // namespace
@@ -42,57 +57,82 @@ void RowLayout::setGeometry(const CharacterMetrics *metrics, int width)
     m_width = qMax(1, width);
 }
 
-template <typename RowFound>
-void RowLayout::wrap(const WireDocument &document, qsizetype start, RowFound rowFound) const
+// Where a row being wrapped has got to.
+struct RowLayout::Wrapping
 {
-    const CharacterMetrics &metrics = *m_metrics;
-    const quint32 *entries = metrics.entries();
-    const QStringView store = document.store();
-    const char16_t *s = store.utf16();
-    const qsizetype size = store.size();
-    const int width = m_width;
-    qsizetype rowStart = start;
+    qsizetype rowStart;
     qsizetype breakAt = -1; // just after the row's last space or tab
     int xAtBreak = 0;
     int x = 0;
-    for (qsizetype i = start; i < size;) {
+};
+
+template <typename Unit, typename RowFound>
+bool RowLayout::wrapRun(const TextStore &store, const Unit *units, qsizetype runStart,
+                        qsizetype runEnd, qsizetype &i, Wrapping &row, RowFound &rowFound) const
+{
+    const CharacterMetrics &metrics = *m_metrics;
+    const quint32 *entries = metrics.entries();
+    const int width = m_width;
+    while (i < runEnd) {
         // Only characters that take no room (combining marks) ever come near
         // this many to a row; past it they wrap like any other.
         constexpr qsizetype maxRowLength = 1024;
-        quint32 entry = entries[s[i]];
+        const char16_t c = characterOf(units[i - runStart]);
+        quint32 entry = entries[c];
         if (Q_UNLIKELY(!(entry & CharacterMetrics::Measured)))
-            entry = metrics.entry(s[i]);
-        const Step step = Q_LIKELY(!(entry & CharacterMetrics::Special))
-                              ? Step{CharacterMetrics::advanceOf(entry), 1, false}
-                              : stepAt(metrics, s, i, size, x);
-        if ((x + step.advance <= width && i - rowStart < maxRowLength) || i == rowStart) {
-            x += step.advance;
+            entry = metrics.entry(c);
+        Step step{CharacterMetrics::advanceOf(entry), 1, false};
+        if (Q_UNLIKELY(entry & CharacterMetrics::Special)) {
+            const char16_t next =
+                i + 1 < runEnd ? characterOf(units[i + 1 - runStart]) : characterAfter(store, i);
+            step = stepAt(metrics, c, next, row.x);
+        }
+        if ((row.x + step.advance <= width && i - row.rowStart < maxRowLength) ||
+            i == row.rowStart) {
+            row.x += step.advance;
             i += step.length;
             if (entry & CharacterMetrics::BreakAfter) {
-                breakAt = i;
-                xAtBreak = x;
+                row.breakAt = i;
+                row.xAtBreak = row.x;
             }
             if (!step.lineEnd)
                 continue;
-            x = 0;
+            row.x = 0;
         } else if (entry & CharacterMetrics::BreakAfter) {
             i += step.length; // a space that does not fit hangs past the edge
-            x = 0;
-        } else if (breakAt > rowStart) {
+            row.x = 0;
+        } else if (row.breakAt > row.rowStart) {
             // The word that does not fit starts the next row. Nothing in it
             // is a tab, so its width stays what it was.
-            x -= xAtBreak;
-            rowStart = breakAt;
-            breakAt = -1;
-            if (!rowFound(rowStart))
-                return;
+            row.x -= row.xAtBreak;
+            row.rowStart = row.breakAt;
+            row.breakAt = -1;
+            if (!rowFound(row.rowStart))
+                return false;
             continue;
         } else {
-            x = 0; // a word longer than the row breaks where the row ends
+            row.x = 0; // a word longer than the row breaks where the row ends
         }
-        rowStart = i;
-        breakAt = -1;
+        row.rowStart = i;
+        row.breakAt = -1;
         if (!rowFound(i))
+            return false;
+    }
+    return true;
+}
+
+template <typename RowFound>
+void RowLayout::wrap(const WireDocument &document, qsizetype start, RowFound rowFound) const
+{
+    // The text is walked a block of the store at a time, each in the form it
+    // is kept in.
+    const TextStore &store = document.store();
+    Wrapping row{start};
+    for (qsizetype i = start; i < store.size();) {
+        const TextStore::Run run = store.runAt(i);
+        const qsizetype runEnd = run.start + run.length;
+        if (!(run.bytes ? wrapRun(store, run.bytes, run.start, runEnd, i, row, rowFound)
+                        : wrapRun(store, run.units, run.start, runEnd, i, row, rowFound)))
             return;
     }
 }
@@ -183,10 +223,10 @@ bool RowLayout::layOutMore(const WireDocument &text, qsizetype budget)
 int RowLayout::walk(const WireDocument &document, qsizetype from, qsizetype to,
                     const std::function<void(qsizetype, int, int)> &visit) const
 {
-    const QStringView store = document.store();
     int x = 0;
     for (qsizetype i = from; i < to;) {
-        const Step step = stepAt(*m_metrics, store.utf16(), i, store.size(), x);
+        const Step step =
+            stepAt(*m_metrics, document.at(i), characterAfter(document.store(), i), x);
         if (visit)
             visit(i, step.length, step.advance);
         x += step.advance;

@@ -8,6 +8,7 @@
 #include <limits>
 
 class CharacterMetrics;
+class TextStore;
 class WireDocument;
 
 // Where the rows of a document's text start, for a view of a given width. A
@@ -86,6 +87,12 @@ private:
     // row start and returns false to stop.
     template <typename RowFound>
     void wrap(const WireDocument &text, qsizetype start, RowFound rowFound) const;
+    struct Wrapping;
+    // Wraps on through one block of the store, held as `units`, from `i`;
+    // returns false when `rowFound` stops it.
+    template <typename Unit, typename RowFound>
+    bool wrapRun(const TextStore &store, const Unit *units, qsizetype runStart, qsizetype runEnd,
+                 qsizetype &i, Wrapping &row, RowFound &rowFound) const;
 
     const CharacterMetrics *m_metrics = nullptr;
     int m_width = 1;

@@ -2,28 +2,29 @@
 
 #include "TextRules.h"
 
-WireDocument::WireDocument(QObject *parent) : QObject(parent)
+WireDocument::WireDocument(QObject *parent, qsizetype blockLength)
+    : QObject(parent), m_store(blockLength)
 {
 }
 
 QString WireDocument::text(qsizetype from, qsizetype to) const
 {
-    from = qBound<qsizetype>(0, from, m_text.size());
-    to = qBound(from, to, m_text.size());
-    return m_text.mid(from, to - from);
+    from = qBound<qsizetype>(0, from, size());
+    to = qBound(from, to, size());
+    return m_store.mid(from, to);
 }
 
 void WireDocument::forEachPiece(qsizetype from, qsizetype to,
                                 const std::function<void(const QString &)> &visit) const
 {
-    from = qBound<qsizetype>(0, from, m_text.size());
-    to = qBound(from, to, m_text.size());
+    from = qBound<qsizetype>(0, from, size());
+    to = qBound(from, to, size());
     for (qsizetype at = from; at < to;) {
         // A piece never ends inside a CR LF or a surrogate pair.
         qsizetype end = qMin(at + pieceLength, to);
         if (end < to && !TextRules::isBoundary(*this, end))
             --end;
-        visit(m_text.mid(at, end - at));
+        visit(m_store.mid(at, end));
         at = end;
     }
 }
@@ -37,47 +38,58 @@ void WireDocument::setSelection(qsizetype anchor, qsizetype position)
     emit selectionSet(oldAnchor, oldPosition);
 }
 
+template <typename Change>
+void WireDocument::change(qsizetype from, qsizetype removed, qsizetype added, bool appended,
+                          Change change)
+{
+    emit aboutToChange(from, removed, added);
+    change();
+    const auto keep = [&](qsizetype position) {
+        if (position >= from + removed)
+            return position + added - removed;
+        return qMin(position, from);
+    };
+    m_anchor = TextRules::snapBack(*this, keep(m_anchor));
+    m_position = TextRules::snapBack(*this, keep(m_position));
+    emit changed(from, removed, added, appended);
+}
+
 void WireDocument::edit(qsizetype from, qsizetype to, const QString &text, EditKind kind)
 {
     const qsizetype removed = to - from;
     if (removed == 0 && text.isEmpty())
         return;
-    emit aboutToChange(from, removed, text.size());
     if (m_undoEnabled && (kind == EditKind::User || kind == EditKind::Typing)) {
-        UndoRecord record{from, m_text.mid(from, removed), text};
+        UndoRecord record{from, m_store.mid(from, to), text};
         if (m_gathering)
             m_gathering->edits.push_back(std::move(record));
         else
             m_undo.record({{std::move(record)}, m_anchor, m_position}, kind == EditKind::Typing);
     }
+    change(from, removed, text.size(), kind == EditKind::Append, [&] {
+        if (from == size())
+            m_store.append(text);
+        else
+            m_store.replace(from, to, text);
+    });
+}
 
-    if (from == 0 && to == m_text.size())
-        m_text = text;
-    else if (from == m_text.size())
-        m_text.append(text);
-    else
-        m_text.replace(from, removed, text);
-
-    const auto keep = [&](qsizetype position) {
-        if (position >= to)
-            return position + text.size() - removed;
-        return qMin(position, from);
-    };
-    m_anchor = TextRules::snapBack(*this, keep(m_anchor));
-    m_position = TextRules::snapBack(*this, keep(m_position));
-    emit changed(from, removed, text.size(), kind == EditKind::Append);
+void WireDocument::appendBytes(QByteArrayView bytes)
+{
+    if (!bytes.isEmpty())
+        change(size(), 0, bytes.size(), true, [&] { m_store.appendBytes(bytes); });
 }
 
 void WireDocument::setText(const QString &text)
 {
-    edit(0, m_text.size(), text, EditKind::Other);
+    edit(0, size(), text, EditKind::Other);
     m_undo.clear();
     setCaret(0);
 }
 
 void WireDocument::append(const QString &piece)
 {
-    edit(m_text.size(), m_text.size(), piece, EditKind::Append);
+    edit(size(), size(), piece, EditKind::Append);
 }
 
 void WireDocument::replaceSelection(const QString &text, bool typed)

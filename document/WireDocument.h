@@ -1,7 +1,9 @@
 #pragma once
 
+#include "TextStore.h"
 #include "UndoHistory.h"
 
+#include <QByteArrayView>
 #include <QObject>
 #include <QString>
 
@@ -24,11 +26,12 @@ class WireDocument : public QObject
     Q_OBJECT
 
 public:
-    explicit WireDocument(QObject *parent = nullptr);
+    explicit WireDocument(QObject *parent = nullptr,
+                          qsizetype blockLength = TextStore::defaultBlockLength);
 
-    qsizetype size() const { return m_text.size(); }
-    bool isEmpty() const { return m_text.isEmpty(); }
-    char16_t at(qsizetype position) const { return m_text[position].unicode(); }
+    qsizetype size() const { return m_store.size(); }
+    bool isEmpty() const { return m_store.size() == 0; }
+    char16_t at(qsizetype position) const { return m_store.at(position); }
     // A copy of [from, to), clamped to the text.
     QString text(qsizetype from, qsizetype to) const;
     // Copies of [from, to) in order, none longer than pieceLength, none
@@ -60,6 +63,9 @@ public:
     // Replaces the whole text and forgets the undo history; the caret goes to 0.
     void setText(const QString &text);
     void append(const QString &piece);
+    // What a peer sent, as bytes in the wire's code page: each byte is the
+    // one character it stands for there, kept without being decoded.
+    void appendBytes(QByteArrayView bytes);
     // Replaces the selection as a user would; the caret ends after the new
     // text. `typed` marks a character typed at the caret.
     void replaceSelection(const QString &text, bool typed = false);
@@ -90,11 +96,15 @@ signals:
 
 private:
     friend class RowLayout; // wraps rows straight from the store
-    QStringView store() const { return m_text; }
+    const TextStore &store() const { return m_store; }
 
+    // Announces a change of [from, from + removed) to `added` characters
+    // around `change`, which makes it, and keeps the selection's place.
+    template <typename Change>
+    void change(qsizetype from, qsizetype removed, qsizetype added, bool appended, Change change);
     void apply(const UndoStep &step, bool backwards);
 
-    QString m_text;
+    TextStore m_store;
     qsizetype m_anchor = 0;
     qsizetype m_position = 0;
     bool m_undoEnabled = true;

@@ -133,9 +133,10 @@ void SessionController::wskWinSock_ConnectionRequest(int requestId)
 
 void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
 {
-    QString data;
+    // The bytes go into the transcript as they came: it keeps them as they are.
+    QByteArray data;
     m_endpoint->GetData(data);
-    appendToTranscript(data);
+    m_controls.txtRecvData->appendBytes(data);
 }
 
 void SessionController::wskWinSock_Close()

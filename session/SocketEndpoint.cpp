@@ -205,7 +205,14 @@ QIODevice *SocketEndpoint::writeDevice() const
 
 void SocketEndpoint::GetData(QString &text)
 {
-    text = m_socket ? CodePage1252::decode(m_socket->read(m_socket->bytesAvailable())) : QString();
+    QByteArray bytes;
+    GetData(bytes);
+    text = CodePage1252::decode(bytes);
+}
+
+void SocketEndpoint::GetData(QByteArray &bytes)
+{
+    bytes = m_socket ? m_socket->read(m_socket->bytesAvailable()) : QByteArray();
 }
 
 int SocketEndpoint::flushingSockets() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 
 #include <functional>
@@ -20,4 +21,6 @@ public:
     virtual void setText(const QString &text) = 0;
     // Adds text after whatever the box holds; costs in proportion to the piece.
     virtual void appendText(const QString &piece) = 0;
+    // Adds bytes in the wire's code page, each the one character it stands for.
+    virtual void appendBytes(QByteArrayView bytes) = 0;
 };

@@ -7,6 +7,7 @@
 // headless differential test (seeded) and the fuzz target (driven by the fuzz
 // input).
 
+#include "ByteCode.h"
 #include "CaretMoves.h"
 #include "RowLayout.h"
 #include "TextRules.h"
@@ -39,9 +40,12 @@ inline QString differences(const WireDocument &doc, const RowLayout &rows,
                            const CharacterMetrics &metrics, const WireReference &ref,
                            const QString &did)
 {
+    // Read both ways: a character at a time, and as one copy of a range.
     bool same = doc.size() == ref.text.size();
     for (qsizetype i = 0; same && i < doc.size(); ++i)
         same = doc.at(i) == ref.text[i].unicode();
+    const qsizetype from = doc.size() / 3;
+    same = same && doc.text(from, doc.size()) == QStringView(ref.text).mid(from);
     if (!same)
         return QStringLiteral("after %1: the document holds %2, the reference %3")
             .arg(did, showText(doc.text(0, doc.size())), showText(ref.text));
@@ -66,10 +70,11 @@ inline QString differences(const WireDocument &doc, const RowLayout &rows,
 template <typename Random> class DocumentScript
 {
 public:
-    // `width` in CharacterMetrics units; `slice` as RowLayout::setSlice.
+    // `width` in CharacterMetrics units; `slice` as RowLayout::setSlice;
+    // `blockLength` as the document's store takes it.
     DocumentScript(const CharacterMetrics &metrics, int width, qsizetype slice, bool undoEnabled,
-                   Random &random)
-        : m_metrics(metrics), m_random(random)
+                   qsizetype blockLength, Random &random)
+        : m_metrics(metrics), m_random(random), m_document(nullptr, blockLength)
     {
         m_document.setUndoEnabled(undoEnabled);
         m_reference.undoEnabled = undoEnabled;
@@ -93,11 +98,23 @@ public:
             operation = 7;
         QString did;
         switch (operation) {
-        case 0:
-        case 1: {
+        case 0: {
             const QString piece = randomWireText(m_random);
             did = QStringLiteral("append %1").arg(showText(piece));
             doc.append(piece);
+            ref.append(piece);
+            break;
+        }
+        case 1: {
+            // What a peer sends arrives as bytes, any of the 256.
+            QByteArray bytes;
+            QString piece;
+            for (quint32 n = m_random(5) == 0 ? 20 + m_random(120) : m_random(6); n > 0; --n) {
+                bytes += char(m_random(4) == 0 ? "\r\n"[m_random(2)] : m_random(256));
+                piece += QChar(ByteCode::characterOf(uchar(bytes.back())));
+            }
+            did = QStringLiteral("append bytes %1").arg(showText(piece));
+            doc.appendBytes(bytes);
             ref.append(piece);
             break;
         }

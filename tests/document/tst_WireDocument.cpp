@@ -32,19 +32,28 @@ private slots:
         QTest::addColumn<bool>("outgoing");
         QTest::addColumn<int>("cells");
         QTest::addColumn<qsizetype>("slice");
+        QTest::addColumn<qsizetype>("blockLength");
         QTest::addColumn<quint32>("seed");
+        // Stores of a few characters to a block, so that edits span, split
+        // and join blocks, and a typed character widens one of many.
+        const qsizetype whole = TextStore::defaultBlockLength;
         for (const quint32 seed : seeds()) {
-            QTest::addRow("outgoing, seed %u", seed) << true << 30 << qsizetype(1 << 20) << seed;
-            QTest::addRow("transcript, seed %u", seed) << false << 30 << qsizetype(1 << 20) << seed;
+            QTest::addRow("outgoing, seed %u", seed)
+                << true << 30 << qsizetype(1 << 20) << whole << seed;
+            QTest::addRow("outgoing in short blocks, seed %u", seed)
+                << true << 30 << qsizetype(1 << 20) << qsizetype(4) << seed;
+            QTest::addRow("transcript in short blocks, seed %u", seed)
+                << false << 30 << qsizetype(1 << 20) << qsizetype(16) << seed;
             // A few characters to a row, so that a mark that no longer fits
             // moves words across several rows.
             QTest::addRow("narrow transcript, seed %u", seed)
-                << false << 7 << qsizetype(1 << 20) << seed;
+                << false << 7 << qsizetype(1 << 20) << whole << seed;
             // Laid out a few characters at a time, so that edits meet rows
             // that are not laid out yet.
             QTest::addRow("transcript in slices, seed %u", seed)
-                << false << 30 << qsizetype(9) << seed;
-            QTest::addRow("outgoing in slices, seed %u", seed) << true << 7 << qsizetype(9) << seed;
+                << false << 30 << qsizetype(9) << qsizetype(5) << seed;
+            QTest::addRow("outgoing in slices, seed %u", seed)
+                << true << 7 << qsizetype(9) << whole << seed;
         }
     }
     void editsMatchTheReference()
@@ -52,12 +61,13 @@ private slots:
         QFETCH(bool, outgoing);
         QFETCH(int, cells);
         QFETCH(qsizetype, slice);
+        QFETCH(qsizetype, blockLength);
         QFETCH(quint32, seed);
         const WireMetrics metrics(wireFont());
         QRandomGenerator generator(seed);
         auto random = [&generator](quint32 bound) { return generator.bounded(bound); };
         DocumentScript<decltype(random)> script(metrics, cells * metrics.cell() + 17, slice,
-                                                outgoing, random);
+                                                outgoing, blockLength, random);
         for (int step = 0; step < 5000; ++step) {
             const QString failure = script.step();
             QVERIFY2(failure.isEmpty(),

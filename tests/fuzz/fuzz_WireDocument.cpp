@@ -63,8 +63,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // a few characters to a row, marks push words across several rows.
     const qsizetype slice = data[0] & 2 ? 9 : 1 << 20;
     const int width = (data[0] & 4 ? 7 : 30) * widths.cell() + 17;
+    // Blocks of a few characters, edits span, split and join them.
+    const qsizetype blockLength = data[0] & 8 ? 4 : TextStore::defaultBlockLength;
     FuzzChoices choices(data + 1, size - 1);
-    DocumentScript<FuzzChoices> script(widths, width, slice, data[0] & 1, choices);
+    DocumentScript<FuzzChoices> script(widths, width, slice, data[0] & 1, blockLength, choices);
     for (int step = 0; step < 256 && !choices.exhausted(); ++step) {
         const QString failure = script.step();
         if (!failure.isEmpty())

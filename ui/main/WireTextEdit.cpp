@@ -62,6 +62,11 @@ void WireTextEdit::appendText(const QString &piece)
     m_document.append(piece);
 }
 
+void WireTextEdit::appendBytes(QByteArrayView bytes)
+{
+    m_document.appendBytes(bytes);
+}
+
 void WireTextEdit::documentAboutToChange(qsizetype from, qsizetype removed, qsizetype)
 {
     if (removed > 0 && WireTextAccessible::isListening())

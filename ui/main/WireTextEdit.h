@@ -51,6 +51,7 @@ public:
     // Replaces the whole text and forgets the undo history.
     void setText(const QString &text) override;
     void appendText(const QString &piece) override;
+    void appendBytes(QByteArrayView bytes) override;
 
     // A copy of the whole text, for checks; the program reads it in pieces.
     QString text() const { return m_document.text(0, m_document.size()); }

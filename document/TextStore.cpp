@@ -1,0 +1,202 @@
+#include "TextStore.h"
+
+#include "ByteCode.h"
+
+#include <algorithm>
+#include <initializer_list>
+
+namespace {
+
+// The characters of a few views one after another, taken a block at a time
+// without joining more than one block's worth.
+class Concatenation
+{
+public:
+    Concatenation(std::initializer_list<QStringView> parts) : m_parts(parts) {}
+
+    bool atEnd()
+    {
+        while (m_part < m_parts.size() && m_offset == m_parts[m_part].size()) {
+            ++m_part;
+            m_offset = 0;
+        }
+        return m_part == m_parts.size();
+    }
+
+    // The next `length` characters or as many as are left; a view into a part
+    // when they lie in one, else a joined copy held in `joined`.
+    QStringView take(qsizetype length, QString &joined)
+    {
+        const QStringView part = m_parts[m_part];
+        if (part.size() - m_offset >= length) {
+            m_offset += length;
+            return part.mid(m_offset - length, length);
+        }
+        joined.clear();
+        while (joined.size() < length && !atEnd()) {
+            const QStringView rest = m_parts[m_part].mid(m_offset);
+            const qsizetype n = qMin(rest.size(), length - joined.size());
+            joined.append(rest.first(n));
+            m_offset += n;
+        }
+        return joined;
+    }
+
+private:
+    std::vector<QStringView> m_parts;
+    std::size_t m_part = 0;
+    qsizetype m_offset = 0;
+};
+
+} // namespace
+
+qsizetype TextStore::blockIndex(qsizetype position) const
+{
+    if (position >= m_starts.back())
+        return qsizetype(m_blocks.size()) - 1;
+    return std::upper_bound(m_starts.begin(), m_starts.end(), position) - m_starts.begin() - 1;
+}
+
+char16_t TextStore::at(qsizetype position) const
+{
+    const qsizetype index = blockIndex(position);
+    const Block &block = m_blocks[index];
+    const qsizetype offset = position - m_starts[index];
+    return block.wide ? block.units.at(offset).unicode()
+                      : ByteCode::characterOf(static_cast<unsigned char>(block.bytes.at(offset)));
+}
+
+TextStore::Run TextStore::runAt(qsizetype position) const
+{
+    const qsizetype index = blockIndex(position);
+    const Block &block = m_blocks[index];
+    if (block.wide)
+        return {m_starts[index], block.units.size(), nullptr,
+                reinterpret_cast<const char16_t *>(block.units.constData())};
+    return {m_starts[index], block.bytes.size(),
+            reinterpret_cast<const unsigned char *>(block.bytes.constData()), nullptr};
+}
+
+void TextStore::copy(qsizetype from, qsizetype to, char16_t *out) const
+{
+    while (from < to) {
+        const Run run = runAt(from);
+        const qsizetype offset = from - run.start;
+        const qsizetype n = qMin(run.length - offset, to - from);
+        if (run.units)
+            std::copy_n(run.units + offset, n, out);
+        else
+            ByteCode::decode(reinterpret_cast<const char *>(run.bytes) + offset, n, out);
+        out += n;
+        from += n;
+    }
+}
+
+QString TextStore::mid(qsizetype from, qsizetype to) const
+{
+    QString text(to - from, Qt::Uninitialized);
+    copy(from, to, reinterpret_cast<char16_t *>(text.data()));
+    return text;
+}
+
+TextStore::Block TextStore::makeBlock(QStringView text)
+{
+    Block block;
+    block.bytes.resize(text.size());
+    if (ByteCode::encode(text, block.bytes.data()) >= 0) {
+        block.bytes = QByteArray();
+        block.units = text.toString();
+        block.wide = true;
+    }
+    return block;
+}
+
+void TextStore::replace(qsizetype from, qsizetype to, QStringView text)
+{
+    if (from == to && text.isEmpty())
+        return;
+    if (from == 0 && to == m_size && m_size > 0) {
+        clear();
+        append(text);
+        return;
+    }
+    // The blocks [first, last] that the edit falls in; at the very end, the
+    // last block, so that it grows rather than a small one starting.
+    const qsizetype first = m_blocks.empty() ? 0 : blockIndex(qMin(from, m_size - 1));
+    const qsizetype last = m_blocks.empty() ? -1 : qMax(first, blockIndex(qMax(from, to - 1)));
+    const qsizetype start = m_blocks.empty() ? 0 : m_starts[first];
+    const qsizetype end = last < 0 ? 0 : m_starts[last] + m_blocks[last].size();
+    const QString before = mid(start, from);
+    const QString after = mid(to, end);
+
+    std::vector<Block> made;
+    Concatenation joined{before, text, after};
+    QString scratch;
+    while (!joined.atEnd())
+        made.push_back(makeBlock(joined.take(m_blockLength, scratch)));
+
+    m_blocks.erase(m_blocks.begin() + first, m_blocks.begin() + last + 1);
+    m_blocks.insert(m_blocks.begin() + first, std::make_move_iterator(made.begin()),
+                    std::make_move_iterator(made.end()));
+    m_size += text.size() - (to - from);
+    renumberFrom(first);
+}
+
+void TextStore::append(QStringView text)
+{
+    QByteArray bytes;
+    for (qsizetype at = 0; at < text.size(); at += m_blockLength) {
+        const QStringView piece = text.mid(at, m_blockLength);
+        bytes.resize(piece.size());
+        if (ByteCode::encode(piece, bytes.data()) < 0)
+            appendBytes(bytes);
+        else
+            replace(m_size, m_size, piece);
+    }
+}
+
+void TextStore::appendBytes(QByteArrayView bytes)
+{
+    const char *data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        if (m_blocks.empty() || m_blocks.back().wide || m_blocks.back().size() >= m_blockLength) {
+            Block block;
+            block.bytes.reserve(m_blockLength);
+            m_blocks.push_back(std::move(block));
+            m_starts.push_back(m_size);
+        }
+        QByteArray &last = m_blocks.back().bytes;
+        const qsizetype n = qMin(left, m_blockLength - last.size());
+        last.append(data, n);
+        data += n;
+        left -= n;
+        m_size += n;
+    }
+}
+
+void TextStore::clear()
+{
+    // Swapped out, not just emptied, so that the block lists' own memory goes too.
+    std::vector<Block>().swap(m_blocks);
+    std::vector<qsizetype>().swap(m_starts);
+    m_size = 0;
+}
+
+void TextStore::renumberFrom(std::size_t block)
+{
+    m_starts.resize(m_blocks.size());
+    qsizetype start = block == 0 ? 0 : m_starts[block - 1] + m_blocks[block - 1].size();
+    for (std::size_t i = block; i < m_blocks.size(); ++i) {
+        m_starts[i] = start;
+        start += m_blocks[i].size();
+    }
+}
+
+qsizetype TextStore::capacityBytes() const
+{
+    qsizetype bytes = 0;
+    for (const Block &block : m_blocks)
+        bytes += block.wide ? block.units.capacity() * 2 : block.bytes.capacity();
+    return bytes;
+}

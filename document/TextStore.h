@@ -1,0 +1,72 @@
+#pragma once
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QString>
+#include <QStringView>
+
+#include <vector>
+
+// Text kept in blocks of up to 64 Ki characters. A block holds one byte
+// per character, in the wire's code page, while every character in it has a
+// byte there; a block holding one that has not (a typed 中, a character
+// outside the BMP) holds UTF-16 instead. So what a peer sent costs one byte
+// per byte, and widening for a typed character costs one block, not the text.
+//
+// Blocks are never empty, and an edit touches only the blocks it falls in:
+// an append fills the last block and starts new ones, so the text never
+// moves once stored.
+class TextStore
+{
+public:
+    static constexpr qsizetype defaultBlockLength = 64 * 1024;
+    // Tests use short blocks, so that a short text spans many.
+    explicit TextStore(qsizetype blockLength = defaultBlockLength) : m_blockLength(blockLength) {}
+
+    qsizetype size() const { return m_size; }
+    char16_t at(qsizetype position) const;
+    // [from, to) as UTF-16, into `out`.
+    void copy(qsizetype from, qsizetype to, char16_t *out) const;
+    QString mid(qsizetype from, qsizetype to) const;
+
+    // [from, to) becomes `text`.
+    void replace(qsizetype from, qsizetype to, QStringView text);
+    void append(QStringView text);
+    // Bytes in the wire's code page, one character each.
+    void appendBytes(QByteArrayView bytes);
+    void clear();
+
+    // The block that holds `position` (< size()): its characters as bytes in
+    // the code page, or as UTF-16 units; the other pointer is null.
+    struct Run
+    {
+        qsizetype start;
+        qsizetype length;
+        const unsigned char *bytes;
+        const char16_t *units;
+    };
+    Run runAt(qsizetype position) const;
+
+    // Memory the blocks hold for their characters, whether used or not.
+    qsizetype capacityBytes() const;
+
+private:
+    struct Block
+    {
+        QByteArray bytes;
+        QString units; // used instead of bytes in a wide block
+        bool wide = false;
+        qsizetype size() const { return wide ? units.size() : bytes.size(); }
+    };
+
+    qsizetype blockIndex(qsizetype position) const;
+    // A block of `text`: bytes when every character has one, else UTF-16.
+    static Block makeBlock(QStringView text);
+    void renumberFrom(std::size_t block);
+
+    qsizetype m_blockLength;
+    std::vector<Block> m_blocks;
+    // Where each block starts.
+    std::vector<qsizetype> m_starts;
+    qsizetype m_size = 0;
+};
