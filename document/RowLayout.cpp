@@ -7,6 +7,8 @@
 
 #include <QChar>
 
+#include <array>
+
 namespace {
 
 // One character as a row sees it: how far it advances, how many code units it
@@ -60,6 +62,7 @@ void RowLayout::setGeometry(const CharacterMetrics *metrics, int width)
 // Where a row being wrapped has got to.
 struct RowLayout::Wrapping
 {
+    qsizetype i; // the next character to place
     qsizetype rowStart;
     qsizetype breakAt = -1; // just after the row's last space or tab
     int xAtBreak = 0;
@@ -67,25 +70,33 @@ struct RowLayout::Wrapping
 };
 
 template <typename Unit, typename RowFound>
-bool RowLayout::wrapRun(const TextStore &store, const Unit *units, qsizetype runStart,
-                        qsizetype runEnd, qsizetype &i, Wrapping &row, RowFound &rowFound) const
+bool RowLayout::wrapRun(const TextStore &store, const Unit *units, const quint32 *entries,
+                        qsizetype runStart, qsizetype runEnd, Wrapping &wrapping,
+                        RowFound &rowFound) const
 {
     const CharacterMetrics &metrics = *m_metrics;
-    const quint32 *entries = metrics.entries();
     const int width = m_width;
+    // Worked on in a copy, which stays in registers: stores through the
+    // caller's would have to be made for every byte read.
+    Wrapping row = wrapping;
+    qsizetype &i = row.i;
+    const auto found = [&](qsizetype rowStart) {
+        wrapping = row;
+        return rowFound(rowStart);
+    };
     while (i < runEnd) {
         // Only characters that take no room (combining marks) ever come near
         // this many to a row; past it they wrap like any other.
         constexpr qsizetype maxRowLength = 1024;
-        const char16_t c = characterOf(units[i - runStart]);
-        quint32 entry = entries[c];
+        const Unit unit = units[i - runStart];
+        quint32 entry = entries[unit];
         if (Q_UNLIKELY(!(entry & CharacterMetrics::Measured)))
-            entry = metrics.entry(c);
+            entry = metrics.entry(characterOf(unit));
         Step step{CharacterMetrics::advanceOf(entry), 1, false};
         if (Q_UNLIKELY(entry & CharacterMetrics::Special)) {
             const char16_t next =
                 i + 1 < runEnd ? characterOf(units[i + 1 - runStart]) : characterAfter(store, i);
-            step = stepAt(metrics, c, next, row.x);
+            step = stepAt(metrics, characterOf(unit), next, row.x);
         }
         if ((row.x + step.advance <= width && i - row.rowStart < maxRowLength) ||
             i == row.rowStart) {
@@ -107,7 +118,7 @@ bool RowLayout::wrapRun(const TextStore &store, const Unit *units, qsizetype run
             row.x -= row.xAtBreak;
             row.rowStart = row.breakAt;
             row.breakAt = -1;
-            if (!rowFound(row.rowStart))
+            if (!found(row.rowStart))
                 return false;
             continue;
         } else {
@@ -115,9 +126,10 @@ bool RowLayout::wrapRun(const TextStore &store, const Unit *units, qsizetype run
         }
         row.rowStart = i;
         row.breakAt = -1;
-        if (!rowFound(i))
+        if (!found(i))
             return false;
     }
+    wrapping = row;
     return true;
 }
 
@@ -127,12 +139,22 @@ void RowLayout::wrap(const WireDocument &document, qsizetype start, RowFound row
     // The text is walked a block of the store at a time, each in the form it
     // is kept in.
     const TextStore &store = document.store();
-    Wrapping row{start};
-    for (qsizetype i = start; i < store.size();) {
-        const TextStore::Run run = store.runAt(i);
+    // What each byte of a block held as bytes measures, looked up once.
+    std::array<quint32, 256> byteEntries;
+    bool byteEntriesKnown = false;
+    Wrapping row{start, start};
+    while (row.i < store.size()) {
+        const TextStore::Run run = store.runAt(row.i);
         const qsizetype runEnd = run.start + run.length;
-        if (!(run.bytes ? wrapRun(store, run.bytes, run.start, runEnd, i, row, rowFound)
-                        : wrapRun(store, run.units, run.start, runEnd, i, row, rowFound)))
+        if (run.bytes && !byteEntriesKnown) {
+            for (int byte = 0; byte < 256; ++byte)
+                byteEntries[byte] = m_metrics->entry(ByteCode::characterOf(uchar(byte)));
+            byteEntriesKnown = true;
+        }
+        if (!(run.bytes
+                  ? wrapRun(store, run.bytes, byteEntries.data(), run.start, runEnd, row, rowFound)
+                  : wrapRun(store, run.units, m_metrics->entries(), run.start, runEnd, row,
+                            rowFound)))
             return;
     }
 }

@@ -88,11 +88,12 @@ private:
     template <typename RowFound>
     void wrap(const WireDocument &text, qsizetype start, RowFound rowFound) const;
     struct Wrapping;
-    // Wraps on through one block of the store, held as `units`, from `i`;
-    // returns false when `rowFound` stops it.
+    // Wraps on through one block of the store, held as `units` that index
+    // `entries` (CharacterMetrics entries), from where `row` has got to; returns false when
+    // `rowFound` stops it.
     template <typename Unit, typename RowFound>
-    bool wrapRun(const TextStore &store, const Unit *units, qsizetype runStart, qsizetype runEnd,
-                 qsizetype &i, Wrapping &row, RowFound &rowFound) const;
+    bool wrapRun(const TextStore &store, const Unit *units, const quint32 *entries,
+                 qsizetype runStart, qsizetype runEnd, Wrapping &row, RowFound &rowFound) const;
 
     const CharacterMetrics *m_metrics = nullptr;
     int m_width = 1;
