@@ -3,11 +3,11 @@
 void UndoHistory::record(UndoStep step, bool typed)
 {
     m_redo.clear();
-    if (typed && m_typing && step.edits.size() == 1 && step.edits.front().removed.isEmpty()) {
+    if (typed && m_typing && step.edits.size() == 1 && step.edits.front().text.isEmpty()) {
         UndoRecord &last = m_undo.back().edits.back();
         const UndoRecord &edit = step.edits.front();
-        if (edit.at == last.at + last.inserted.size()) {
-            last.inserted += edit.inserted;
+        if (edit.at == last.at + last.length) {
+            last.length += edit.length;
             return;
         }
     }
@@ -18,7 +18,7 @@ void UndoHistory::record(UndoStep step, bool typed)
 namespace {
 
 // Moves the last step of one side onto the other.
-UndoStep moveLast(std::vector<UndoStep> &from, std::vector<UndoStep> &to)
+UndoStep &moveLast(std::vector<UndoStep> &from, std::vector<UndoStep> &to)
 {
     to.push_back(std::move(from.back()));
     from.pop_back();
@@ -27,13 +27,13 @@ UndoStep moveLast(std::vector<UndoStep> &from, std::vector<UndoStep> &to)
 
 } // namespace
 
-UndoStep UndoHistory::takeUndo()
+UndoStep &UndoHistory::takeUndo()
 {
     m_typing = false;
     return moveLast(m_undo, m_redo);
 }
 
-UndoStep UndoHistory::takeRedo()
+UndoStep &UndoHistory::takeRedo()
 {
     m_typing = false;
     return moveLast(m_redo, m_undo);

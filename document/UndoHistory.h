@@ -4,12 +4,16 @@
 
 #include <vector>
 
-// One change recorded for undo: `removed` at `at` was replaced by `inserted`.
+// One change recorded for undo: at `at`, the `length` characters now in the
+// text stand where `text` stood. Only the text that is not in the document is
+// kept (what an edit removed, or after an undo what it had put in), so a large
+// paste or Open File costs nothing more to take back. Undoing or redoing
+// swaps the two.
 struct UndoRecord
 {
     qsizetype at = 0;
-    QString removed;
-    QString inserted;
+    qsizetype length = 0;
+    QString text;
 };
 
 // What one Undo takes back: the edits of one user action, and where the
@@ -32,9 +36,10 @@ public:
 
     // Records a user's edit; `typed` marks a character typed at the caret.
     void record(UndoStep step, bool typed);
-    // The step to take back (moved onto the redo side), or to do again.
-    UndoStep takeUndo();
-    UndoStep takeRedo();
+    // The step to take back (moved onto the redo side), or to do again
+    // (moved back); the caller swaps its records as it applies them.
+    UndoStep &takeUndo();
+    UndoStep &takeRedo();
     void clear();
 
 private:

@@ -60,7 +60,7 @@ void WireDocument::edit(qsizetype from, qsizetype to, const QString &text, EditK
     if (removed == 0 && text.isEmpty())
         return;
     if (m_undoEnabled && (kind == EditKind::User || kind == EditKind::Typing)) {
-        UndoRecord record{from, m_store.mid(from, to), text};
+        UndoRecord record{from, text.size(), m_store.mid(from, to)};
         if (m_gathering)
             m_gathering->edits.push_back(std::move(record));
         else
@@ -143,17 +143,23 @@ void WireDocument::setUndoEnabled(bool enabled)
         m_undo.clear();
 }
 
-void WireDocument::apply(const UndoStep &step, bool backwards)
+void WireDocument::apply(UndoStep &step, bool backwards)
 {
+    const auto swap = [this](UndoRecord &record) {
+        QString now = m_store.mid(record.at, record.at + record.length);
+        edit(record.at, record.at + record.length, record.text, EditKind::Other);
+        record.length = record.text.size();
+        record.text = std::move(now);
+    };
     if (backwards) {
-        for (auto edit = step.edits.rbegin(); edit != step.edits.rend(); ++edit)
-            this->edit(edit->at, edit->at + edit->inserted.size(), edit->removed, EditKind::Other);
+        for (auto record = step.edits.rbegin(); record != step.edits.rend(); ++record)
+            swap(*record);
         setSelection(step.anchorBefore, step.positionBefore);
     } else {
-        for (const UndoRecord &edit : step.edits)
-            this->edit(edit.at, edit.at + edit.removed.size(), edit.inserted, EditKind::Other);
+        for (UndoRecord &record : step.edits)
+            swap(record);
         const UndoRecord &last = step.edits.back();
-        setCaret(last.at + last.inserted.size());
+        setCaret(last.at + last.length);
     }
 }
 

@@ -102,7 +102,7 @@ private:
     // around `change`, which makes it, and keeps the selection's place.
     template <typename Change>
     void change(qsizetype from, qsizetype removed, qsizetype added, bool appended, Change change);
-    void apply(const UndoStep &step, bool backwards);
+    void apply(UndoStep &step, bool backwards);
 
     TextStore m_store;
     qsizetype m_anchor = 0;
