@@ -6,6 +6,7 @@
 // run, in a form scripts read:
 //   shape=<name> MiB=<n> seconds=<s> MBps=<x> max_stall_ms=<ms>
 //   rss_bytes_per_byte=<x> peak_rss_bytes_per_byte=<x> exact=<yes|no>
+//   [the run's own key=value fields] [over_limit]
 
 #include "AppError.h"
 #include "BenchPeer.h"
@@ -152,15 +153,16 @@ Figures runWiden(const Shape &shape, qint64 mib)
     const qsizetype size = transcript->textLength();
     transcript->setCursorPosition(size / 2);
     const qsizetype at = transcript->cursorPosition();
+    const QChar wide(0x4E2D);
     QInputMethodEvent typing;
-    typing.setCommitString(QStringLiteral("中"));
+    typing.setCommitString(wide);
     QCoreApplication::sendEvent(transcript, &typing);
     QCoreApplication::processEvents();
     const Figures typed = meter.stop(reception.clock());
     figures.residentGrowth = typed.residentGrowth;
     figures.peakGrowth = typed.peakGrowth;
     const bool inserted =
-        transcript->textLength() == size + 1 && transcript->document().at(at) == u'\u4E2D';
+        transcript->textLength() == size + 1 && transcript->document().at(at) == wide;
     transcript->document().edit(at, at + 1, QString(), WireDocument::EditKind::Other);
     figures.exact = figures.exact && inserted && reception.transcriptExact();
     return figures;
@@ -185,7 +187,7 @@ Figures runClear(const Shape &shape, qint64 mib)
     return figures;
 }
 
-void pressKeys(QWidget *widget, Qt::Key key)
+void pressWithControl(QWidget *widget, Qt::Key key)
 {
     QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
     QCoreApplication::sendEvent(widget, &press);
@@ -206,8 +208,8 @@ Figures runCopy(const Shape &shape, qint64 mib)
     RunMeter copyMeter;
     QElapsedTimer clock;
     clock.start();
-    pressKeys(transcript, Qt::Key_A);
-    pressKeys(transcript, Qt::Key_C);
+    pressWithControl(transcript, Qt::Key_A);
+    pressWithControl(transcript, Qt::Key_C);
     const Figures copying = copyMeter.stop(clock);
     const QString copied = QApplication::clipboard()->text();
     const qsizetype size = transcript->textLength();
@@ -245,8 +247,9 @@ Figures runSave(const Shape &shape, qint64 mib)
     }
     const Figures saving = saveMeter.stop(clock);
     const double raise = double(saving.peakGrowth) / MiB;
-    figures.exact = figures.exact && saved &&
-                    transcriptHolds(FileText(path), Payload(shape.content, mib * MiB), shape.tls);
+    figures.exact =
+        figures.exact && saved &&
+        transcriptHolds(FileText(path), Payload(shape.content, reception.bytes()), shape.tls);
     figures.overLimit = raise > 64;
     figures.more = field("save_seconds", saving.seconds) + field("save_peak_raise_MiB", raise);
     return figures;
