@@ -42,10 +42,13 @@ test: build
 
 # `make bench REPEAT=3` runs each measurement three times and keeps the median;
 # `make bench RUNS="binary:256 noline:1024"` runs only those named (any shape
-# at any size, 1 GiB runs included).
+# at any size, 1 GiB runs included); `make bench LIMIT=1.25` fails a run whose
+# peak_rss_bytes_per_byte is over 1.25.
 REPEAT ?= 1
+LIMIT  ?=
 bench: build
-	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/tapwire_bench --repeat $(REPEAT) $(RUNS)
+	QT_QPA_PLATFORM=offscreen ./$(BUILD)/bench/tapwire_bench --repeat $(REPEAT) \
+	  $(if $(LIMIT),--limit $(LIMIT)) $(RUNS)
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
@@ -26,6 +27,10 @@ struct Figures
     qint64 residentGrowth = 0;
     qint64 peakGrowth = 0;
     bool exact = false;
+    // Past a limit the run sets itself (or --limit): the run fails.
+    bool overLimit = false;
+    // Further key=value fields of the run's line, each after a space.
+    QByteArray more;
 };
 
 // What a run costs from the meter's start until stop(): stalls, the growth of

@@ -16,18 +16,28 @@ QString BoxText::range(qsizetype from, qsizetype length) const
     return m_box->document().text(from, from + length);
 }
 
-bool holdsFrom(const BoxText &box, qsizetype from, Payload payload)
+FileText::FileText(const QString &path) : m_file(path)
+{
+    m_file.open(QIODevice::ReadOnly);
+}
+
+QString FileText::range(qsizetype from, qsizetype length) const
+{
+    return m_file.seek(from) ? CodePage1252::decode(m_file.read(length)) : QString();
+}
+
+bool holdsFrom(const TextRanges &text, qsizetype from, Payload payload)
 {
     for (qsizetype at = from; payload.left() > 0;) {
         const QString expected = CodePage1252::decode(payload.next(pieceSize));
-        if (box.range(at, expected.size()) != expected)
+        if (text.range(at, expected.size()) != expected)
             return false;
         at += expected.size();
     }
     return true;
 }
 
-bool transcriptHolds(const BoxText &transcript, const Payload &payload, bool tls)
+bool transcriptHolds(const TextRanges &transcript, const Payload &payload, bool tls)
 {
     const QString head = transcript.range(0, 1024);
     const QString closedLine = QStringLiteral("CLOSED.\r\n");

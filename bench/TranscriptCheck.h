@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFile>
 #include <QString>
 
 class WireTextEdit;
@@ -8,24 +9,45 @@ namespace bench {
 
 class Payload;
 
-// The one way the bench reads a box's text: its length, and a range of it at
-// a time, never a second copy of the whole.
-class BoxText
+// The one way the bench reads a text: its length, and a range of it at a
+// time, never a second copy of the whole.
+class TextRanges
+{
+public:
+    virtual ~TextRanges() = default;
+    virtual qsizetype size() const = 0;
+    virtual QString range(qsizetype from, qsizetype length) const = 0;
+};
+
+// A box's text.
+class BoxText : public TextRanges
 {
 public:
     explicit BoxText(const WireTextEdit *box) : m_box(box) {}
-    qsizetype size() const;
-    QString range(qsizetype from, qsizetype length) const;
+    qsizetype size() const override;
+    QString range(qsizetype from, qsizetype length) const override;
 
 private:
     const WireTextEdit *m_box;
 };
 
-// Whether the box holds what is left of `payload` from `from` on.
-bool holdsFrom(const BoxText &box, qsizetype from, Payload payload);
+// A file's bytes, each the character the code page makes of it.
+class FileText : public TextRanges
+{
+public:
+    explicit FileText(const QString &path);
+    qsizetype size() const override { return m_file.size(); }
+    QString range(qsizetype from, qsizetype length) const override;
+
+private:
+    mutable QFile m_file;
+};
+
+// Whether the text holds what is left of `payload` from `from` on.
+bool holdsFrom(const TextRanges &text, qsizetype from, Payload payload);
 
 // The transcript of one accepted connection: its status lines (those of the
 // handshake too, over TLS), every byte the peer sent, and the closing line.
-bool transcriptHolds(const BoxText &transcript, const Payload &payload, bool tls);
+bool transcriptHolds(const TextRanges &transcript, const Payload &payload, bool tls);
 
 } // namespace bench

@@ -6,7 +6,9 @@
 // run, in a form scripts read:
 //   shape=<name> MiB=<n> seconds=<s> MBps=<x> max_stall_ms=<ms>
 //   rss_bytes_per_byte=<x> peak_rss_bytes_per_byte=<x> exact=<yes|no>
+//   [the run's own key=value fields] [over_limit]
 
+#include "AppError.h"
 #include "BenchPeer.h"
 #include "CodePage1252.h"
 #include "FileCommands.h"
@@ -19,8 +21,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
@@ -61,33 +66,192 @@ quint16 listen(frmMain &window)
     return quint16(window.wskWinSock()->LocalPort());
 }
 
-// The peer sends the payload; the clock runs from the connection being
-// accepted until the transcript holds every byte and the close.
-Figures runReceive(const Shape &shape, qint64 mib)
+// A receiving run's window, set up and listening, and the transcript it
+// fills from the peer.
+class Reception
 {
+public:
+    Reception(const Shape &shape, qint64 mib);
+
+    // The peer sends the payload; the clock runs from the connection being
+    // accepted until the transcript holds every byte and the close. Exact
+    // here means that the peer did all it was there to do and closed.
+    Figures receive(const RunMeter &meter);
+    // Whether the transcript holds the status lines and the payload, exactly.
+    bool transcriptExact() const;
+
     frmMain window;
+    WireTextEdit *transcript() const { return m_transcript; }
+    const QElapsedTimer &clock() const { return m_clock; }
+    qint64 bytes() const { return m_mib * MiB; }
+
+private:
+    const Shape &m_shape;
+    qint64 m_mib;
+    WireTextEdit *m_transcript;
+    quint16 m_port = 0;
+    QElapsedTimer m_clock;
+    bool m_closed = false;
+};
+
+Reception::Reception(const Shape &shape, qint64 mib)
+    : m_shape(shape), m_mib(mib),
+      m_transcript(window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData")))
+{
     if (shape.prepare)
         shape.prepare(window);
     window.show();
-    const quint16 port = listen(window);
+    m_port = listen(window);
     if (shape.tls)
         window.mnuStartTLS->trigger();
-    QElapsedTimer clock;
-    bool closed = false;
     QObject::connect(window.wskWinSock(), &SocketEndpoint::connectionRequested, &window,
-                     [&clock] { clock.start(); });
+                     [this] { m_clock.start(); });
     QObject::connect(window.wskWinSock(), &SocketEndpoint::peerClosed, &window,
-                     [&closed] { closed = true; });
+                     [this] { m_closed = true; });
+}
 
-    RunMeter meter;
-    PeerProcess peer(shape.name, mib, port);
-    while (!closed && !peer.endedEarly())
+Figures Reception::receive(const RunMeter &meter)
+{
+    PeerProcess peer(m_shape.name, m_mib, m_port);
+    while (!m_closed && !peer.endedEarly())
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QCoreApplication::processEvents();
-    Figures figures = meter.stop(clock);
-    const BoxText transcript(window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData")));
-    figures.exact = peer.finish() && closed &&
-                    transcriptHolds(transcript, Payload(shape.content, mib * MiB), shape.tls);
+    Figures figures = meter.stop(m_clock);
+    figures.exact = peer.finish() && m_closed;
+    return figures;
+}
+
+bool Reception::transcriptExact() const
+{
+    return transcriptHolds(BoxText(m_transcript), Payload(m_shape.content, bytes()), m_shape.tls);
+}
+
+Figures runReceive(const Shape &shape, qint64 mib)
+{
+    Reception reception(shape, mib);
+    RunMeter meter;
+    Figures figures = reception.receive(meter);
+    figures.exact = figures.exact && reception.transcriptExact();
+    return figures;
+}
+
+QByteArray field(const char *key, double value)
+{
+    return QByteArray(" ") + key + '=' + QByteArray::number(value, 'f', 3);
+}
+
+// After receiving, a user types 中, which the code page has no byte for, in
+// the middle of the transcript, as an input method delivers it. The peak
+// covers the receiving and the typing. The character is then taken out
+// again, so that the usual check applies.
+Figures runWiden(const Shape &shape, qint64 mib)
+{
+    Reception reception(shape, mib);
+    RunMeter meter;
+    Figures figures = reception.receive(meter);
+    WireTextEdit *transcript = reception.transcript();
+    const qsizetype size = transcript->textLength();
+    transcript->setCursorPosition(size / 2);
+    const qsizetype at = transcript->cursorPosition();
+    const QChar wide(0x4E2D);
+    QInputMethodEvent typing;
+    typing.setCommitString(wide);
+    QCoreApplication::sendEvent(transcript, &typing);
+    QCoreApplication::processEvents();
+    const Figures typed = meter.stop(reception.clock());
+    figures.residentGrowth = typed.residentGrowth;
+    figures.peakGrowth = typed.peakGrowth;
+    const bool inserted =
+        transcript->textLength() == size + 1 && transcript->document().at(at) == wide;
+    transcript->document().edit(at, at + 1, QString(), WireDocument::EditKind::Other);
+    figures.exact = figures.exact && inserted && reception.transcriptExact();
+    return figures;
+}
+
+// After receiving, the transcript's Clear button, then what is resident
+// compared with before the data came. It should all have gone back.
+Figures runClear(const Shape &shape, qint64 mib)
+{
+    Reception reception(shape, mib);
+    RunMeter meter;
+    Figures figures = reception.receive(meter);
+    figures.exact = figures.exact && reception.transcriptExact();
+    reception.window.findChild<QPushButton *>(QStringLiteral("cmdRecvDataC"))->click();
+    QCoreApplication::processEvents();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QCoreApplication::processEvents();
+    const double left = double(meter.stop(reception.clock()).residentGrowth) / MiB;
+    figures.exact = figures.exact && reception.transcript()->textLength() == 0;
+    figures.overLimit = left > 32;
+    figures.more = field("rss_after_clear_minus_before_MiB", left);
+    return figures;
+}
+
+void pressWithControl(QWidget *widget, Qt::Key key)
+{
+    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
+    QCoreApplication::sendEvent(widget, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
+    QCoreApplication::sendEvent(widget, &release);
+}
+
+// After receiving, Select All and Copy with the transcript's keys. The
+// clipboard's copy of the whole is not in the run's memory figures; what the
+// copying raised the peak by is a field of its own.
+Figures runCopy(const Shape &shape, qint64 mib)
+{
+    Reception reception(shape, mib);
+    RunMeter meter;
+    Figures figures = reception.receive(meter);
+    figures.exact = figures.exact && reception.transcriptExact();
+    WireTextEdit *transcript = reception.transcript();
+    RunMeter copyMeter;
+    QElapsedTimer clock;
+    clock.start();
+    pressWithControl(transcript, Qt::Key_A);
+    pressWithControl(transcript, Qt::Key_C);
+    const Figures copying = copyMeter.stop(clock);
+    const QString copied = QApplication::clipboard()->text();
+    const qsizetype size = transcript->textLength();
+    bool same = copied.size() == size;
+    for (int i = 0; same && i <= 64; ++i) {
+        const qsizetype at = (size - 1) * i / 64;
+        same = copied.at(at) == transcript->document().at(at);
+    }
+    figures.exact = figures.exact && same;
+    figures.more = field("copy_seconds", copying.seconds) +
+                   field("copy_peak_raise_MiB", double(copying.peakGrowth) / MiB);
+    return figures;
+}
+
+// After receiving, Save As to a new file, as the menu does once the dialog
+// has its name. The peak is lowered just before, so that its raise is the
+// saving's own; the file must hold the transcript's bytes exactly.
+Figures runSave(const Shape &shape, qint64 mib)
+{
+    Reception reception(shape, mib);
+    RunMeter meter;
+    Figures figures = reception.receive(meter);
+    figures.exact = figures.exact && reception.transcriptExact();
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("transcript.bin"));
+    bool saved = true;
+    RunMeter saveMeter;
+    QElapsedTimer clock;
+    clock.start();
+    try {
+        reception.window.files()->saveTranscript(path);
+    } catch (const AppError &error) {
+        std::fprintf(stderr, "tapwire_bench: %s\n", qPrintable(error.description()));
+        saved = false;
+    }
+    const Figures saving = saveMeter.stop(clock);
+    const double raise = double(saving.peakGrowth) / MiB;
+    figures.exact =
+        figures.exact && saved &&
+        transcriptHolds(FileText(path), Payload(shape.content, reception.bytes()), shape.tls);
+    figures.overLimit = raise > 64;
+    figures.more = field("save_seconds", saving.seconds) + field("save_peak_raise_MiB", raise);
     return figures;
 }
 
@@ -200,6 +364,10 @@ const Shape shapes[] = {
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},
     {"send", Content::Lines80, runSend, takePayload, {16}},
     {"open", Content::Binary, runOpen, nullptr, {64}},
+    {"widen", Content::Printable, runWiden, sendPayload, {64}},
+    {"clear", Content::Printable, runClear, sendPayload, {64}},
+    {"copy", Content::Binary, runCopy, sendPayload, {}},
+    {"save", Content::Binary, runSave, sendPayload, {}},
 };
 
 const Shape *findShape(const QString &name)
@@ -215,10 +383,11 @@ void printRun(const Shape &shape, qint64 mib, const Figures &figures)
 {
     const double bytes = double(mib * MiB);
     std::printf("shape=%s MiB=%lld seconds=%.3f MBps=%.1f max_stall_ms=%lld "
-                "rss_bytes_per_byte=%.2f peak_rss_bytes_per_byte=%.2f exact=%s\n",
+                "rss_bytes_per_byte=%.2f peak_rss_bytes_per_byte=%.2f exact=%s%s%s\n",
                 shape.name, mib, figures.seconds, bytes / 1e6 / figures.seconds, figures.stallMs,
                 double(figures.residentGrowth) / bytes, double(figures.peakGrowth) / bytes,
-                figures.exact ? "yes" : "no");
+                figures.exact ? "yes" : "no", figures.more.constData(),
+                figures.overLimit ? " over_limit" : "");
 }
 
 struct ChildRun
@@ -228,12 +397,12 @@ struct ChildRun
 };
 
 // Runs one measurement in a fresh process.
-ChildRun runInChild(const QString &shape, int mib)
+ChildRun runInChild(const QString &shape, int mib, double limit)
 {
     QProcess run;
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     run.start(QCoreApplication::applicationFilePath(),
-              {QStringLiteral("--run"), shape, QString::number(mib)});
+              {QStringLiteral("--run"), shape, QString::number(mib), QString::number(limit)});
     run.waitForFinished(-1);
     return {run.readAllStandardOutput().trimmed(),
             run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0};
@@ -261,22 +430,40 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
-    // tapwire_bench --run SHAPE MiB: one measurement in this process.
-    if (args.size() == 3 && args[0] == QLatin1String("--run")) {
+    // tapwire_bench --run SHAPE MiB LIMIT: one measurement in this process.
+    if (args.size() == 4 && args[0] == QLatin1String("--run")) {
         const Shape *shape = findShape(args[1]);
         const qint64 mib = args[2].toLongLong();
+        const double limit = args[3].toDouble();
         if (!shape || mib <= 0)
             return 2;
-        const Figures figures = shape->run(*shape, mib);
+        Figures figures = shape->run(*shape, mib);
+        if (limit > 0 && double(figures.peakGrowth) / double(mib * MiB) > limit)
+            figures.overLimit = true;
         printRun(*shape, mib, figures);
-        return figures.exact ? 0 : 1;
+        return figures.exact && !figures.overLimit ? 0 : 1;
     }
-    // tapwire_bench [--repeat N] [shape:MiB ...]: every default run (or those
-    // named), each in a fresh process; with --repeat, each N times, and the
-    // run with the median time is printed.
+    // tapwire_bench [--repeat N] [--limit X] [shape:MiB ...]: every default
+    // run (or those named), each in a fresh process; with --repeat, each N
+    // times, and the run with the median time is printed. With --limit, a run
+    // whose peak_rss_bytes_per_byte is over X fails, marked over_limit.
     int repeat = 1;
-    if (args.size() >= 2 && args[0] == QLatin1String("--repeat")) {
-        repeat = qMax(1, args[1].toInt());
+    double limit = 0;
+    while (args.size() >= 2 && args[0].startsWith(QLatin1String("--"))) {
+        bool valid = true;
+        if (args[0] == QLatin1String("--repeat")) {
+            repeat = qMax(1, args[1].toInt());
+        } else if (args[0] == QLatin1String("--limit")) {
+            limit = args[1].toDouble(&valid);
+            valid = valid && limit > 0;
+        } else {
+            valid = false;
+        }
+        if (!valid) {
+            std::fprintf(stderr, "tapwire_bench: %s %s?\n", qPrintable(args[0]),
+                         qPrintable(args[1]));
+            return 2;
+        }
         args = args.mid(2);
     }
     QList<QPair<QString, int>> runs;
@@ -303,7 +490,7 @@ int main(int argc, char *argv[])
     for (const auto &[shape, mib] : runs) {
         QList<QByteArray> lines;
         for (int i = 0; i < repeat; ++i) {
-            const ChildRun run = runInChild(shape, mib);
+            const ChildRun run = runInChild(shape, mib, limit);
             if (!run.passed) {
                 std::printf("%s failed\n",
                             run.line.isEmpty()

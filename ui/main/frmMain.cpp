@@ -6,6 +6,7 @@
 #include "ControlStates.h"
 #include "ErrorReport.h"
 #include "FileCommands.h"
+#include "MemoryRelease.h"
 #include "ResourcePictures.h"
 #include "SessionController.h"
 #include "SocketEndpoint.h"
@@ -72,6 +73,10 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
                                    ui->txtRecvData, mnuStartTLS};
     m_session = new SessionController(controls, m_endpoint, this);
     m_files = new FileCommands(ui->txtRecvData, ui->txtSendData, this);
+    // A cleared box's text goes back to the system, once the box has let it
+    // go, so that clearing a large transcript shrinks the process.
+    for (QAbstractButton *clear : {ui->cmdSendDataC, ui->cmdRecvDataC})
+        connect(clear, &QAbstractButton::clicked, this, &releaseFreedMemory, Qt::QueuedConnection);
     // The transcript can show the same text as a hex dump.
     auto *showHex = new QAction(tr("Show as &Hex"), this);
     showHex->setCheckable(true);
