@@ -109,6 +109,19 @@ void WireDocument::removeSelectionOr(qsizetype from, qsizetype to)
     }
 }
 
+void WireDocument::replaceAllWithBytes(QByteArrayView bytes)
+{
+    if (isEmpty() && bytes.isEmpty())
+        return;
+    if (m_undoEnabled)
+        m_undo.record({{{0, bytes.size(), m_store.mid(0, size())}}, m_anchor, m_position}, false);
+    change(0, size(), bytes.size(), false, [&] {
+        m_store.clear();
+        m_store.appendBytes(bytes);
+    });
+    setCaret(0);
+}
+
 void WireDocument::replaceRange(qsizetype from, qsizetype to, const QString &text)
 {
     from = TextRules::snapBack(*this, from);

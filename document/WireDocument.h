@@ -71,6 +71,9 @@ public:
     void replaceSelection(const QString &text, bool typed = false);
     // Removes the selection, or else [from, to).
     void removeSelectionOr(qsizetype from, qsizetype to);
+    // Replaces the whole text with bytes in the wire's code page, as a user
+    // would (Open File): one step for undo.
+    void replaceAllWithBytes(QByteArrayView bytes);
     // Replaces [from, to), moved back to boundaries, as a user would.
     void replaceRange(qsizetype from, qsizetype to, const QString &text);
     // Puts dropped text at `at`; `moved` takes the selection away first (a

@@ -1,7 +1,6 @@
 #include "ByteFileReader.h"
 
 #include "ByteFile.h"
-#include "CodePage1252.h"
 
 #include <new>
 
@@ -22,7 +21,7 @@ void ByteFileReader::start(const QString &path)
 {
     m_next.stop();
     m_file.close();
-    m_text.clear();
+    m_bytes.clear();
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::ReadOnly))
         throw ByteFile::fileError(m_file, path, true);
@@ -41,12 +40,12 @@ void ByteFileReader::readSlice()
     bool outOfMemory = false;
     try {
         bytes = m_file.read(sliceBytes);
-        m_text += CodePage1252::decode(bytes);
+        m_bytes += bytes;
     } catch (const std::bad_alloc &) {
         outOfMemory = true;
     }
     // A device that never ends (/dev/zero) meets the same limit as a file.
-    if (outOfMemory || m_text.size() > maxBytes) {
+    if (outOfMemory || m_bytes.size() > maxBytes) {
         fail(AppError(
             7, QStringLiteral("Out of memory: %1: larger than the 1 GiB a box holds").arg(path)));
         return;
@@ -60,12 +59,12 @@ void ByteFileReader::readSlice()
         return;
     }
     m_file.close();
-    emit finished(std::exchange(m_text, QString()));
+    emit finished(std::exchange(m_bytes, QByteArray()));
 }
 
 void ByteFileReader::fail(const AppError &error)
 {
     m_file.close();
-    m_text.clear();
+    m_bytes.clear();
     emit failed(error);
 }

@@ -8,7 +8,8 @@
 #include <QTimer>
 
 // Reads a file a slice at a time between events, so that a large one never
-// holds the window up, and hands over its bytes as text.
+// holds the window up, and hands over its bytes, each one character in the
+// code page.
 class ByteFileReader : public QObject
 {
     Q_OBJECT
@@ -24,7 +25,7 @@ public:
     void start(const QString &path);
 
 signals:
-    void finished(const QString &text);
+    void finished(const QByteArray &bytes);
     void failed(const AppError &error);
 
 private:
@@ -32,6 +33,6 @@ private:
     void fail(const AppError &error);
 
     QFile m_file;
-    QString m_text;
+    QByteArray m_bytes;
     QTimer m_next;
 };

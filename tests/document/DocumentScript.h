@@ -93,8 +93,9 @@ public:
         WireReference &ref = m_reference;
         WireDocument &doc = m_document;
         quint32 operation = m_random(18);
-        // A peer appends only to the transcript, which keeps no history.
-        if (operation <= 1 && ref.undoEnabled)
+        // A peer appends only to the transcript, which keeps no history; the
+        // outgoing box takes bytes only from Open File.
+        if (operation == 0 && ref.undoEnabled)
             operation = 7;
         QString did;
         switch (operation) {
@@ -113,9 +114,16 @@ public:
                 bytes += char(m_random(4) == 0 ? "\r\n"[m_random(2)] : m_random(256));
                 piece += QChar(ByteCode::characterOf(uchar(bytes.back())));
             }
-            did = QStringLiteral("append bytes %1").arg(showText(piece));
-            doc.appendBytes(bytes);
-            ref.append(piece);
+            if (ref.undoEnabled) {
+                did = QStringLiteral("open %1").arg(showText(piece));
+                doc.replaceAllWithBytes(bytes);
+                ref.replace(0, ref.text.size(), piece);
+                ref.anchor = ref.position = 0;
+            } else {
+                did = QStringLiteral("append bytes %1").arg(showText(piece));
+                doc.appendBytes(bytes);
+                ref.append(piece);
+            }
             break;
         }
         case 2:

@@ -149,6 +149,15 @@ void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &tex
     m_document.replaceRange(from, to, text);
 }
 
+void WireTextEdit::replaceAllWithBytes(QByteArrayView bytes)
+{
+    if (m_hex)
+        return;
+    m_caretAtRowEnd = false;
+    m_wantedX = -1;
+    m_document.replaceAllWithBytes(bytes);
+}
+
 void WireTextEdit::insertFromUser(const QString &text, bool typed)
 {
     m_caretAtRowEnd = false;

@@ -91,6 +91,9 @@ public:
     // Replaces [from, to) by `text` as the user would: undoable, with the
     // caret after the new text; nothing while the dump is shown.
     void replaceRange(qsizetype from, qsizetype to, const QString &text);
+    // Replaces the whole text with bytes in the wire's code page, as the
+    // user would (Open File), with the caret at the start.
+    void replaceAllWithBytes(QByteArrayView bytes);
 
     // The box's context menu: the editing commands, then the actions added here.
     QMenu *createStandardContextMenu();
