@@ -135,7 +135,7 @@ void TextStore::replace(qsizetype from, qsizetype to, QStringView text)
     while (!joined.atEnd())
         made.push_back(makeBlock(joined.take(m_blockLength, scratch)));
 
-    m_blocks.erase(m_blocks.begin() + first, m_blocks.begin() + last + 1);
+    m_blocks.erase(m_blocks.begin() + first, m_blocks.begin() + (last + 1));
     m_blocks.insert(m_blocks.begin() + first, std::make_move_iterator(made.begin()),
                     std::make_move_iterator(made.end()));
     m_size += text.size() - (to - from);
@@ -173,6 +173,21 @@ void TextStore::appendBytes(QByteArrayView bytes)
         left -= n;
         m_size += n;
     }
+}
+
+void TextStore::adoptBytes(const QByteArray &bytes)
+{
+    // Kept only at about one byte per byte: a piece read into a larger
+    // buffer is copied instead.
+    if (bytes.size() < m_blockLength / 2 || bytes.capacity() > bytes.size() + bytes.size() / 8) {
+        appendBytes(bytes);
+        return;
+    }
+    Block block;
+    block.bytes = bytes;
+    m_blocks.push_back(std::move(block));
+    m_starts.push_back(m_size);
+    m_size += bytes.size();
 }
 
 void TextStore::clear()

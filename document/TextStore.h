@@ -15,7 +15,8 @@
 //
 // Blocks are never empty, and an edit touches only the blocks it falls in:
 // an append fills the last block and starts new ones, so the text never
-// moves once stored.
+// moves once stored. An adopted block can be longer than 64 Ki; an edit in
+// it cuts it into blocks of the usual length.
 class TextStore
 {
 public:
@@ -32,8 +33,11 @@ public:
     // [from, to) becomes `text`.
     void replace(qsizetype from, qsizetype to, QStringView text);
     void append(QStringView text);
-    // Bytes in the wire's code page, one character each.
+    // Bytes in the wire's code page, one character each, copied in.
     void appendBytes(QByteArrayView bytes);
+    // The same, but a piece of half a block or more becomes a block of its
+    // own as it is, without a copy (a socket's read, a slice of a file).
+    void adoptBytes(const QByteArray &bytes);
     void clear();
 
     // The block that holds `position` (< size()): its characters as bytes in

@@ -74,10 +74,10 @@ void WireDocument::edit(qsizetype from, qsizetype to, const QString &text, EditK
     });
 }
 
-void WireDocument::appendBytes(QByteArrayView bytes)
+void WireDocument::appendBytes(const QByteArray &bytes)
 {
     if (!bytes.isEmpty())
-        change(size(), 0, bytes.size(), true, [&] { m_store.appendBytes(bytes); });
+        change(size(), 0, bytes.size(), true, [&] { m_store.adoptBytes(bytes); });
 }
 
 void WireDocument::setText(const QString &text)
@@ -109,15 +109,19 @@ void WireDocument::removeSelectionOr(qsizetype from, qsizetype to)
     }
 }
 
-void WireDocument::replaceAllWithBytes(QByteArrayView bytes)
+void WireDocument::replaceAllWithBytes(const QList<QByteArray> &pieces)
 {
-    if (isEmpty() && bytes.isEmpty())
+    qsizetype length = 0;
+    for (const QByteArray &piece : pieces)
+        length += piece.size();
+    if (isEmpty() && length == 0)
         return;
     if (m_undoEnabled)
-        m_undo.record({{{0, bytes.size(), m_store.mid(0, size())}}, m_anchor, m_position}, false);
-    change(0, size(), bytes.size(), false, [&] {
+        m_undo.record({{{0, length, m_store.mid(0, size())}}, m_anchor, m_position}, false);
+    change(0, size(), length, false, [&] {
         m_store.clear();
-        m_store.appendBytes(bytes);
+        for (const QByteArray &piece : pieces)
+            m_store.adoptBytes(piece);
     });
     setCaret(0);
 }

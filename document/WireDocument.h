@@ -3,7 +3,8 @@
 #include "TextStore.h"
 #include "UndoHistory.h"
 
-#include <QByteArrayView>
+#include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -65,15 +66,15 @@ public:
     void append(const QString &piece);
     // What a peer sent, as bytes in the wire's code page: each byte is the
     // one character it stands for there, kept without being decoded.
-    void appendBytes(QByteArrayView bytes);
+    void appendBytes(const QByteArray &bytes);
     // Replaces the selection as a user would; the caret ends after the new
     // text. `typed` marks a character typed at the caret.
     void replaceSelection(const QString &text, bool typed = false);
     // Removes the selection, or else [from, to).
     void removeSelectionOr(qsizetype from, qsizetype to);
-    // Replaces the whole text with bytes in the wire's code page, as a user
-    // would (Open File): one step for undo.
-    void replaceAllWithBytes(QByteArrayView bytes);
+    // Replaces the whole text with pieces of bytes in the wire's code page,
+    // as a user would (Open File): one step for undo.
+    void replaceAllWithBytes(const QList<QByteArray> &pieces);
     // Replaces [from, to), moved back to boundaries, as a user would.
     void replaceRange(qsizetype from, qsizetype to, const QString &text);
     // Puts dropped text at `at`; `moved` takes the selection away first (a

@@ -21,7 +21,8 @@ void ByteFileReader::start(const QString &path)
 {
     m_next.stop();
     m_file.close();
-    m_bytes.clear();
+    m_slices.clear();
+    m_read = 0;
     m_file.setFileName(path);
     if (!m_file.open(QIODevice::ReadOnly))
         throw ByteFile::fileError(m_file, path, true);
@@ -40,12 +41,14 @@ void ByteFileReader::readSlice()
     bool outOfMemory = false;
     try {
         bytes = m_file.read(sliceBytes);
-        m_bytes += bytes;
+        m_read += bytes.size();
+        if (!bytes.isEmpty())
+            m_slices.append(bytes);
     } catch (const std::bad_alloc &) {
         outOfMemory = true;
     }
     // A device that never ends (/dev/zero) meets the same limit as a file.
-    if (outOfMemory || m_bytes.size() > maxBytes) {
+    if (outOfMemory || m_read > maxBytes) {
         fail(AppError(
             7, QStringLiteral("Out of memory: %1: larger than the 1 GiB a box holds").arg(path)));
         return;
@@ -59,12 +62,14 @@ void ByteFileReader::readSlice()
         return;
     }
     m_file.close();
-    emit finished(std::exchange(m_bytes, QByteArray()));
+    m_read = 0;
+    emit finished(std::exchange(m_slices, {}));
 }
 
 void ByteFileReader::fail(const AppError &error)
 {
     m_file.close();
-    m_bytes.clear();
+    m_slices.clear();
+    m_read = 0;
     emit failed(error);
 }

@@ -8,8 +8,8 @@
 #include <QTimer>
 
 // Reads a file a slice at a time between events, so that a large one never
-// holds the window up, and hands over its bytes, each one character in the
-// code page.
+// holds the window up, and hands over its bytes in the slices it read, each
+// byte one character in the code page.
 class ByteFileReader : public QObject
 {
     Q_OBJECT
@@ -25,7 +25,7 @@ public:
     void start(const QString &path);
 
 signals:
-    void finished(const QByteArray &bytes);
+    void finished(const QList<QByteArray> &slices);
     void failed(const AppError &error);
 
 private:
@@ -33,6 +33,7 @@ private:
     void fail(const AppError &error);
 
     QFile m_file;
-    QByteArray m_bytes;
+    QList<QByteArray> m_slices;
+    qint64 m_read = 0;
     QTimer m_next;
 };

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QByteArrayView>
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -22,5 +22,5 @@ public:
     // Adds text after whatever the box holds; costs in proportion to the piece.
     virtual void appendText(const QString &piece) = 0;
     // Adds bytes in the wire's code page, each the one character it stands for.
-    virtual void appendBytes(QByteArrayView bytes) = 0;
+    virtual void appendBytes(const QByteArray &bytes) = 0;
 };

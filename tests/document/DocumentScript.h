@@ -116,7 +116,8 @@ public:
             }
             if (ref.undoEnabled) {
                 did = QStringLiteral("open %1").arg(showText(piece));
-                doc.replaceAllWithBytes(bytes);
+                doc.replaceAllWithBytes(
+                    {bytes.left(bytes.size() / 2), bytes.mid(bytes.size() / 2)});
                 ref.replace(0, ref.text.size(), piece);
                 ref.anchor = ref.position = 0;
             } else {

@@ -23,8 +23,8 @@ FileCommands::FileCommands(WireTextEdit *transcript, WireTextEdit *outgoing, QWi
     connect(outgoing, &WireTextEdit::fileDropped, this,
             ErrorReport::guarded([this](const QString &path) { openFile(path); }));
 
-    connect(&m_reader, &ByteFileReader::finished, this, [this](const QByteArray &bytes) {
-        m_outgoing->replaceAllWithBytes(bytes);
+    connect(&m_reader, &ByteFileReader::finished, this, [this](const QList<QByteArray> &slices) {
+        m_outgoing->replaceAllWithBytes(slices);
         m_outgoing->setCursorPosition(0);
         m_outgoing->ensureVisible(0);
         emit opened();

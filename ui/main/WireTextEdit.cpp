@@ -62,7 +62,7 @@ void WireTextEdit::appendText(const QString &piece)
     m_document.append(piece);
 }
 
-void WireTextEdit::appendBytes(QByteArrayView bytes)
+void WireTextEdit::appendBytes(const QByteArray &bytes)
 {
     m_document.appendBytes(bytes);
 }
@@ -149,13 +149,13 @@ void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &tex
     m_document.replaceRange(from, to, text);
 }
 
-void WireTextEdit::replaceAllWithBytes(QByteArrayView bytes)
+void WireTextEdit::replaceAllWithBytes(const QList<QByteArray> &pieces)
 {
     if (m_hex)
         return;
     m_caretAtRowEnd = false;
     m_wantedX = -1;
-    m_document.replaceAllWithBytes(bytes);
+    m_document.replaceAllWithBytes(pieces);
 }
 
 void WireTextEdit::insertFromUser(const QString &text, bool typed)

@@ -51,7 +51,7 @@ public:
     // Replaces the whole text and forgets the undo history.
     void setText(const QString &text) override;
     void appendText(const QString &piece) override;
-    void appendBytes(QByteArrayView bytes) override;
+    void appendBytes(const QByteArray &bytes) override;
 
     // A copy of the whole text, for checks; the program reads it in pieces.
     QString text() const { return m_document.text(0, m_document.size()); }
@@ -93,7 +93,7 @@ public:
     void replaceRange(qsizetype from, qsizetype to, const QString &text);
     // Replaces the whole text with bytes in the wire's code page, as the
     // user would (Open File), with the caret at the start.
-    void replaceAllWithBytes(QByteArrayView bytes);
+    void replaceAllWithBytes(const QList<QByteArray> &pieces);
 
     // The box's context menu: the editing commands, then the actions added here.
     QMenu *createStandardContextMenu();
