@@ -15,11 +15,19 @@ bool HexRows::pairsAt(const WireDocument &text, qsizetype position)
 
 void HexRows::scan(const WireDocument &text, qsizetype from, qsizetype to)
 {
+    from = qMax<qsizetype>(0, from);
+    to = qMin(to, text.size());
+    // Read in pieces, which never split a pair, one past `to` so that a pair
+    // starting just before it is found.
     std::vector<qsizetype> found;
-    for (qsizetype i = qMax<qsizetype>(0, from); i < qMin(to, text.size()); ++i) {
-        if (pairsAt(text, i))
-            found.push_back(i++);
-    }
+    qsizetype start = from;
+    text.forEachPiece(from, to + 1, [&](const QString &piece) {
+        for (qsizetype i = 0; i + 1 < piece.size() && start + i < to; ++i) {
+            if (piece.at(i).isHighSurrogate() && piece.at(i + 1).isLowSurrogate())
+                found.push_back(start + i++);
+        }
+        start += piece.size();
+    });
     const auto at = std::lower_bound(m_pairs.begin(), m_pairs.end(), from);
     const auto end = std::lower_bound(at, m_pairs.end(), to);
     m_pairs.erase(at, end);

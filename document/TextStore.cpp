@@ -99,6 +99,30 @@ QString TextStore::mid(qsizetype from, qsizetype to) const
     return text;
 }
 
+qsizetype TextStore::forEachBytePiece(qsizetype from, qsizetype to,
+                                      const std::function<void(const QByteArray &)> &visit) const
+{
+    QByteArray bytes;
+    while (from < to) {
+        const qsizetype index = blockIndex(from);
+        const Block &block = m_blocks[index];
+        const qsizetype offset = from - m_starts[index];
+        const qsizetype n = qMin(block.size() - offset, to - from);
+        if (!block.wide) {
+            visit(n == block.bytes.size() ? block.bytes : block.bytes.mid(offset, n));
+        } else {
+            bytes.resize(n);
+            const qsizetype refused =
+                ByteCode::encode(QStringView(block.units).mid(offset, n), bytes.data());
+            if (refused >= 0)
+                return from + refused;
+            visit(bytes);
+        }
+        from += n;
+    }
+    return -1;
+}
+
 TextStore::Block TextStore::makeBlock(QStringView text)
 {
     Block block;
@@ -206,12 +230,4 @@ void TextStore::renumberFrom(std::size_t block)
         m_starts[i] = start;
         start += m_blocks[i].size();
     }
-}
-
-qsizetype TextStore::capacityBytes() const
-{
-    qsizetype bytes = 0;
-    for (const Block &block : m_blocks)
-        bytes += block.wide ? block.units.capacity() * 2 : block.bytes.capacity();
-    return bytes;
 }

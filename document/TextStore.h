@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <functional>
 #include <vector>
 
 // Text kept in blocks of up to 64 Ki characters. A block holds one byte
@@ -29,6 +30,11 @@ public:
     // [from, to) as UTF-16, into `out`.
     void copy(qsizetype from, qsizetype to, char16_t *out) const;
     QString mid(qsizetype from, qsizetype to) const;
+    // [from, to) as bytes in the code page, a block at a time; stops before
+    // the block holding the first character without a byte and returns its
+    // position, or returns -1. A whole byte block is handed as it is.
+    qsizetype forEachBytePiece(qsizetype from, qsizetype to,
+                               const std::function<void(const QByteArray &)> &visit) const;
 
     // [from, to) becomes `text`.
     void replace(qsizetype from, qsizetype to, QStringView text);
@@ -50,9 +56,6 @@ public:
         const char16_t *units;
     };
     Run runAt(qsizetype position) const;
-
-    // Memory the blocks hold for their characters, whether used or not.
-    qsizetype capacityBytes() const;
 
 private:
     struct Block

@@ -41,6 +41,15 @@ public:
     void forEachPiece(qsizetype from, qsizetype to,
                       const std::function<void(const QString &piece)> &visit) const;
 
+    // [from, to) as bytes in the wire's code page, in pieces; stops before
+    // the piece holding the first character that has no byte there and
+    // returns its position, or returns -1.
+    qsizetype forEachBytePiece(qsizetype from, qsizetype to,
+                               const std::function<void(const QByteArray &bytes)> &visit) const
+    {
+        return m_store.forEachBytePiece(from, to, visit);
+    }
+
     // The caret (position) and the other end of the selection (anchor). A
     // position between the CR and LF of a pair, or inside a surrogate pair,
     // moves back to the one before.

@@ -54,25 +54,13 @@ qsizetype firstUnencodable(QStringView text)
 void encodePieces(const TextArea &box, int number, const QString &done,
                   const std::function<void(const QByteArray &)> &take)
 {
-    qsizetype refused = -1;
-    qsizetype at = 0;
-    box.forEachPiece([&](const QString &piece) {
-        if (refused >= 0)
-            return;
-        QByteArray bytes;
-        const qsizetype inPiece = encodeInto(piece, bytes);
-        if (inPiece >= 0)
-            refused = at + inPiece;
-        else
-            take(bytes);
-        at += piece.size();
-    });
+    const qsizetype refused = box.forEachBytePiece(take);
     if (refused < 0)
         return;
     // Only now are lines counted, as far as the refused character.
     TextRules::PlaceCounter place;
     QString description;
-    at = 0;
+    qsizetype at = 0;
     box.forEachPiece([&](const QString &piece) {
         if (at <= refused && refused < at + piece.size())
             description = describeCharacter(piece, refused - at, place);

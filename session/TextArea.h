@@ -18,6 +18,11 @@ public:
     virtual qsizetype textLength() const = 0;
     // Calls `visit` with the text's pieces in order.
     virtual void forEachPiece(const std::function<void(const QString &piece)> &visit) const = 0;
+    // Calls `visit` with the text's pieces as bytes in the wire's code page,
+    // in order; stops before the piece holding the first character that has
+    // no byte there and returns its position, or returns -1.
+    virtual qsizetype
+    forEachBytePiece(const std::function<void(const QByteArray &bytes)> &visit) const = 0;
     virtual void setText(const QString &text) = 0;
     // Adds text after whatever the box holds; costs in proportion to the piece.
     virtual void appendText(const QString &piece) = 0;

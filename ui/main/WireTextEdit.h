@@ -48,6 +48,11 @@ public:
     // TextArea
     qsizetype textLength() const override { return m_document.size(); }
     void forEachPiece(const std::function<void(const QString &piece)> &visit) const override;
+    qsizetype
+    forEachBytePiece(const std::function<void(const QByteArray &bytes)> &visit) const override
+    {
+        return m_document.forEachBytePiece(0, m_document.size(), visit);
+    }
     // Replaces the whole text and forgets the undo history.
     void setText(const QString &text) override;
     void appendText(const QString &piece) override;
