@@ -40,7 +40,10 @@ void ByteFileReader::readSlice()
     QByteArray bytes;
     bool outOfMemory = false;
     try {
-        bytes = m_file.read(sliceBytes);
+        // Read into a buffer of exactly the slice's size (QIODevice::read
+        // and resize() round theirs up), so that the box can keep it as it is.
+        bytes = QByteArray(sliceBytes, Qt::Uninitialized);
+        bytes.resize(qMax<qint64>(0, m_file.read(bytes.data(), sliceBytes)));
         m_read += bytes.size();
         if (!bytes.isEmpty())
             m_slices.append(bytes);
