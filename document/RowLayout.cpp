@@ -80,10 +80,6 @@ bool RowLayout::wrapRun(const TextStore &store, const Unit *units, const quint32
     // caller's would have to be made for every byte read.
     Wrapping row = wrapping;
     qsizetype &i = row.i;
-    const auto found = [&](qsizetype rowStart) {
-        wrapping = row;
-        return rowFound(rowStart);
-    };
     while (i < runEnd) {
         // Only characters that take no room (combining marks) ever come near
         // this many to a row; past it they wrap like any other.
@@ -118,7 +114,7 @@ bool RowLayout::wrapRun(const TextStore &store, const Unit *units, const quint32
             row.x -= row.xAtBreak;
             row.rowStart = row.breakAt;
             row.breakAt = -1;
-            if (!found(row.rowStart))
+            if (!rowFound(row.rowStart))
                 return false;
             continue;
         } else {
@@ -126,7 +122,7 @@ bool RowLayout::wrapRun(const TextStore &store, const Unit *units, const quint32
         }
         row.rowStart = i;
         row.breakAt = -1;
-        if (!found(i))
+        if (!rowFound(i))
             return false;
     }
     wrapping = row;

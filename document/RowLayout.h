@@ -2,8 +2,6 @@
 
 #include "RowStarts.h"
 
-#include <QStringView>
-
 #include <functional>
 #include <limits>
 
@@ -89,11 +87,12 @@ private:
     void wrap(const WireDocument &text, qsizetype start, RowFound rowFound) const;
     struct Wrapping;
     // Wraps on through one block of the store, held as `units` that index
-    // `entries` (CharacterMetrics entries), from where `row` has got to; returns false when
+    // `entries` (CharacterMetrics entries), from where `wrapping` has got to; returns false when
     // `rowFound` stops it.
     template <typename Unit, typename RowFound>
     bool wrapRun(const TextStore &store, const Unit *units, const quint32 *entries,
-                 qsizetype runStart, qsizetype runEnd, Wrapping &row, RowFound &rowFound) const;
+                 qsizetype runStart, qsizetype runEnd, Wrapping &wrapping,
+                 RowFound &rowFound) const;
 
     const CharacterMetrics *m_metrics = nullptr;
     int m_width = 1;

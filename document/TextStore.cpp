@@ -52,18 +52,19 @@ private:
 
 qsizetype TextStore::blockIndex(qsizetype position) const
 {
+    const qsizetype count = qsizetype(m_blocks.size());
+    const auto holds = [&](qsizetype block) {
+        return block >= 0 && block < count && m_starts[block] <= position &&
+               (block + 1 == count || position < m_starts[block + 1]);
+    };
+    for (const qsizetype near : {m_lastBlock, m_lastBlock + 1, m_lastBlock - 1}) {
+        if (holds(near))
+            return m_lastBlock = near;
+    }
     if (position >= m_starts.back())
-        return qsizetype(m_blocks.size()) - 1;
-    return std::upper_bound(m_starts.begin(), m_starts.end(), position) - m_starts.begin() - 1;
-}
-
-char16_t TextStore::at(qsizetype position) const
-{
-    const qsizetype index = blockIndex(position);
-    const Block &block = m_blocks[index];
-    const qsizetype offset = position - m_starts[index];
-    return block.wide ? block.units.at(offset).unicode()
-                      : ByteCode::characterOf(static_cast<unsigned char>(block.bytes.at(offset)));
+        return m_lastBlock = count - 1;
+    return m_lastBlock =
+               std::upper_bound(m_starts.begin(), m_starts.end(), position) - m_starts.begin() - 1;
 }
 
 TextStore::Run TextStore::runAt(qsizetype position) const
@@ -126,7 +127,7 @@ qsizetype TextStore::forEachBytePiece(qsizetype from, qsizetype to,
 TextStore::Block TextStore::makeBlock(QStringView text)
 {
     Block block;
-    block.bytes.resize(text.size());
+    block.bytes = QByteArray(text.size(), Qt::Uninitialized); // resize() would round up
     if (ByteCode::encode(text, block.bytes.data()) >= 0) {
         block.bytes = QByteArray();
         block.units = text.toString();
@@ -147,9 +148,16 @@ void TextStore::replace(qsizetype from, qsizetype to, QStringView text)
     // The blocks [first, last] that the edit falls in; at the very end, the
     // last block, so that it grows rather than a small one starting.
     const qsizetype first = m_blocks.empty() ? 0 : blockIndex(qMin(from, m_size - 1));
-    const qsizetype last = m_blocks.empty() ? -1 : qMax(first, blockIndex(qMax(from, to - 1)));
+    qsizetype last = m_blocks.empty() ? -1 : qMax(first, blockIndex(qMax(from, to - 1)));
     const qsizetype start = m_blocks.empty() ? 0 : m_starts[first];
-    const qsizetype end = last < 0 ? 0 : m_starts[last] + m_blocks[last].size();
+    qsizetype end = last < 0 ? 0 : m_starts[last] + m_blocks[last].size();
+    // The short block the edit would leave at its end joins the next one
+    // when they fit in one, so that typing into a full block does not add a
+    // block a keystroke.
+    const qsizetype left = (end - start + text.size() - (to - from)) % m_blockLength;
+    if (left > 0 && last + 1 < qsizetype(m_blocks.size()) &&
+        left + m_blocks[last + 1].size() <= m_blockLength)
+        end += m_blocks[++last].size();
     const QString before = mid(start, from);
     const QString after = mid(to, end);
 
@@ -164,6 +172,7 @@ void TextStore::replace(qsizetype from, qsizetype to, QStringView text)
                     std::make_move_iterator(made.end()));
     m_size += text.size() - (to - from);
     renumberFrom(first);
+    m_lastBlock = first;
 }
 
 void TextStore::append(QStringView text)
@@ -183,6 +192,19 @@ void TextStore::appendBytes(QByteArrayView bytes)
 {
     const char *data = bytes.data();
     qsizetype left = bytes.size();
+    // A short wide block at the end takes what fits, so that typing at the
+    // end does not leave a block a character.
+    if (left > 0 && !m_blocks.empty() && m_blocks.back().wide &&
+        m_blocks.back().size() < m_blockLength) {
+        QString &units = m_blocks.back().units;
+        const qsizetype n = qMin(left, m_blockLength - units.size());
+        const qsizetype at = units.size();
+        units.resize(at + n);
+        ByteCode::decode(data, n, reinterpret_cast<char16_t *>(units.data()) + at);
+        data += n;
+        left -= n;
+        m_size += n;
+    }
     while (left > 0) {
         if (m_blocks.empty() || m_blocks.back().wide || m_blocks.back().size() >= m_blockLength) {
             Block block;
@@ -203,10 +225,16 @@ void TextStore::adoptBytes(const QByteArray &bytes)
 {
     // Kept only at about one byte per byte: a piece read into a larger
     // buffer is copied instead.
-    if (bytes.size() < m_blockLength / 2 || bytes.capacity() > bytes.size() + bytes.size() / 8) {
-        appendBytes(bytes);
+    if (bytes.size() < m_blockLength / 2 || bytes.capacity() < bytes.size() ||
+        bytes.capacity() > bytes.size() + bytes.size() / 8) {
+        appendBytes(bytes); // a raw-data array has no capacity: it is not ours to keep
         return;
     }
+    // The block before keeps only what it holds, not the room it was made with.
+    // (squeeze() would copy a shared block even when it has no room to give.)
+    if (!m_blocks.empty() && !m_blocks.back().wide &&
+        m_blocks.back().bytes.capacity() > m_blocks.back().bytes.size())
+        m_blocks.back().bytes.squeeze();
     Block block;
     block.bytes = bytes;
     m_blocks.push_back(std::move(block));
@@ -220,6 +248,7 @@ void TextStore::clear()
     std::vector<Block>().swap(m_blocks);
     std::vector<qsizetype>().swap(m_starts);
     m_size = 0;
+    m_lastBlock = 0;
 }
 
 void TextStore::renumberFrom(std::size_t block)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ByteCode.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QString>
@@ -15,9 +17,10 @@
 // per byte, and widening for a typed character costs one block, not the text.
 //
 // Blocks are never empty, and an edit touches only the blocks it falls in:
-// an append fills the last block and starts new ones, so the text never
-// moves once stored. An adopted block can be longer than 64 Ki; an edit in
-// it cuts it into blocks of the usual length.
+// an append fills the last block, made with room for 64 Ki, and starts new
+// ones, so what a peer sent is copied once and not moved again. An adopted
+// block can be longer than 64 Ki; an edit in it cuts it into blocks of the
+// usual length.
 class TextStore
 {
 public:
@@ -26,7 +29,18 @@ public:
     explicit TextStore(qsizetype blockLength = defaultBlockLength) : m_blockLength(blockLength) {}
 
     qsizetype size() const { return m_size; }
-    char16_t at(qsizetype position) const;
+    char16_t at(qsizetype position) const
+    {
+        // Reading along the text stays in the block the last lookup found.
+        if (m_lastBlock < qsizetype(m_blocks.size())) {
+            const Block &block = m_blocks[m_lastBlock];
+            const qsizetype offset = position - m_starts[m_lastBlock];
+            if (offset >= 0 && offset < block.size())
+                return characterIn(block, offset);
+        }
+        const qsizetype index = blockIndex(position);
+        return characterIn(m_blocks[index], position - m_starts[index]);
+    }
     // [from, to) as UTF-16, into `out`.
     void copy(qsizetype from, qsizetype to, char16_t *out) const;
     QString mid(qsizetype from, qsizetype to) const;
@@ -41,8 +55,9 @@ public:
     void append(QStringView text);
     // Bytes in the wire's code page, one character each, copied in.
     void appendBytes(QByteArrayView bytes);
-    // The same, but a piece of half a block or more becomes a block of its
-    // own as it is, without a copy (a socket's read, a slice of a file).
+    // The same, but a piece of half a block or more, held in a buffer of
+    // about its own size, becomes a block as it is, without a copy (a slice
+    // of a file).
     void adoptBytes(const QByteArray &bytes);
     void clear();
 
@@ -67,11 +82,19 @@ private:
     };
 
     qsizetype blockIndex(qsizetype position) const;
+    static char16_t characterIn(const Block &block, qsizetype offset)
+    {
+        return block.wide ? block.units.at(offset).unicode()
+                          : ByteCode::characterOf(uchar(block.bytes.at(offset)));
+    }
     // A block of `text`: bytes when every character has one, else UTF-16.
     static Block makeBlock(QStringView text);
     void renumberFrom(std::size_t block);
 
     qsizetype m_blockLength;
+    // The block the last lookup found: reading along the text (a line's
+    // start or end, a word) then costs no search per character.
+    mutable qsizetype m_lastBlock = 0;
     std::vector<Block> m_blocks;
     // Where each block starts.
     std::vector<qsizetype> m_starts;

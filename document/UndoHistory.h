@@ -7,8 +7,8 @@
 // One change recorded for undo: at `at`, the `length` characters now in the
 // text stand where `text` stood. Only the text that is not in the document is
 // kept (what an edit removed, or after an undo what it had put in), so a large
-// paste or Open File costs nothing more to take back. Undoing or redoing
-// swaps the two.
+// paste or Open File costs nothing more to take back; once taken back, it is
+// kept, as UTF-16, for Redo. Undoing or redoing swaps the two.
 struct UndoRecord
 {
     qsizetype at = 0;

@@ -47,7 +47,8 @@ public:
     qsizetype forEachBytePiece(qsizetype from, qsizetype to,
                                const std::function<void(const QByteArray &bytes)> &visit) const
     {
-        return m_store.forEachBytePiece(from, to, visit);
+        from = qBound<qsizetype>(0, from, size());
+        return m_store.forEachBytePiece(from, qBound(from, to, size()), visit);
     }
 
     // The caret (position) and the other end of the selection (anchor). A

@@ -41,9 +41,12 @@ void ByteFileReader::readSlice()
     bool outOfMemory = false;
     try {
         // Read into a buffer of exactly the slice's size (QIODevice::read
-        // and resize() round theirs up), so that the box can keep it as it is.
+        // and resize() round theirs up), so that the box can keep a full
+        // slice as it is; a short one lets go of the room it did not use.
         bytes = QByteArray(sliceBytes, Qt::Uninitialized);
         bytes.resize(qMax<qint64>(0, m_file.read(bytes.data(), sliceBytes)));
+        if (bytes.size() < sliceBytes)
+            bytes.squeeze();
         m_read += bytes.size();
         if (!bytes.isEmpty())
             m_slices.append(bytes);

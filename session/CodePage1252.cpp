@@ -15,14 +15,6 @@ char32_t codePointAt(QStringView text, qsizetype index)
     return first.unicode();
 }
 
-// Encodes `text` into `bytes`; returns the index of the first character the
-// code page cannot carry (bytes then hold nothing useful), or -1.
-qsizetype encodeInto(QStringView text, QByteArray &bytes)
-{
-    bytes.resize(text.size());
-    return ByteCode::encode(text, bytes.data());
-}
-
 } // namespace
 
 namespace CodePage1252 {
@@ -75,8 +67,8 @@ void encodePieces(const TextArea &box, int number, const QString &done,
 
 QByteArray encode(QStringView text)
 {
-    QByteArray bytes;
-    const qsizetype refused = encodeInto(text, bytes);
+    QByteArray bytes(text.size(), Qt::Uninitialized);
+    const qsizetype refused = ByteCode::encode(text, bytes.data());
     if (refused >= 0)
         throw AppError(40200, describeCharacter(text, refused) +
                                   QStringLiteral(" cannot be sent in the Windows-1252 code page"));

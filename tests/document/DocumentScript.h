@@ -46,6 +46,15 @@ inline QString differences(const WireDocument &doc, const RowLayout &rows,
         same = doc.at(i) == ref.text[i].unicode();
     const qsizetype from = doc.size() / 3;
     same = same && doc.text(from, doc.size()) == QStringView(ref.text).mid(from);
+    // And as the code page's bytes, as far as the first character without one.
+    QByteArray bytes;
+    const qsizetype refused =
+        doc.forEachBytePiece(0, doc.size(), [&](const QByteArray &piece) { bytes += piece; });
+    const qsizetype expected = ByteCode::firstWithoutByte(ref.text);
+    same = same && refused == expected &&
+           (refused < 0 ? bytes.size() == ref.text.size() : bytes.size() <= refused);
+    for (qsizetype i = 0; same && i < bytes.size(); ++i)
+        same = ByteCode::characterOf(uchar(bytes[i])) == ref.text[i].unicode();
     if (!same)
         return QStringLiteral("after %1: the document holds %2, the reference %3")
             .arg(did, showText(doc.text(0, doc.size())), showText(ref.text));

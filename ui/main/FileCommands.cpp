@@ -25,7 +25,6 @@ FileCommands::FileCommands(WireTextEdit *transcript, WireTextEdit *outgoing, QWi
 
     connect(&m_reader, &ByteFileReader::finished, this, [this](const QList<QByteArray> &slices) {
         m_outgoing->replaceAllWithBytes(slices);
-        m_outgoing->setCursorPosition(0);
         m_outgoing->ensureVisible(0);
         emit opened();
     });

@@ -131,6 +131,8 @@ private slots:
         QTest::newRow("folder that is a file") << "plain/out.bin" << QString() << 76;
         QTest::newRow("character the code page cannot carry") << "out.bin"
                                                               << "\r\n\u4E2D" << 40201;
+        QTest::newRow("... far into the text")
+            << "out.bin" << QString(70000, u'x') + QStringLiteral("\r\n\u4E2D") << 40201;
     }
     void failedSaveLeavesNothingBehind()
     {
