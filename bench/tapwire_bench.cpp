@@ -77,6 +77,8 @@ public:
     // accepted until the transcript holds every byte and the close. Exact
     // here means that the peer did all it was there to do and closed.
     Figures receive(const RunMeter &meter);
+    // receive(), then whether the transcript holds every byte exactly.
+    Figures receiveChecked(const RunMeter &meter);
     // Whether the transcript holds the status lines and the payload, exactly.
     bool transcriptExact() const;
 
@@ -121,6 +123,13 @@ Figures Reception::receive(const RunMeter &meter)
     return figures;
 }
 
+Figures Reception::receiveChecked(const RunMeter &meter)
+{
+    Figures figures = receive(meter);
+    figures.exact = figures.exact && transcriptExact();
+    return figures;
+}
+
 bool Reception::transcriptExact() const
 {
     return transcriptHolds(BoxText(m_transcript), Payload(m_shape.content, bytes()), m_shape.tls);
@@ -130,8 +139,7 @@ Figures runReceive(const Shape &shape, qint64 mib)
 {
     Reception reception(shape, mib);
     RunMeter meter;
-    Figures figures = reception.receive(meter);
-    figures.exact = figures.exact && reception.transcriptExact();
+    Figures figures = reception.receiveChecked(meter);
     return figures;
 }
 
@@ -174,8 +182,7 @@ Figures runClear(const Shape &shape, qint64 mib)
 {
     Reception reception(shape, mib);
     RunMeter meter;
-    Figures figures = reception.receive(meter);
-    figures.exact = figures.exact && reception.transcriptExact();
+    Figures figures = reception.receiveChecked(meter);
     reception.window.findChild<QPushButton *>(QStringLiteral("cmdRecvDataC"))->click();
     QCoreApplication::processEvents();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -202,8 +209,7 @@ Figures runCopy(const Shape &shape, qint64 mib)
 {
     Reception reception(shape, mib);
     RunMeter meter;
-    Figures figures = reception.receive(meter);
-    figures.exact = figures.exact && reception.transcriptExact();
+    Figures figures = reception.receiveChecked(meter);
     WireTextEdit *transcript = reception.transcript();
     RunMeter copyMeter;
     QElapsedTimer clock;
@@ -231,8 +237,7 @@ Figures runSave(const Shape &shape, qint64 mib)
 {
     Reception reception(shape, mib);
     RunMeter meter;
-    Figures figures = reception.receive(meter);
-    figures.exact = figures.exact && reception.transcriptExact();
+    Figures figures = reception.receiveChecked(meter);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("transcript.bin"));
     bool saved = true;

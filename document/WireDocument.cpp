@@ -38,6 +38,17 @@ void WireDocument::setSelection(qsizetype anchor, qsizetype position)
     emit selectionSet(oldAnchor, oldPosition);
 }
 
+void WireDocument::recordForUndo(qsizetype from, qsizetype to, qsizetype added, bool typed)
+{
+    if (!m_undoEnabled)
+        return;
+    UndoRecord record{from, added, m_store.mid(from, to)};
+    if (m_gathering)
+        m_gathering->edits.push_back(std::move(record));
+    else
+        m_undo.record({{std::move(record)}, m_anchor, m_position}, typed);
+}
+
 template <typename Change>
 void WireDocument::change(qsizetype from, qsizetype removed, qsizetype added, bool appended,
                           Change change)
@@ -59,13 +70,8 @@ void WireDocument::edit(qsizetype from, qsizetype to, const QString &text, EditK
     const qsizetype removed = to - from;
     if (removed == 0 && text.isEmpty())
         return;
-    if (m_undoEnabled && (kind == EditKind::User || kind == EditKind::Typing)) {
-        UndoRecord record{from, text.size(), m_store.mid(from, to)};
-        if (m_gathering)
-            m_gathering->edits.push_back(std::move(record));
-        else
-            m_undo.record({{std::move(record)}, m_anchor, m_position}, kind == EditKind::Typing);
-    }
+    if (kind == EditKind::User || kind == EditKind::Typing)
+        recordForUndo(from, to, text.size(), kind == EditKind::Typing);
     change(from, removed, text.size(), kind == EditKind::Append, [&] {
         if (from == size())
             m_store.append(text);
@@ -116,8 +122,7 @@ void WireDocument::replaceAllWithBytes(const QList<QByteArray> &pieces)
         length += piece.size();
     if (isEmpty() && length == 0)
         return;
-    if (m_undoEnabled)
-        m_undo.record({{{0, length, m_store.mid(0, size())}}, m_anchor, m_position}, false);
+    recordForUndo(0, size(), length, false);
     change(0, size(), length, false, [&] {
         m_store.clear();
         for (const QByteArray &piece : pieces)

@@ -112,6 +112,9 @@ private:
     friend class RowLayout; // wraps rows straight from the store
     const TextStore &store() const { return m_store; }
 
+    // Records a user's edit of [from, to) to `added` characters, before it
+    // is made: in the step a drop is gathering, or as a step of its own.
+    void recordForUndo(qsizetype from, qsizetype to, qsizetype added, bool typed);
     // Announces a change of [from, from + removed) to `added` characters
     // around `change`, which makes it, and keeps the selection's place.
     template <typename Change>

@@ -203,13 +203,6 @@ QIODevice *SocketEndpoint::writeDevice() const
     return m_socket;
 }
 
-void SocketEndpoint::GetData(QString &text)
-{
-    QByteArray bytes;
-    GetData(bytes);
-    text = CodePage1252::decode(bytes);
-}
-
 void SocketEndpoint::GetData(QByteArray &bytes)
 {
     bytes = m_socket ? m_socket->read(m_socket->bytesAvailable()) : QByteArray();

@@ -54,8 +54,7 @@ public:
     // Ends one send made of SendBytes calls (SendData ends its own): a
     // session armed for TLS starts its server handshake right behind it.
     void EndSend();
-    void GetData(QString &text);
-    // The same bytes undecoded, each one character in the code page.
+    // What arrived, as bytes, each one character in the code page.
     void GetData(QByteArray &bytes);
     // Listening: arms TLS for the next peer accepted, whose handshake starts
     // before any of its bytes are read. Connected after an Accept: arms it for

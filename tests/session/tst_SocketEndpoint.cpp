@@ -56,9 +56,9 @@ private:
 
     static QByteArray readAll(SocketEndpoint &endpoint)
     {
-        QString text;
-        endpoint.GetData(text);
-        return text.toLatin1();
+        QByteArray bytes;
+        endpoint.GetData(bytes);
+        return bytes;
     }
 
     // Connects the endpoint to a loopback server; returns the server's side of

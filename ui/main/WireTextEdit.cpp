@@ -109,8 +109,7 @@ void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype 
 
 void WireTextEdit::setSelection(qsizetype anchor, qsizetype position)
 {
-    m_caretAtRowEnd = false;
-    m_wantedX = -1;
+    forgetCaretPlace();
     m_document.setSelection(anchor, position);
 }
 
@@ -144,8 +143,7 @@ void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &tex
 {
     if (m_hex)
         return;
-    m_caretAtRowEnd = false;
-    m_wantedX = -1;
+    forgetCaretPlace();
     m_document.replaceRange(from, to, text);
 }
 
@@ -153,23 +151,20 @@ void WireTextEdit::replaceAllWithBytes(const QList<QByteArray> &pieces)
 {
     if (m_hex)
         return;
-    m_caretAtRowEnd = false;
-    m_wantedX = -1;
+    forgetCaretPlace();
     m_document.replaceAllWithBytes(pieces);
 }
 
 void WireTextEdit::insertFromUser(const QString &text, bool typed)
 {
-    m_caretAtRowEnd = false;
-    m_wantedX = -1;
+    forgetCaretPlace();
     m_document.replaceSelection(text, typed);
     ensureVisible(m_document.position());
 }
 
 void WireTextEdit::deleteSelectionOr(qsizetype from, qsizetype to)
 {
-    m_caretAtRowEnd = false;
-    m_wantedX = -1;
+    forgetCaretPlace();
     const bool changes = hasSelection() || from < to;
     m_document.removeSelectionOr(from, to);
     if (changes)
@@ -180,8 +175,7 @@ void WireTextEdit::undo()
 {
     if (!m_document.canUndo() || m_hex)
         return;
-    m_caretAtRowEnd = false;
-    m_wantedX = -1;
+    forgetCaretPlace();
     m_document.undo();
     ensureVisible(m_document.position());
 }
@@ -190,8 +184,7 @@ void WireTextEdit::redo()
 {
     if (!m_document.canRedo() || m_hex)
         return;
-    m_caretAtRowEnd = false;
-    m_wantedX = -1;
+    forgetCaretPlace();
     m_document.redo();
     ensureVisible(m_document.position());
 }

@@ -167,6 +167,12 @@ private:
     void deleteSelectionOr(qsizetype from, qsizetype to);
     void selectionToSelectionClipboard();
     void restartBlinking();
+    // An edit or a new selection: the caret no longer keeps a row end or a column.
+    void forgetCaretPlace()
+    {
+        m_caretAtRowEnd = false;
+        m_wantedX = -1;
+    }
 
     // Rows, scrolling and painting (WireTextEditView.cpp).
     void relayout();

@@ -92,8 +92,7 @@ void WireTextEdit::dropEvent(QDropEvent *event)
         viewport()->update();
         return;
     }
-    m_caretAtRowEnd = false;
-    m_wantedX = -1;
+    forgetCaretPlace();
     m_document.drop(at, text, moveHere);
     // A move within the box is done here; the drag must not remove anything.
     event->setDropAction(moveHere ? Qt::CopyAction : event->proposedAction());
