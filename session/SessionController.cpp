@@ -12,9 +12,23 @@
 #include <QAction>
 #include <QLineEdit>
 
+#include <new>
+
 namespace {
+
 const QString crlf = QStringLiteral("\r\n");
+
+QString addressAndPort(const QString &address, int port)
+{
+    return address + QLatin1Char(':') + QString::number(port);
 }
+
+QString bytesLine(const QString &what, qint64 bytes)
+{
+    return QStringLiteral("%1 (%2 BYTES)").arg(what).arg(bytes);
+}
+
+} // namespace
 
 SessionController::SessionController(const SessionControls &controls, SocketEndpoint *endpoint,
                                      QObject *parent)
@@ -57,11 +71,25 @@ void SessionController::connectHandlers()
             guarded([this] { wskWinSock_TlsEndedWithoutCloseNotify(); }));
     connect(m_endpoint, &SocketEndpoint::stateChanged, this,
             guarded([this] { wskWinSock_StateChanged(); }));
+    connect(m_endpoint, &SocketEndpoint::dataNotSent, this,
+            guarded([this](const QString &address, int port, qint64 bytes) {
+                wskWinSock_DataNotSent(address, port, bytes);
+            }));
     wskWinSock_StateChanged();
+
+    // Clear or an edit may make room for reading to go on; asked once the
+    // change is over.
+    m_controls.txtRecvData->setLengthChanged([this] {
+        if (m_endpoint->readingPaused())
+            QMetaObject::invokeMethod(
+                this, [this] { guarded([this] { resumeReadingIfRoom(); })(); },
+                Qt::QueuedConnection);
+    });
 }
 
 void SessionController::cmdListen_Click()
 {
+    m_unappended.clear();
     m_endpoint->Close();
     m_endpoint->setLocalPort(PortRule::portFromText(m_controls.txtPort->text()));
     m_endpoint->Listen();
@@ -70,6 +98,7 @@ void SessionController::cmdListen_Click()
 
 void SessionController::cmdConnect_Click()
 {
+    m_unappended.clear();
     m_endpoint->Close();
     m_endpoint->setRemoteHost(m_controls.txtAddress->text());
     m_endpoint->setRemotePort(PortRule::portFromText(m_controls.txtPort->text()));
@@ -79,7 +108,19 @@ void SessionController::cmdConnect_Click()
 
 void SessionController::cmdClose_Click()
 {
+    // What Close discards is counted first: sends held during a handshake,
+    // and what waits unread while reading is paused.
+    const qint64 held = m_endpoint->heldBytes();
+    const qint64 unread =
+        m_endpoint->readingPaused() ? m_endpoint->unreadBytes() + m_unappended.size() : 0;
+    m_unappended.clear();
     m_endpoint->Close();
+    if (held > 0)
+        appendToTranscript(bytesLine(QStringLiteral("HELD DATA NOT SENT"), held) +
+                           QStringLiteral(".") + crlf);
+    if (unread > 0)
+        appendToTranscript(bytesLine(QStringLiteral("UNREAD DATA DISCARDED"), unread) +
+                           QStringLiteral(".") + crlf);
     appendToTranscript(QStringLiteral("CLOSED.") + crlf);
     ShowIdleState();
 }
@@ -135,8 +176,41 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
 {
     // The bytes go into the transcript as they came: it keeps them as they are.
     QByteArray data;
-    m_endpoint->GetData(data);
-    m_controls.txtRecvData->appendBytes(data);
+    try {
+        m_endpoint->GetData(data);
+        m_controls.txtRecvData->appendBytes(data);
+    } catch (const std::bad_alloc &) {
+        // Nothing more is read until the transcript has room again: this
+        // read waits here, the rest with the peer. The report tells why.
+        m_unappended = data;
+        m_endpoint->pauseReading();
+        throw;
+    }
+    // At most one read past the limit; TCP holds the peer back meanwhile.
+    if (!m_endpoint->readingPaused() &&
+        TranscriptLimit::isReached(transcriptUse(), m_transcriptLimit)) {
+        m_endpoint->pauseReading();
+        appendToTranscript(bytesLine(QStringLiteral("TRANSCRIPT FULL"), transcriptUse()) +
+                           QStringLiteral(": READING PAUSED.") + crlf);
+    }
+}
+
+void SessionController::resumeReadingIfRoom()
+{
+    if (!m_endpoint->readingPaused() ||
+        !TranscriptLimit::isLeftBehind(transcriptUse(), m_transcriptLimit))
+        return;
+    if (!m_unappended.isEmpty()) {
+        m_controls.txtRecvData->appendBytes(m_unappended);
+        m_unappended.clear();
+    }
+    m_endpoint->resumeReading();
+}
+
+// The one measure of how full the transcript is.
+qint64 SessionController::transcriptUse() const
+{
+    return m_controls.txtRecvData->textLength();
 }
 
 void SessionController::wskWinSock_Close()
@@ -149,6 +223,13 @@ void SessionController::wskWinSock_TlsStarted()
 {
     // Before any decrypted byte: the data arrives after this returns.
     appendToTranscript(TlsText::handshakeLines(m_endpoint->tlsHandshake()));
+}
+
+void SessionController::wskWinSock_DataNotSent(const QString &address, int port, qint64 bytes)
+{
+    appendToTranscript(
+        bytesLine(QStringLiteral("DATA NOT SENT TO ") + addressAndPort(address, port), bytes) +
+        QStringLiteral(".") + crlf);
 }
 
 void SessionController::wskWinSock_TlsEndedWithoutCloseNotify()
@@ -219,6 +300,5 @@ void SessionController::appendToTranscript(const QString &piece)
 
 QString SessionController::peerText() const
 {
-    return m_endpoint->RemoteHostIP() + QLatin1Char(':') +
-           QString::number(m_endpoint->RemotePort());
+    return addressAndPort(m_endpoint->RemoteHostIP(), m_endpoint->RemotePort());
 }

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "ControlStates.h"
+#include "TranscriptLimit.h"
 
+#include <QByteArray>
 #include <QObject>
 
 class QAbstractButton;
@@ -28,9 +30,11 @@ struct SessionControls
 };
 
 // Turns the user's clicks into operations on the window's one endpoint, and the
-// endpoint's events into transcript lines. It keeps no state of its own:
-// everything is read from the controls and the endpoint when it is needed.
-// Every handler runs its steps in order and stops at the first that fails.
+// endpoint's events into transcript lines. It keeps little state of its own:
+// the transcript's limit, and a piece read that found no memory to go into.
+// Everything else is read from the controls and the endpoint when it is
+// needed. Every handler runs its steps in order and stops at the first that
+// fails.
 class SessionController : public QObject
 {
     Q_OBJECT
@@ -38,6 +42,11 @@ class SessionController : public QObject
 public:
     SessionController(const SessionControls &controls, SocketEndpoint *endpoint,
                       QObject *parent = nullptr);
+
+    // Reading pauses once the transcript holds this many characters, and
+    // resumes once Clear or an edit leaves it 1 MiB under (TranscriptLimit).
+    void setTranscriptLimit(qint64 characters) { m_transcriptLimit = characters; }
+    qint64 transcriptLimit() const { return m_transcriptLimit; }
 
     void cmdListen_Click();
     void cmdConnect_Click();
@@ -54,6 +63,7 @@ public:
     void wskWinSock_TlsStarted();
     void wskWinSock_TlsEndedWithoutCloseNotify();
     void wskWinSock_StateChanged();
+    void wskWinSock_DataNotSent(const QString &address, int port, qint64 bytes);
 
     void ShowSessionState();
     void ShowIdleState();
@@ -66,7 +76,13 @@ private:
     void applyStates(const ControlStates::Controls &states);
     void appendToTranscript(const QString &piece);
     QString peerText() const;
+    qint64 transcriptUse() const;
+    void resumeReadingIfRoom();
 
     SessionControls m_controls;
     SocketEndpoint *m_endpoint = nullptr;
+    qint64 m_transcriptLimit = TranscriptLimit::fromMemory(TranscriptLimit::systemMemory());
+    // What the last read took when appending it failed for want of memory;
+    // it goes in first when reading resumes.
+    QByteArray m_unappended;
 };

@@ -28,4 +28,6 @@ public:
     virtual void appendText(const QString &piece) = 0;
     // Adds bytes in the wire's code page, each the one character it stands for.
     virtual void appendBytes(const QByteArray &bytes) = 0;
+    // Calls `changed` after each change of the text's length, whoever made it.
+    virtual void setLengthChanged(std::function<void()> changed) = 0;
 };

@@ -57,6 +57,10 @@ public:
     void setText(const QString &text) override;
     void appendText(const QString &piece) override;
     void appendBytes(const QByteArray &bytes) override;
+    void setLengthChanged(std::function<void()> changed) override
+    {
+        m_lengthChanged = std::move(changed);
+    }
 
     // A copy of the whole text, for checks; the program reads it in pieces.
     QString text() const { return m_document.text(0, m_document.size()); }
@@ -247,4 +251,5 @@ private:
     qsizetype m_dropPosition = -1;
     bool m_acceptsFileDrops = false;
     QList<QAction *> m_contextActions;
+    std::function<void()> m_lengthChanged;
 };
