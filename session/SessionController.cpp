@@ -89,7 +89,6 @@ void SessionController::connectHandlers()
 
 void SessionController::cmdListen_Click()
 {
-    m_unappended.clear();
     m_endpoint->Close();
     m_endpoint->setLocalPort(PortRule::portFromText(m_controls.txtPort->text()));
     m_endpoint->Listen();
@@ -98,7 +97,6 @@ void SessionController::cmdListen_Click()
 
 void SessionController::cmdConnect_Click()
 {
-    m_unappended.clear();
     m_endpoint->Close();
     m_endpoint->setRemoteHost(m_controls.txtAddress->text());
     m_endpoint->setRemotePort(PortRule::portFromText(m_controls.txtPort->text()));
@@ -111,9 +109,7 @@ void SessionController::cmdClose_Click()
     // What Close discards is counted first: sends held during a handshake,
     // and what waits unread while reading is paused.
     const qint64 held = m_endpoint->heldBytes();
-    const qint64 unread =
-        m_endpoint->readingPaused() ? m_endpoint->unreadBytes() + m_unappended.size() : 0;
-    m_unappended.clear();
+    const qint64 unread = m_endpoint->readingPaused() ? m_endpoint->unreadBytes() : 0;
     m_endpoint->Close();
     if (held > 0)
         appendToTranscript(bytesLine(QStringLiteral("HELD DATA NOT SENT"), held) +
@@ -181,9 +177,9 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
         m_controls.txtRecvData->appendBytes(data);
     } catch (const std::bad_alloc &) {
         // Nothing more is read until the transcript has room again: this
-        // read waits here, the rest with the peer. The report tells why.
-        m_unappended = data;
-        m_endpoint->pauseReading();
+        // read goes back to the endpoint, the rest waits with the peer. The
+        // report tells why.
+        m_endpoint->putBack(data);
         throw;
     }
     // At most one read past the limit; TCP holds the peer back meanwhile.
@@ -197,14 +193,9 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
 
 void SessionController::resumeReadingIfRoom()
 {
-    if (!m_endpoint->readingPaused() ||
-        !TranscriptLimit::isLeftBehind(transcriptUse(), m_transcriptLimit))
-        return;
-    if (!m_unappended.isEmpty()) {
-        m_controls.txtRecvData->appendBytes(m_unappended);
-        m_unappended.clear();
-    }
-    m_endpoint->resumeReading();
+    if (m_endpoint->readingPaused() &&
+        TranscriptLimit::isLeftBehind(transcriptUse(), m_transcriptLimit))
+        m_endpoint->resumeReading();
 }
 
 // The one measure of how full the transcript is.

@@ -3,7 +3,6 @@
 #include "ControlStates.h"
 #include "TranscriptLimit.h"
 
-#include <QByteArray>
 #include <QObject>
 
 class QAbstractButton;
@@ -30,11 +29,10 @@ struct SessionControls
 };
 
 // Turns the user's clicks into operations on the window's one endpoint, and the
-// endpoint's events into transcript lines. It keeps little state of its own:
-// the transcript's limit, and a piece read that found no memory to go into.
-// Everything else is read from the controls and the endpoint when it is
-// needed. Every handler runs its steps in order and stops at the first that
-// fails.
+// endpoint's events into transcript lines. It keeps no state of its own but
+// the transcript's limit: everything else is read from the controls and the
+// endpoint when it is needed. Every handler runs its steps in order and
+// stops at the first that fails.
 class SessionController : public QObject
 {
     Q_OBJECT
@@ -46,7 +44,6 @@ public:
     // Reading pauses once the transcript holds this many characters, and
     // resumes once Clear or an edit leaves it 1 MiB under (TranscriptLimit).
     void setTranscriptLimit(qint64 characters) { m_transcriptLimit = characters; }
-    qint64 transcriptLimit() const { return m_transcriptLimit; }
 
     void cmdListen_Click();
     void cmdConnect_Click();
@@ -82,7 +79,4 @@ private:
     SessionControls m_controls;
     SocketEndpoint *m_endpoint = nullptr;
     qint64 m_transcriptLimit = TranscriptLimit::fromMemory(TranscriptLimit::systemMemory());
-    // What the last read took when appending it failed for want of memory;
-    // it goes in first when reading resumes.
-    QByteArray m_unappended;
 };

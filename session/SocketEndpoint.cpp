@@ -54,6 +54,11 @@ SocketEndpoint::SocketEndpoint(QObject *parent) : QObject(parent), m_deadline(ne
 
 SocketEndpoint::~SocketEndpoint()
 {
+    // Sockets still delivering go with the endpoint, and tell it nothing more.
+    for (const auto &socket : std::as_const(m_flushing)) {
+        if (socket)
+            socket->disconnect();
+    }
     for (const RequestListener::Request &request : std::as_const(m_pendingRequests))
         discardDescriptor(request.descriptor);
 }
@@ -213,7 +218,23 @@ QAbstractSocket *SocketEndpoint::writeDevice() const
 
 void SocketEndpoint::GetData(QByteArray &bytes)
 {
-    bytes = m_socket ? m_socket->read(m_socket->bytesAvailable()) : QByteArray();
+    // Should reading fail for want of memory, `bytes` still holds what was
+    // put back, and the socket still holds the rest.
+    bytes = std::exchange(m_putBack, {});
+    if (m_socket)
+        bytes += m_socket->read(m_socket->bytesAvailable());
+}
+
+void SocketEndpoint::putBack(const QByteArray &bytes)
+{
+    pauseReading();
+    // GetData took all there was before; sharing the bytes needs no memory.
+    m_putBack = bytes;
+}
+
+qint64 SocketEndpoint::bytesAvailable() const
+{
+    return m_putBack.size() + (m_socket ? m_socket->bytesAvailable() : 0);
 }
 
 qint64 SocketEndpoint::heldBytes() const
@@ -235,7 +256,7 @@ void SocketEndpoint::resumeReading()
 
 qint64 SocketEndpoint::unreadBytes() const
 {
-    return m_socket ? m_socket->bytesAvailable() + m_watch.unreadBytes() : 0;
+    return bytesAvailable() + m_watch.unreadBytes();
 }
 
 int SocketEndpoint::flushingSockets() const
@@ -339,6 +360,7 @@ void SocketEndpoint::adoptSocket(QSslSocket *socket)
     m_tlsSession = nullptr;
     m_readingPaused = false;
     m_peerCloseWaits = false;
+    m_putBack.clear();
     // A flooding peer is read in bounded pieces, so that no single DataArrival
     // holds the UI thread for long; the rest waits in the system's buffer.
     socket->setReadBufferSize(readChunkBytes);
@@ -420,7 +442,7 @@ void SocketEndpoint::onReadyRead()
 {
     if (m_readingPaused)
         return;
-    const qint64 available = m_socket->bytesAvailable();
+    const qint64 available = bytesAvailable();
     if (available > 0)
         emit dataArrived(int(qMin<qint64>(available, std::numeric_limits<int>::max())));
 }
@@ -443,7 +465,7 @@ void SocketEndpoint::onPeerClosed()
     deliverPendingData();
     if (m_socket != socket)
         return;
-    if (m_readingPaused && m_socket->bytesAvailable() > 0) {
+    if (m_readingPaused && bytesAvailable() > 0) {
         m_peerCloseWaits = true;
         return;
     }
@@ -521,7 +543,7 @@ void SocketEndpoint::checkConnectAttempt()
 
 void SocketEndpoint::deliverPendingData()
 {
-    if (m_socket->bytesAvailable() > 0)
+    if (bytesAvailable() > 0)
         onReadyRead();
 }
 
@@ -536,6 +558,7 @@ void SocketEndpoint::shutDown(bool flush)
     m_listener.reset();
     m_held.clear();
     m_readingPaused = false;
+    m_putBack.clear();
     releaseSocket(flush);
     setTls(EndpointState::Tls::Off);
 }

@@ -58,6 +58,10 @@ public:
     void EndSend();
     // What arrived, as bytes, each one character in the code page.
     void GetData(QByteArray &bytes);
+    // Takes back what GetData handed over and could not be kept (no memory
+    // was left for it): it comes first at the next GetData, and reading
+    // pauses until resumeReading().
+    void putBack(const QByteArray &bytes);
     // Listening: arms TLS for the next peer accepted, whose handshake starts
     // before any of its bytes are read. Connected after an Accept: arms it for
     // the next send, whose bytes go out in the clear with the server
@@ -84,7 +88,8 @@ public:
     void pauseReading() { m_readingPaused = true; }
     void resumeReading();
     bool readingPaused() const { return m_readingPaused; }
-    // What arrived and was not read yet, in Qt's buffer and the system's.
+    // What arrived and was not read yet: put back, in Qt's buffer and in the
+    // system's.
     qint64 unreadBytes() const;
 
     // How long looking a host name up, and connecting to each of its
@@ -141,6 +146,7 @@ private:
     void onReadyRead();
     void onDisconnected();
     void onSocketError();
+    qint64 bytesAvailable() const;
     void deliverPendingData();
     void watchConnectAttempt();
     void checkConnectAttempt();
@@ -166,6 +172,7 @@ private:
     qint64 m_heldNotSent = 0;
     bool m_readingPaused = false;
     bool m_peerCloseWaits = false;
+    QByteArray m_putBack;
     QList<QSslCertificate> m_caCertificates;
     QString m_remoteHost;
     int m_remotePort = 0;

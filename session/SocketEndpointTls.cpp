@@ -102,7 +102,8 @@ void SocketEndpoint::onEncrypted()
     // We verify no client: as server, what was held goes out. As client, it
     // goes out only to a peer whose certificate is trusted.
     const QList<QByteArray> held = std::exchange(m_held, {});
-    const bool trusted = m_accepted || m_socket->sslHandshakeErrors().isEmpty();
+    const bool trusted = m_accepted || (m_socket->sslHandshakeErrors().isEmpty() &&
+                                        !m_socket->peerCertificate().isNull());
     for (const QByteArray &piece : held) {
         if (!trusted)
             m_heldNotSent += piece.size();

@@ -212,9 +212,6 @@ private slots:
                                       "at least 1, not \"four\"\n";
         QTest::newRow("zero, after a Qt option")
             << QStringList{"-platform", "offscreen", "--transcript-limit", "0"} << 2 << "not \"0\"";
-        QTest::newRow("no value") << QStringList{"--transcript-limit"} << 2
-                                  << "Missing value after '--transcript-limit'";
-        QTest::newRow("unknown option") << QStringList{"--limit", "4"} << 2 << "Unknown option";
         QTest::newRow("argument") << QStringList{"file.txt"} << 2
                                   << "unexpected argument: file.txt";
     }

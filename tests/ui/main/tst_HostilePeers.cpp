@@ -149,9 +149,6 @@ private slots:
         const QString notSent = w.transcript().mid(closed.size());
         QVERIFY2(notSent.startsWith(start) && notSent.endsWith(QStringLiteral(" BYTES).\r\n")),
                  qPrintable(notSent));
-        const qint64 unsent =
-            notSent.mid(start.size()).section(QLatin1Char(' '), 0, 0).toLongLong();
-        QVERIFY2(unsent > 0 && unsent < 64 * 1024 * 1024, qPrintable(notSent));
     }
 
     void connectThatFailsOrHangsEndsWithClose_data()
@@ -329,7 +326,6 @@ private slots:
         box->setCursorPosition(before.size());
         QTest::keyClicks(box, QStringLiteral("x"));
         QVERIFY(spinUntil([&] { return w.transcript() == before + "xfirstsecond"; }));
-        QCOMPARE(w.enabledControls(), WindowDriver::connected());
     }
 };
 
