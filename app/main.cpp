@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 
 #include <cstdio>
+#include <optional>
 
 int main(int argc, char *argv[])
 {
@@ -33,8 +34,8 @@ int main(int argc, char *argv[])
     };
     if (!parser.parse(QCoreApplication::arguments()))
         return refuse(parser.errorText());
-    if (parser.isSet(QStringLiteral("help")))
-        parser.showHelp();
+    // Shows --help or --help-all (with Qt's own options) and exits; nothing else.
+    parser.process(QCoreApplication::arguments());
     if (!parser.positionalArguments().isEmpty())
         return refuse(QStringLiteral("unexpected argument: ") + parser.positionalArguments()[0]);
     std::optional<qint64> limit;
