@@ -160,13 +160,22 @@ void WireTextAccessible::scrollToSubstring(int startIndex, int endIndex)
     box()->ensureVisible(startIndex);
 }
 
+// One font and colour throughout; what a reader can tell apart is where a run
+// of characters came from, so that no peer can pass its text off as one of
+// the program's own lines.
 QString WireTextAccessible::attributes(int offset, int *startOffset, int *endOffset) const
 {
-    // One font and colour throughout.
-    Q_UNUSED(offset);
-    *startOffset = 0;
-    *endOffset = characterCount();
-    return QString();
+    const OriginSpans &origins = box()->document().origins();
+    if (offset < 0 || offset >= origins.size()) {
+        *startOffset = *endOffset = qBound(0, offset, characterCount());
+        return QString();
+    }
+    const OriginSpans::Span span = origins.spanAt(offset);
+    *startOffset = int(span.from);
+    *endOffset = int(span.to);
+    static const QString names[] = {QStringLiteral("typed"), QStringLiteral("peer"),
+                                    QStringLiteral("status")};
+    return QStringLiteral("tapwire-origin:%1;").arg(names[int(span.stamp.origin)]);
 }
 
 void WireTextAccessible::deleteText(int startOffset, int endOffset)

@@ -55,8 +55,10 @@ public:
     }
     // Replaces the whole text and forgets the undo history.
     void setText(const QString &text) override;
-    void appendText(const QString &piece) override;
-    void appendBytes(const QByteArray &bytes) override;
+    void appendText(const QString &piece, OriginStamp stamp) override;
+    void appendBytes(const QByteArray &bytes, OriginStamp stamp) override;
+    // Adds text as typed.
+    void appendText(const QString &piece) { appendText(piece, {}); }
 
     // A copy of the whole text, for checks; the program reads it in pieces.
     QString text() const { return m_document.text(0, m_document.size()); }

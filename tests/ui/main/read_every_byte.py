@@ -1,7 +1,9 @@
 # A screen reader's side of screen_reader_bus.sh: finds the transcript of
 # ReaderBox on the accessibility bus and checks that it reads every
 # character: its count, its whole text (each control character its control
-# picture, a NUL too) and its lines, a row as shown (a lone CR ends one).
+# picture, a NUL too) and its lines, a row as shown (a lone CR ends one);
+# and that the peer's imitation of a status line and the real one carry
+# different origins in their text attributes.
 import sys
 import time
 import warnings
@@ -11,7 +13,9 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
-SENT = "one\r\ntwo\rthree\nfour\u2400\u2407\u241b[0m\tfive\u00e9\u20ac end"
+PEER = "one\r\ntwo\rthree\nfour\u2400\u2407\u241b[0m\tfive\u00e9\u20ac end\r\nCLOSED.\r\n"
+STATUS = "CLOSED.\r\n"
+SENT = PEER + STATUS
 
 
 def find_text(node):
@@ -59,7 +63,15 @@ def main():
 
     expect("the line at 6", line_at(6), "two\r")
     five = SENT.index("five")
-    expect("the line at %d" % five, line_at(five), SENT[SENT.index("four"):])
+    expect("the line at %d" % five, line_at(five), SENT[SENT.index("four"):SENT.index("CLOSED")])
+
+    def origin_run(offset):
+        attributes, start, end = Atspi.Text.get_attribute_run(box, offset, False)
+        print(attributes)
+        return attributes.get("tapwire-origin"), start, end
+
+    expect("the forged line's origin", origin_run(PEER.index("CLOSED")), ("peer", 0, len(PEER)))
+    expect("the status line's origin", origin_run(len(PEER)), ("status", len(PEER), len(SENT)))
     for failure in failures:
         print(failure)
     return 1 if failures else 0
