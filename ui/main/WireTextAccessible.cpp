@@ -162,7 +162,9 @@ void WireTextAccessible::scrollToSubstring(int startIndex, int endIndex)
 
 // One font and colour throughout; what a reader can tell apart is where a run
 // of characters came from, so that no peer can pass its text off as one of
-// the program's own lines.
+// the program's own lines: by its name, and by the background it is drawn
+// on (a status line's tint), which bridges that know only the common
+// attributes still forward.
 QString WireTextAccessible::attributes(int offset, int *startOffset, int *endOffset) const
 {
     const OriginSpans &origins = box()->document().origins();
@@ -175,7 +177,14 @@ QString WireTextAccessible::attributes(int offset, int *startOffset, int *endOff
     *endOffset = int(span.to);
     static const QString names[] = {QStringLiteral("typed"), QStringLiteral("peer"),
                                     QStringLiteral("status")};
-    return QStringLiteral("tapwire-origin:%1;").arg(names[int(span.stamp.origin)]);
+    const QColor background = span.stamp.origin == Origin::Status
+                                   ? box()->statusTint()
+                                   : box()->palette().color(QPalette::Base);
+    return QStringLiteral("tapwire-origin:%1;background-color:rgb(%2,%3,%4);")
+        .arg(names[int(span.stamp.origin)])
+        .arg(background.red())
+        .arg(background.green())
+        .arg(background.blue());
 }
 
 void WireTextAccessible::deleteText(int startOffset, int endOffset)

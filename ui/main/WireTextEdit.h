@@ -94,6 +94,10 @@ public:
     const RowLayout &rows() const { return m_layout; }
     void setLayoutSlice(qsizetype characters) { m_layout.setSlice(characters); }
     const WireMetrics &metrics() const { return *m_metrics; }
+    // What sets the program's own status lines apart (StatusColours): the
+    // tint behind their characters and the mark beside their rows.
+    QColor statusTint() const;
+    QColor statusMark() const;
 
     // Replaces [from, to) by `text` as the user would: undoable, with the
     // caret after the new text; nothing while the dump is shown.

@@ -2,6 +2,7 @@
 // drawn, and painting.
 #include "WireTextEdit.h"
 
+#include "StatusColours.h"
 #include "TextRules.h"
 
 #include <QPaintEvent>
@@ -206,6 +207,20 @@ void WireTextEdit::showNow()
     if (followEnd)
         bar->setValue(bar->maximum());
     viewport()->update();
+}
+
+QColor WireTextEdit::statusTint() const
+{
+    const QPalette::ColorGroup group = colourGroup();
+    return StatusColours::tint(palette().color(group, QPalette::Base),
+                               palette().color(group, QPalette::Text));
+}
+
+QColor WireTextEdit::statusMark() const
+{
+    const QPalette::ColorGroup group = colourGroup();
+    return StatusColours::mark(palette().color(group, QPalette::Base),
+                               palette().color(group, QPalette::Text));
 }
 
 QPalette::ColorGroup WireTextEdit::colourGroup() const

@@ -2,8 +2,10 @@
 # ReaderBox on the accessibility bus and checks that it reads every
 # character: its count, its whole text (each control character its control
 # picture, a NUL too) and its lines, a row as shown (a lone CR ends one);
-# and that the peer's imitation of a status line and the real one carry
-# different origins in their text attributes.
+# and that the peer's imitation of a status line and the real one are told
+# apart by their text attributes. Qt's bridge forwards only the attributes
+# it knows, so the origin's own name stays on this side of the bus; the
+# status line's tint, its background colour, crosses.
 import sys
 import time
 import warnings
@@ -65,13 +67,16 @@ def main():
     five = SENT.index("five")
     expect("the line at %d" % five, line_at(five), SENT[SENT.index("four"):SENT.index("CLOSED")])
 
-    def origin_run(offset):
+    def background_run(offset):
         attributes, start, end = Atspi.Text.get_attribute_run(box, offset, False)
-        print(attributes)
-        return attributes.get("tapwire-origin"), start, end
+        return attributes.get("bg-color"), start, end
 
-    expect("the forged line's origin", origin_run(PEER.index("CLOSED")), ("peer", 0, len(PEER)))
-    expect("the status line's origin", origin_run(len(PEER)), ("status", len(PEER), len(SENT)))
+    forged, start, end = background_run(PEER.index("CLOSED"))
+    expect("the forged line's run", (start, end), (0, len(PEER)))
+    status, start, end = background_run(len(PEER))
+    expect("the status line's run", (start, end), (len(PEER), len(SENT)))
+    if forged is None or forged == status:
+        failures.append("the forged line's background %r, the status line's %r" % (forged, status))
     for failure in failures:
         print(failure)
     return 1 if failures else 0
