@@ -220,7 +220,7 @@ void WireTextEdit::cut()
 void WireTextEdit::paste()
 {
     const QMimeData *data = QApplication::clipboard()->mimeData();
-    if (data && canInsertFromMimeData(data) && isEditable())
+    if (data && canInsertFromMimeData(data))
         insertFromUser(textFromMimeData(data));
 }
 

@@ -45,9 +45,7 @@ void WireTextEdit::relayout()
     const qsizetype top =
         rows > 0 ? m_view->rowStart(qMin<qsizetype>(verticalScrollBar()->value(), rows - 1)) : 0;
     m_view->layOut(wrapWidth());
-    if (m_view->isComplete())
-        m_layoutTimer.stop();
-    else
+    if (!m_view->isComplete())
         m_layoutTimer.start(0, this);
     updateScrollRange();
     verticalScrollBar()->setValue(int(m_view->rowAt(top)));
