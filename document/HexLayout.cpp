@@ -60,7 +60,8 @@ qsizetype HexLayout::target(const WireDocument &text, CaretMoves::Move move, qsi
         return m_rows.rowStart(row);
     case Move::RowEnd:
     case Move::LineEnd:
-        // Before the row's last cell: after it is where the next row starts.
+        // The row's last cell (past it the next row starts); on the last
+        // row, the end of the text.
         return qMax(position, m_rows.rowStart(row + 1) - (row + 1 < m_rows.rowCount()));
     default:
         return CaretMoves::alongText(text, move, position, select);

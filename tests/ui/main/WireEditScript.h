@@ -318,8 +318,7 @@ private:
             return cells[size_t(qBound<qsizetype>(0, cell, lastCell))];
         };
         const qsizetype cell =
-            qsizetype(std::upper_bound(cells.begin(), cells.end(), ref.position) - cells.begin()) -
-            1;
+            std::lower_bound(cells.begin(), cells.end(), ref.position) - cells.begin();
         const qsizetype page = m_box.verticalScrollBar()->pageStep() * 16;
         const bool collapse = ref.anchor != ref.position && !keyMove->select;
         qsizetype target = ref.position;
