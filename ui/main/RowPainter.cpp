@@ -10,7 +10,7 @@
 
 void RowPainter::paintRow(QPainter &painter, const WireDocument &text, const RowLayout &rows,
                           const WireMetrics &metrics, qsizetype row, const QPoint &origin,
-                          const Colours &colours) const
+                          const RowView::Colours &colours) const
 {
     const qsizetype start = rows.rowStart(row);
     const qsizetype end = rows.rowEnd(row, text.size());

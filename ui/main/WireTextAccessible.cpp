@@ -72,8 +72,8 @@ QAccessible::State WireTextAccessible::state() const
 {
     QAccessible::State state = QAccessibleWidget::state();
     // The hex dump takes no text, from a reader either.
-    state.editable = !box()->isHexShown();
-    state.readOnly = box()->isHexShown();
+    state.editable = box()->isEditable();
+    state.readOnly = !box()->isEditable();
     state.multiLine = true;
     state.selectableText = true;
     return state;
