@@ -18,9 +18,19 @@ OriginRuns OriginSpans::runs(qsizetype from, qsizetype to) const
     OriginRuns found;
     for (qsizetype index = from < to ? indexAt(from) : spanCount();
          index < spanCount() && m_starts[index] < to; ++index)
-        found.push_back({qMin(to, spanEnd(index)) - qMax(from, m_starts[index]),
-                         unpack(m_stamps[index])});
+        found.push_back(
+            {qMin(to, spanEnd(index)) - qMax(from, m_starts[index]), unpack(m_stamps[index])});
     return found;
+}
+
+bool OriginSpans::holds(qsizetype from, qsizetype to, Origin origin) const
+{
+    for (qsizetype index = from < to ? indexAt(from) : spanCount();
+         index < spanCount() && m_starts[index] < to; ++index) {
+        if (unpack(m_stamps[index]).origin == origin)
+            return true;
+    }
+    return false;
 }
 
 void OriginSpans::replace(qsizetype from, qsizetype to, const OriginRuns &runs)

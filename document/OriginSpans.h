@@ -60,6 +60,8 @@ public:
     Span spanAt(qsizetype position) const { return span(indexAt(position)); }
     // The runs of [from, to), in order.
     OriginRuns runs(qsizetype from, qsizetype to) const;
+    // Whether any character of [from, to) has `origin`.
+    bool holds(qsizetype from, qsizetype to, Origin origin) const;
 
     // [from, to) becomes the characters of `runs`.
     void replace(qsizetype from, qsizetype to, const OriginRuns &runs);
@@ -76,11 +78,11 @@ public:
     }
 
 private:
-    static quint64 pack(OriginStamp stamp) { return quint64(stamp.time) << 2 | quint64(stamp.origin); }
-    static OriginStamp unpack(quint64 packed)
+    static quint64 pack(OriginStamp stamp)
     {
-        return {Origin(packed & 3), qint64(packed >> 2)};
+        return quint64(stamp.time) << 2 | quint64(stamp.origin);
     }
+    static OriginStamp unpack(quint64 packed) { return {Origin(packed & 3), qint64(packed >> 2)}; }
     qsizetype spanEnd(qsizetype index) const
     {
         return index + 1 < spanCount() ? m_starts[index + 1] : m_size;

@@ -54,11 +54,10 @@ inline qsizetype firstOtherOrigin(const OriginSpans &spans, const std::vector<Or
     return at == spans.size() && at == qsizetype(ref.size()) ? -1 : at;
 }
 
-// What differs between `doc` with its `rows` and the reference after `did`;
-// nothing when they agree.
-inline QString differences(const WireDocument &doc, const RowLayout &rows,
-                           const CharacterMetrics &metrics, const WireReference &ref,
-                           const QString &did)
+// What differs between the text and selection of `doc` and the reference
+// after `did`; nothing when they agree.
+inline QString textDifferences(const WireDocument &doc, const WireReference &ref,
+                               const QString &did)
 {
     // Read both ways: a character at a time, and as one copy of a range.
     bool same = doc.size() == ref.text.size();
@@ -94,6 +93,17 @@ inline QString differences(const WireDocument &doc, const RowLayout &rows,
     if (!WireReference::isBoundary(ref.text, ref.position) ||
         !WireReference::isBoundary(ref.text, ref.anchor))
         return QStringLiteral("after %1: the caret stands inside a pair").arg(did);
+    return QString();
+}
+
+// What differs between `doc` with its `rows` and the reference after `did`;
+// nothing when they agree.
+inline QString differences(const WireDocument &doc, const RowLayout &rows,
+                           const CharacterMetrics &metrics, const WireReference &ref,
+                           const QString &did)
+{
+    if (const QString text = textDifferences(doc, ref, did); !text.isEmpty())
+        return text;
     if (!sameAsFreshLayout(rows, ref.text, metrics))
         return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
             .arg(did, showText(ref.text));

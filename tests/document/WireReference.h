@@ -91,7 +91,8 @@ public:
     {
         const qsizetype end = text.size();
         if (stamp.origin == Origin::Peer && !origins.empty() &&
-            origins.back().origin == Origin::Peer && origins.back().time / 1000 == stamp.time / 1000)
+            origins.back().origin == Origin::Peer &&
+            origins.back().time / 1000 == stamp.time / 1000)
             stamp = origins.back();
         origins.insert(origins.end(), piece.size(), stamp);
         text += piece;

@@ -72,8 +72,8 @@ QAccessible::State WireTextAccessible::state() const
 {
     QAccessible::State state = QAccessibleWidget::state();
     // The hex dump takes no text, from a reader either.
-    state.editable = !box()->isHexShown();
-    state.readOnly = box()->isHexShown();
+    state.editable = box()->isEditable();
+    state.readOnly = !box()->isEditable();
     state.multiLine = true;
     state.selectableText = true;
     return state;
@@ -178,8 +178,8 @@ QString WireTextAccessible::attributes(int offset, int *startOffset, int *endOff
     static const QString names[] = {QStringLiteral("typed"), QStringLiteral("peer"),
                                     QStringLiteral("status")};
     const QColor background = span.stamp.origin == Origin::Status
-                                   ? box()->statusTint()
-                                   : box()->palette().color(QPalette::Base);
+                                  ? box()->statusTint()
+                                  : box()->palette().color(QPalette::Base);
     return QStringLiteral("tapwire-origin:%1;background-color:rgb(%2,%3,%4);")
         .arg(names[int(span.stamp.origin)])
         .arg(background.red())

@@ -10,6 +10,8 @@
 #include <QMimeData>
 #include <QScrollBar>
 
+#include <memory>
+
 namespace {
 
 QString withShortcut(const QString &text, QKeySequence::StandardKey key)
@@ -22,8 +24,7 @@ QString withShortcut(const QString &text, QKeySequence::StandardKey key)
 
 } // namespace
 
-WireTextEdit::WireTextEdit(QWidget *parent)
-    : QAbstractScrollArea(parent), m_metrics(std::make_unique<WireMetrics>(font()))
+WireTextEdit::WireTextEdit(QWidget *parent) : QAbstractScrollArea(parent), m_metrics(font())
 {
     WireTextAccessible::install();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -76,15 +77,11 @@ void WireTextEdit::documentAboutToChange(qsizetype from, qsizetype removed, qsiz
 void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype added,
                                    bool appended)
 {
-    // The dump's rows follow the text; the text's own rows are laid out
-    // anew when they are shown again.
-    if (m_hex) {
-        m_hexRows.changed(m_document, from, removed, added);
-    } else {
-        m_layout.changed(m_document, from, removed, added);
-        if (!m_layout.isComplete())
-            m_layoutTimer.start(0, this);
-    }
+    // Only the view shown follows the text; the other is laid out anew when
+    // it is shown again.
+    m_view->changed(from, removed, added);
+    if (!m_view->isComplete())
+        m_layoutTimer.start(0, this);
     if (appended) {
         m_appendedSinceShown = true;
         showChanges();
@@ -141,7 +138,7 @@ void WireTextEdit::selectionSet(qsizetype oldAnchor, qsizetype oldPosition)
 
 void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &text)
 {
-    if (m_hex)
+    if (!isEditable())
         return;
     forgetCaretPlace();
     m_document.replaceRange(from, to, text);
@@ -149,7 +146,7 @@ void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &tex
 
 void WireTextEdit::replaceAllWithBytes(const QList<QByteArray> &pieces)
 {
-    if (m_hex)
+    if (!isEditable())
         return;
     forgetCaretPlace();
     m_document.replaceAllWithBytes(pieces);
@@ -157,6 +154,8 @@ void WireTextEdit::replaceAllWithBytes(const QList<QByteArray> &pieces)
 
 void WireTextEdit::insertFromUser(const QString &text, bool typed)
 {
+    if (!isEditable())
+        return;
     forgetCaretPlace();
     m_document.replaceSelection(text, typed);
     ensureVisible(m_document.position());
@@ -164,6 +163,8 @@ void WireTextEdit::insertFromUser(const QString &text, bool typed)
 
 void WireTextEdit::deleteSelectionOr(qsizetype from, qsizetype to)
 {
+    if (!isEditable())
+        return;
     forgetCaretPlace();
     const bool changes = hasSelection() || from < to;
     m_document.removeSelectionOr(from, to);
@@ -173,7 +174,7 @@ void WireTextEdit::deleteSelectionOr(qsizetype from, qsizetype to)
 
 void WireTextEdit::undo()
 {
-    if (!m_document.canUndo() || m_hex)
+    if (!m_document.canUndo() || !isEditable())
         return;
     forgetCaretPlace();
     m_document.undo();
@@ -182,7 +183,7 @@ void WireTextEdit::undo()
 
 void WireTextEdit::redo()
 {
-    if (!m_document.canRedo() || m_hex)
+    if (!m_document.canRedo() || !isEditable())
         return;
     forgetCaretPlace();
     m_document.redo();
@@ -210,7 +211,7 @@ void WireTextEdit::copy()
 
 void WireTextEdit::cut()
 {
-    if (!hasSelection() || m_hex)
+    if (!hasSelection() || !isEditable())
         return;
     copy();
     insertFromUser(QString());
@@ -219,7 +220,7 @@ void WireTextEdit::cut()
 void WireTextEdit::paste()
 {
     const QMimeData *data = QApplication::clipboard()->mimeData();
-    if (data && canInsertFromMimeData(data) && !m_hex)
+    if (data && canInsertFromMimeData(data))
         insertFromUser(textFromMimeData(data));
 }
 
@@ -248,8 +249,7 @@ QMenu *WireTextEdit::createStandardContextMenu()
         action->setEnabled(enabled);
         connect(action, &QAction::triggered, this, slot);
     };
-    // While the dump is shown nothing changes the text.
-    const bool editable = !m_hex;
+    const bool editable = isEditable();
     if (isUndoRedoEnabled()) {
         add(tr("&Undo"), QKeySequence::Undo, editable && m_document.canUndo(), &WireTextEdit::undo);
         add(tr("&Redo"), QKeySequence::Redo, editable && m_document.canRedo(), &WireTextEdit::redo);
@@ -301,7 +301,9 @@ void WireTextEdit::timerEvent(QTimerEvent *event)
     const int id = event->timerId();
     if (id == m_blinkTimer.timerId()) {
         m_caretShown = !m_caretShown;
-        viewport()->update(caretRect());
+        // The caret's whole row: the dump shows it in both its columns.
+        const QRect caret = caretRect();
+        viewport()->update(0, caret.top(), viewport()->width(), caret.height());
     } else if (id == m_layoutTimer.timerId()) {
         layOutSlice();
     } else if (id == m_showTimer.timerId()) {
