@@ -62,6 +62,7 @@ void SessionController::connectHandlers()
 
 void SessionController::cmdListen_Click()
 {
+    m_clock.start();
     m_endpoint->Close();
     m_endpoint->setLocalPort(PortRule::portFromText(m_controls.txtPort->text()));
     m_endpoint->Listen();
@@ -70,6 +71,7 @@ void SessionController::cmdListen_Click()
 
 void SessionController::cmdConnect_Click()
 {
+    m_clock.start();
     m_endpoint->Close();
     m_endpoint->setRemoteHost(m_controls.txtAddress->text());
     m_endpoint->setRemotePort(PortRule::portFromText(m_controls.txtPort->text()));
@@ -136,7 +138,7 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
     // The bytes go into the transcript as they came: it keeps them as they are.
     QByteArray data;
     m_endpoint->GetData(data);
-    m_controls.txtRecvData->appendBytes(data);
+    m_controls.txtRecvData->appendBytes(data, {Origin::Peer, m_clock.now()});
 }
 
 void SessionController::wskWinSock_Close()
@@ -214,7 +216,7 @@ void SessionController::txtPort_Change()
 
 void SessionController::appendToTranscript(const QString &piece)
 {
-    m_controls.txtRecvData->appendText(piece);
+    m_controls.txtRecvData->appendText(piece, {Origin::Status, m_clock.now()});
 }
 
 QString SessionController::peerText() const

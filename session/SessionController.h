@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ControlStates.h"
+#include "SessionClock.h"
 
 #include <QObject>
 
@@ -28,8 +29,9 @@ struct SessionControls
 };
 
 // Turns the user's clicks into operations on the window's one endpoint, and the
-// endpoint's events into transcript lines. It keeps no state of its own:
-// everything is read from the controls and the endpoint when it is needed.
+// endpoint's events into transcript lines. It keeps no state of its own but
+// its clock: everything is read from the controls and the endpoint when it is
+// needed.
 // Every handler runs its steps in order and stops at the first that fails.
 class SessionController : public QObject
 {
@@ -69,4 +71,6 @@ private:
 
     SessionControls m_controls;
     SocketEndpoint *m_endpoint = nullptr;
+    // When each piece was read and each status line shown.
+    SessionClock m_clock;
 };

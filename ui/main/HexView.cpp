@@ -76,13 +76,18 @@ void HexView::paintRow(QPainter &painter, qsizetype row, const QPoint &origin,
     painter.drawText(
         QPointF(origin.x() + m_layout.offsetSpan().left / WireMetrics::unitsPerPixel, baseline),
         HexRows::offsetText(row * HexRows::cellsPerRow));
+    const OriginSpans &origins = m_text.origins();
+    const bool anyStatus =
+        !cells.empty() && origins.holds(cells.front(), rowEnd(row), Origin::Status);
     for (const qsizetype at : cells) {
         const bool selected = at >= m_text.selectionStart() && at < m_text.selectionEnd();
         const QRect byteCell = cellRect(origin, at, HexLayout::Column::Bytes);
         const QRect characterCell = cellRect(origin, at, HexLayout::Column::Characters);
-        if (selected) {
-            painter.fillRect(byteCell, colours.highlight);
-            painter.fillRect(characterCell, colours.highlight);
+        // The cells of the program's own status lines are tinted.
+        if (selected || (anyStatus && origins.spanAt(at).stamp.origin == Origin::Status)) {
+            const QColor &fill = selected ? colours.highlight : colours.statusTint;
+            painter.fillRect(byteCell, fill);
+            painter.fillRect(characterCell, fill);
         }
         painter.setPen(selected ? colours.highlightedText : colours.text);
         painter.drawText(QPointF(byteCell.left(), baseline), HexRows::byteText(m_text, at));

@@ -24,6 +24,8 @@ public:
         QColor highlightedText;
         // What is shown beside the text rather than of it (the dump's offsets).
         QColor aside;
+        // Behind the characters of the program's own status lines.
+        QColor statusTint;
     };
     // Where something stands: its row, and [left, right) in pixels from the
     // row's left edge.

@@ -58,14 +58,14 @@ void WireTextEdit::setText(const QString &text)
     verticalScrollBar()->setValue(0);
 }
 
-void WireTextEdit::appendText(const QString &piece)
+void WireTextEdit::appendText(const QString &piece, OriginStamp stamp)
 {
-    m_document.append(piece);
+    m_document.append(piece, stamp);
 }
 
-void WireTextEdit::appendBytes(const QByteArray &bytes)
+void WireTextEdit::appendBytes(const QByteArray &bytes, OriginStamp stamp)
 {
-    m_document.appendBytes(bytes);
+    m_document.appendBytes(bytes, stamp);
 }
 
 void WireTextEdit::documentAboutToChange(qsizetype from, qsizetype removed, qsizetype)

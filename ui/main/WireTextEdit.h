@@ -52,8 +52,10 @@ public:
     }
     // Replaces the whole text and forgets the undo history.
     void setText(const QString &text) override;
-    void appendText(const QString &piece) override;
-    void appendBytes(const QByteArray &bytes) override;
+    void appendText(const QString &piece, OriginStamp stamp) override;
+    void appendBytes(const QByteArray &bytes, OriginStamp stamp) override;
+    // Adds text as typed.
+    void appendText(const QString &piece) { appendText(piece, {}); }
 
     // A copy of the whole text, for checks; the program reads it in pieces.
     QString text() const { return m_document.text(0, m_document.size()); }
@@ -89,6 +91,10 @@ public:
     const RowLayout &rows() const { return m_textView.rows(); }
     void setLayoutSlice(qsizetype characters) { m_textView.setSlice(characters); }
     const WireMetrics &metrics() const { return m_metrics; }
+    // What sets the program's own status lines apart (StatusColours): the
+    // tint behind their characters and the mark beside their rows.
+    QColor statusTint() const;
+    QColor statusMark() const;
 
     // Replaces [from, to) by `text` as the user would: undoable, with the
     // caret after the new text; nothing while the dump is shown.

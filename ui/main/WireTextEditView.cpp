@@ -2,6 +2,8 @@
 // stand in, and painting.
 #include "WireTextEdit.h"
 
+#include "StatusColours.h"
+
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -192,6 +194,20 @@ void WireTextEdit::showNow()
     viewport()->update();
 }
 
+QColor WireTextEdit::statusTint() const
+{
+    const QPalette::ColorGroup group = colourGroup();
+    return StatusColours::tint(palette().color(group, QPalette::Base),
+                               palette().color(group, QPalette::Text));
+}
+
+QColor WireTextEdit::statusMark() const
+{
+    const QPalette::ColorGroup group = colourGroup();
+    return StatusColours::mark(palette().color(group, QPalette::Base),
+                               palette().color(group, QPalette::Text));
+}
+
 QPalette::ColorGroup WireTextEdit::colourGroup() const
 {
     if (!isEnabled())
@@ -209,16 +225,23 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
     const int clipBottom = event->rect().bottom();
     const QPalette::ColorGroup group = colourGroup();
     const QPalette &palette = this->palette();
-    const RowView::Colours colours{
-        palette.color(group, QPalette::Text), palette.color(group, QPalette::Base),
-        palette.color(group, QPalette::Highlight), palette.color(group, QPalette::HighlightedText),
-        palette.color(group, QPalette::PlaceholderText)};
+    const RowView::Colours colours{palette.color(group, QPalette::Text),
+                                   palette.color(group, QPalette::Base),
+                                   palette.color(group, QPalette::Highlight),
+                                   palette.color(group, QPalette::HighlightedText),
+                                   palette.color(group, QPalette::PlaceholderText),
+                                   statusTint()};
+    const QColor mark = statusMark();
     for (qsizetype row = first + qMax(0, (clipTop - margin) / rowHeight); row < m_view->rowCount();
          ++row) {
         const QPoint origin = rowOrigin(row);
         if (origin.y() > clipBottom)
             break;
         m_view->paintRow(painter, row, origin, colours);
+        // Beside each row that holds a status line's characters, in the
+        // margin, where nothing a peer sends is ever drawn.
+        if (m_document.origins().holds(m_view->rowStart(row), m_view->rowEnd(row), Origin::Status))
+            painter.fillRect(QRect(origin.x() - 3, origin.y(), 2, rowHeight), mark);
     }
 
     if (!m_preedit.isEmpty()) {

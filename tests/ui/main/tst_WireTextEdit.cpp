@@ -388,6 +388,19 @@ private slots:
         // A position inside the CR LF is no place for the caret.
         text->setCursorPosition(3);
         QCOMPARE(box.cursorPosition(), 2);
+
+        // Each run names its origin, so that a peer's line that imitates
+        // a status line is told from a real one.
+        box.appendBytes("CLOSED.\r\n", {Origin::Peer, 1});
+        box.appendText(QStringLiteral("CLOSED.\r\n"), {Origin::Status, 2});
+        for (const auto &[offset, origin, run] :
+             {std::tuple{0, "typed", qMakePair(0, 6)}, std::tuple{8, "peer", qMakePair(6, 15)},
+              std::tuple{15, "status", qMakePair(15, 24)}}) {
+            QVERIFY2(text->attributes(offset, &from, &to)
+                         .startsWith(QStringLiteral("tapwire-origin:%1;").arg(origin)),
+                     origin);
+            QCOMPARE(qMakePair(from, to), run);
+        }
     }
 
     void aReaderHearsEveryCharacter()
