@@ -41,26 +41,36 @@ Caret vertical(const WireDocument &text, RowLayout &rows, const Caret &caret, qs
 
 } // namespace
 
+qsizetype alongText(const WireDocument &text, Move move, qsizetype position, bool select)
+{
+    const bool collapse = text.hasSelection() && !select;
+    switch (move) {
+    case Move::NextChar:
+        return collapse ? text.selectionEnd() : TextRules::nextBoundary(text, position);
+    case Move::PreviousChar:
+        return collapse ? text.selectionStart() : TextRules::previousBoundary(text, position);
+    case Move::NextWord:
+        return TextRules::nextWordStart(text, position);
+    case Move::PreviousWord:
+        return TextRules::previousWordStart(text, position);
+    case Move::LineStart:
+        return TextRules::lineStart(text, position);
+    case Move::LineEnd:
+        return TextRules::beforeLineEnd(text, position, TextRules::lineEndAfter(text, position));
+    case Move::DocumentStart:
+        return 0;
+    case Move::DocumentEnd:
+        return text.size();
+    default:
+        return position;
+    }
+}
+
 Caret target(const WireDocument &text, RowLayout &rows, Move move, const Caret &caret, bool select,
              qsizetype pageRows)
 {
-    const qsizetype position = caret.position;
-    const bool collapse = text.hasSelection() && !select;
-    Caret moved{position, false, -1};
+    Caret moved{caret.position, false, -1};
     switch (move) {
-    case Move::NextChar:
-        moved.position = collapse ? text.selectionEnd() : TextRules::nextBoundary(text, position);
-        break;
-    case Move::PreviousChar:
-        moved.position =
-            collapse ? text.selectionStart() : TextRules::previousBoundary(text, position);
-        break;
-    case Move::NextWord:
-        moved.position = TextRules::nextWordStart(text, position);
-        break;
-    case Move::PreviousWord:
-        moved.position = TextRules::previousWordStart(text, position);
-        break;
     case Move::NextRow:
     case Move::PreviousRow:
         return vertical(text, rows, caret, move == Move::NextRow ? 1 : -1);
@@ -77,18 +87,8 @@ Caret target(const WireDocument &text, RowLayout &rows, Move move, const Caret &
         moved.atRowEnd = row + 1 < rows.rowCount() && moved.position == rows.rowStart(row + 1);
         break;
     }
-    case Move::LineStart:
-        moved.position = TextRules::lineStart(text, position);
-        break;
-    case Move::LineEnd:
-        moved.position =
-            TextRules::beforeLineEnd(text, position, TextRules::lineEndAfter(text, position));
-        break;
-    case Move::DocumentStart:
-        moved.position = 0;
-        break;
-    case Move::DocumentEnd:
-        moved.position = text.size();
+    default:
+        moved.position = alongText(text, move, caret.position, select);
         break;
     }
     return moved;

@@ -47,4 +47,9 @@ qsizetype caretRow(const RowLayout &rows, const Caret &caret);
 Caret target(const WireDocument &text, RowLayout &rows, Move move, const Caret &caret, bool select,
              qsizetype pageRows);
 
+// Where a move that needs only the text (by character, word or line, or to
+// either end) takes the caret at `position`, whatever view it is shown in; a
+// move by row or page stays where it is.
+qsizetype alongText(const WireDocument &text, Move move, qsizetype position, bool select);
+
 } // namespace CaretMoves

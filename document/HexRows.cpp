@@ -1,5 +1,6 @@
 #include "HexRows.h"
 
+#include "ByteCode.h"
 #include "TextRules.h"
 #include "WireDocument.h"
 
@@ -88,6 +89,15 @@ std::vector<qsizetype> HexRows::cellsOfRow(const WireDocument &text, qsizetype r
     for (qsizetype at = rowStart(row); at < end; at += pairsAt(text, at) ? 2 : 1)
         cells.push_back(at);
     return cells;
+}
+
+QString HexRows::byteText(const WireDocument &text, qsizetype position)
+{
+    const auto &bytes = ByteCode::byteTable();
+    const char16_t c = text.at(position);
+    if (pairsAt(text, position) || !ByteCode::hasByte(bytes, c))
+        return QStringLiteral("??");
+    return QString::number(bytes[c], 16).toUpper().rightJustified(2, u'0');
 }
 
 QString HexRows::cellText(const WireDocument &text, qsizetype position)

@@ -33,6 +33,9 @@ public:
     std::vector<qsizetype> cellsOfRow(const WireDocument &text, qsizetype row) const;
     // A cell's offset as a row shows it: eight hex digits.
     static QString offsetText(qsizetype cell);
+    // A character's byte in the code page, as two hex digits; "??" for one
+    // that has none.
+    static QString byteText(const WireDocument &text, qsizetype position);
     // What a character shows as in its cell: itself, a control character as
     // its control picture, anything else that draws as nothing as a middle dot.
     static QString cellText(const WireDocument &text, qsizetype position);

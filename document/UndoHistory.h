@@ -1,11 +1,13 @@
 #pragma once
 
+#include "OriginSpans.h"
+
 #include <QString>
 
 #include <vector>
 
 // One change recorded for undo: at `at`, the `length` characters now in the
-// text stand where `text` stood. Only the text that is not in the document is
+// text stand where `text` stood, with its origins. Only the text that is not in the document is
 // kept (what an edit removed, or after an undo what it had put in), so a large
 // paste or Open File costs nothing more to take back; once taken back, it is
 // kept, as UTF-16, for Redo. Undoing or redoing swaps the two.
@@ -14,6 +16,7 @@ struct UndoRecord
     qsizetype at = 0;
     qsizetype length = 0;
     QString text;
+    OriginRuns origins;
 };
 
 // What one Undo takes back: the edits of one user action, and where the

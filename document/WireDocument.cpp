@@ -42,7 +42,7 @@ void WireDocument::recordForUndo(qsizetype from, qsizetype to, qsizetype added, 
 {
     if (!m_undoEnabled)
         return;
-    UndoRecord record{from, added, m_store.mid(from, to)};
+    UndoRecord record{from, added, m_store.mid(from, to), m_origins.runs(from, to)};
     if (m_gathering)
         m_gathering->edits.push_back(std::move(record));
     else
@@ -65,7 +65,22 @@ void WireDocument::change(qsizetype from, qsizetype removed, qsizetype added, bo
     emit changed(from, removed, added, appended);
 }
 
-void WireDocument::edit(qsizetype from, qsizetype to, const QString &text, EditKind kind)
+void WireDocument::edit(qsizetype from, qsizetype to, const QString &text, EditKind kind,
+                        OriginStamp stamp)
+{
+    if (kind == EditKind::Append && from == size() && to == from) {
+        if (!text.isEmpty())
+            change(from, 0, text.size(), true, [&] {
+                m_store.append(text);
+                m_origins.append(text.size(), stamp);
+            });
+        return;
+    }
+    replace(from, to, text, {{text.size(), stamp}}, kind);
+}
+
+void WireDocument::replace(qsizetype from, qsizetype to, const QString &text,
+                           const OriginRuns &runs, EditKind kind)
 {
     const qsizetype removed = to - from;
     if (removed == 0 && text.isEmpty())
@@ -77,13 +92,17 @@ void WireDocument::edit(qsizetype from, qsizetype to, const QString &text, EditK
             m_store.append(text);
         else
             m_store.replace(from, to, text);
+        m_origins.replace(from, to, runs);
     });
 }
 
-void WireDocument::appendBytes(const QByteArray &bytes)
+void WireDocument::appendBytes(const QByteArray &bytes, OriginStamp stamp)
 {
     if (!bytes.isEmpty())
-        change(size(), 0, bytes.size(), true, [&] { m_store.adoptBytes(bytes); });
+        change(size(), 0, bytes.size(), true, [&] {
+            m_store.adoptBytes(bytes);
+            m_origins.append(bytes.size(), stamp);
+        });
 }
 
 void WireDocument::setText(const QString &text)
@@ -93,9 +112,9 @@ void WireDocument::setText(const QString &text)
     setCaret(0);
 }
 
-void WireDocument::append(const QString &piece)
+void WireDocument::append(const QString &piece, OriginStamp stamp)
 {
-    edit(size(), size(), piece, EditKind::Append);
+    edit(size(), size(), piece, EditKind::Append, stamp);
 }
 
 void WireDocument::replaceSelection(const QString &text, bool typed)
@@ -127,6 +146,8 @@ void WireDocument::replaceAllWithBytes(const QList<QByteArray> &pieces)
         m_store.clear();
         for (const QByteArray &piece : pieces)
             m_store.adoptBytes(piece);
+        m_origins.clear();
+        m_origins.append(length, OriginStamp{});
     });
     setCaret(0);
 }
@@ -168,10 +189,13 @@ void WireDocument::setUndoEnabled(bool enabled)
 void WireDocument::apply(UndoStep &step, bool backwards)
 {
     const auto swap = [this](UndoRecord &record) {
-        QString now = m_store.mid(record.at, record.at + record.length);
-        edit(record.at, record.at + record.length, record.text, EditKind::Other);
+        const qsizetype end = record.at + record.length;
+        QString now = m_store.mid(record.at, end);
+        OriginRuns nowOrigins = m_origins.runs(record.at, end);
+        replace(record.at, end, record.text, record.origins, EditKind::Other);
         record.length = record.text.size();
         record.text = std::move(now);
+        record.origins = std::move(nowOrigins);
     };
     if (backwards) {
         for (auto record = step.edits.rbegin(); record != step.edits.rend(); ++record)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "OriginSpans.h"
 #include "TextStore.h"
 #include "UndoHistory.h"
 
@@ -15,7 +16,9 @@ class RowLayout;
 // The exact text of a box, with its selection and its undo history. The text
 // is exactly what was put in: every character a peer sent or a user typed
 // stays itself, and CR LF, a lone CR and a lone LF stay distinct whatever is
-// edited around them. edit() is the one place it changes; each change is
+// edited around them. Beside the text, every character keeps its origin: the
+// peer's, with the time its piece was read; a status line's, with its time;
+// or typed. change() is the one place text and origins change; each change is
 // announced (aboutToChange, changed) with where it happened, how many
 // characters went and how many came.
 //
@@ -35,6 +38,10 @@ public:
     char16_t at(qsizetype position) const { return m_store.at(position); }
     // A copy of [from, to), clamped to the text.
     QString text(qsizetype from, qsizetype to) const;
+    // Where each character came from. Views read it; edits keep it.
+    const OriginSpans &origins() const { return m_origins; }
+    // What the text and its origins hold in memory, in bytes.
+    qsizetype memoryBytes() const { return m_store.size() + m_origins.memoryBytes(); }
     // Copies of [from, to) in order, none longer than pieceLength, none
     // ending between the CR and LF of a pair or inside a surrogate pair.
     static constexpr qsizetype pieceLength = 64 * 1024;
@@ -67,16 +74,18 @@ public:
     // User and Typing edits are recorded for undo; what a peer appends and
     // Other edits (undo and redo themselves, replacing the whole text) are not.
     enum class EditKind { User, Typing, Append, Other };
-    // The one place the text changes: [from, to) becomes `text`. The caret
-    // and the anchor keep their place in the text around it.
-    void edit(qsizetype from, qsizetype to, const QString &text, EditKind kind);
+    // [from, to) becomes `text`, of origin `stamp`. The caret and the anchor
+    // keep their place in the text around it.
+    void edit(qsizetype from, qsizetype to, const QString &text, EditKind kind,
+              OriginStamp stamp = {});
 
-    // Replaces the whole text and forgets the undo history; the caret goes to 0.
+    // Replaces the whole text, as typed, and forgets the undo history; the
+    // caret goes to 0.
     void setText(const QString &text);
-    void append(const QString &piece);
+    void append(const QString &piece, OriginStamp stamp = {});
     // What a peer sent, as bytes in the wire's code page: each byte is the
     // one character it stands for there, kept without being decoded.
-    void appendBytes(const QByteArray &bytes);
+    void appendBytes(const QByteArray &bytes, OriginStamp stamp);
     // Replaces the selection as a user would; the caret ends after the new
     // text. `typed` marks a character typed at the caret.
     void replaceSelection(const QString &text, bool typed = false);
@@ -115,6 +124,9 @@ private:
     // Records a user's edit of [from, to) to `added` characters, before it
     // is made: in the step a drop is gathering, or as a step of its own.
     void recordForUndo(qsizetype from, qsizetype to, qsizetype added, bool typed);
+    // [from, to) becomes `text`, its characters of the origins `runs`.
+    void replace(qsizetype from, qsizetype to, const QString &text, const OriginRuns &runs,
+                 EditKind kind);
     // Announces a change of [from, from + removed) to `added` characters
     // around `change`, which makes it, and keeps the selection's place.
     template <typename Change>
@@ -122,6 +134,7 @@ private:
     void apply(UndoStep &step, bool backwards);
 
     TextStore m_store;
+    OriginSpans m_origins;
     qsizetype m_anchor = 0;
     qsizetype m_position = 0;
     bool m_undoEnabled = true;

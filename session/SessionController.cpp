@@ -89,6 +89,7 @@ void SessionController::connectHandlers()
 
 void SessionController::cmdListen_Click()
 {
+    m_clock.start();
     m_endpoint->Close();
     m_endpoint->setLocalPort(PortRule::portFromText(m_controls.txtPort->text()));
     m_endpoint->Listen();
@@ -97,6 +98,7 @@ void SessionController::cmdListen_Click()
 
 void SessionController::cmdConnect_Click()
 {
+    m_clock.start();
     m_endpoint->Close();
     m_endpoint->setRemoteHost(m_controls.txtAddress->text());
     m_endpoint->setRemotePort(PortRule::portFromText(m_controls.txtPort->text()));
@@ -174,7 +176,7 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
     QByteArray data;
     try {
         m_endpoint->GetData(data);
-        m_controls.txtRecvData->appendBytes(data);
+        m_controls.txtRecvData->appendBytes(data, {Origin::Peer, m_clock.now()});
     } catch (const std::bad_alloc &) {
         // Nothing more is read until the transcript has room again: this
         // read goes back to the endpoint, the rest waits with the peer. The
@@ -186,8 +188,9 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
     if (!m_endpoint->readingPaused() &&
         TranscriptLimit::isReached(transcriptUse(), m_transcriptLimit)) {
         m_endpoint->pauseReading();
-        appendToTranscript(bytesLine(QStringLiteral("TRANSCRIPT FULL"), transcriptUse()) +
-                           QStringLiteral(": READING PAUSED.") + crlf);
+        appendToTranscript(
+            bytesLine(QStringLiteral("TRANSCRIPT FULL"), m_controls.txtRecvData->textLength()) +
+            QStringLiteral(": READING PAUSED.") + crlf);
     }
 }
 
@@ -198,10 +201,11 @@ void SessionController::resumeReadingIfRoom()
         m_endpoint->resumeReading();
 }
 
-// The one measure of how full the transcript is.
+// The one measure of how full the transcript is: its text and the origins
+// kept beside it, in bytes.
 qint64 SessionController::transcriptUse() const
 {
-    return m_controls.txtRecvData->textLength();
+    return m_controls.txtRecvData->memoryBytes();
 }
 
 void SessionController::wskWinSock_Close()
@@ -286,7 +290,7 @@ void SessionController::txtPort_Change()
 
 void SessionController::appendToTranscript(const QString &piece)
 {
-    m_controls.txtRecvData->appendText(piece);
+    m_controls.txtRecvData->appendText(piece, {Origin::Status, m_clock.now()});
 }
 
 QString SessionController::peerText() const

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ControlStates.h"
+#include "SessionClock.h"
 #include "TranscriptLimit.h"
 
 #include <QObject>
@@ -30,9 +31,9 @@ struct SessionControls
 
 // Turns the user's clicks into operations on the window's one endpoint, and the
 // endpoint's events into transcript lines. It keeps no state of its own but
-// the transcript's limit: everything else is read from the controls and the
-// endpoint when it is needed. Every handler runs its steps in order and
-// stops at the first that fails.
+// its clock and the transcript's limit: everything else is read from the
+// controls and the endpoint when it is needed. Every handler runs its steps
+// in order and stops at the first that fails.
 class SessionController : public QObject
 {
     Q_OBJECT
@@ -79,4 +80,6 @@ private:
     SessionControls m_controls;
     SocketEndpoint *m_endpoint = nullptr;
     qint64 m_transcriptLimit = TranscriptLimit::fromMemory(TranscriptLimit::systemMemory());
+    // When each piece was read and each status line shown.
+    SessionClock m_clock;
 };

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "OriginSpans.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -24,10 +26,14 @@ public:
     virtual qsizetype
     forEachBytePiece(const std::function<void(const QByteArray &bytes)> &visit) const = 0;
     virtual void setText(const QString &text) = 0;
-    // Adds text after whatever the box holds; costs in proportion to the piece.
-    virtual void appendText(const QString &piece) = 0;
-    // Adds bytes in the wire's code page, each the one character it stands for.
-    virtual void appendBytes(const QByteArray &bytes) = 0;
+    // Adds text of origin `stamp` after whatever the box holds; costs in
+    // proportion to the piece.
+    virtual void appendText(const QString &piece, OriginStamp stamp) = 0;
+    // Adds bytes in the wire's code page, each the one character it stands
+    // for, of origin `stamp`.
+    virtual void appendBytes(const QByteArray &bytes, OriginStamp stamp) = 0;
+    // What the text and what is kept beside it (origins) hold in memory.
+    virtual qsizetype memoryBytes() const = 0;
     // Calls `changed` after each change of the text's length, whoever made it.
     virtual void setLengthChanged(std::function<void()> changed) = 0;
 };

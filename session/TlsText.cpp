@@ -41,6 +41,10 @@ QString escaped(QStringView field)
             out += QStringLiteral("\\x") + hex(c.unicode(), 2);
         } else if (c == QLatin1Char('\\')) {
             out += QStringLiteral("\\\\");
+        } else if (c == QLatin1Char(' ') && i > 0 && field.at(i - 1) == QLatin1Char(' ')) {
+            // Padding could push text of the peer's choosing to where a
+            // wrapped row ends, as if the line ended there.
+            out += QStringLiteral("\\x20");
         } else if (CodePage1252::firstUnencodable(QStringView(&c, 1)) >= 0) {
             out += QStringLiteral("\\u") + hex(c.unicode(), 4);
         } else {

@@ -43,9 +43,9 @@ struct Handshake
 
 // A certificate field as the transcript shows it: it comes from the peer, so
 // no character in it may start a line or hide what it is. Control characters
-// become \xHH, a backslash \\, and characters the code page cannot carry
-// \uHHHH (\UHHHHHHHH beyond the basic plane), so the transcript stays
-// savable.
+// become \xHH, a backslash \\, a space after a space \x20, and characters
+// the code page cannot carry \uHHHH (\UHHHHHHHH beyond the basic plane), so
+// the transcript stays savable.
 QString escaped(QStringView field);
 
 // "CN=…, OU=…, O=…, L=…, ST=…, C=…", then any other attributes in the order

@@ -34,11 +34,30 @@ inline bool sameAsFreshLayout(const RowLayout &rows, const QString &text,
     return same;
 }
 
-// What differs between `doc` with its `rows` and the reference after `did`;
-// nothing when they agree.
-inline QString differences(const WireDocument &doc, const RowLayout &rows,
-                           const CharacterMetrics &metrics, const WireReference &ref,
-                           const QString &did)
+// Where the spans first differ from the reference's origin of each character,
+// or stop being canonical (every span holds characters, neighbours differ);
+// -1 when they agree.
+inline qsizetype firstOtherOrigin(const OriginSpans &spans, const std::vector<OriginStamp> &ref)
+{
+    qsizetype at = 0;
+    for (qsizetype index = 0; index < spans.spanCount(); ++index) {
+        const OriginSpans::Span span = spans.span(index);
+        if (span.from != at || span.to <= span.from ||
+            (index > 0 && spans.span(index - 1).stamp == span.stamp))
+            return at;
+        for (; at < span.to; ++at) {
+            if (at >= qsizetype(ref.size()) || ref[at] != span.stamp ||
+                spans.spanAt(at).from != span.from)
+                return at;
+        }
+    }
+    return at == spans.size() && at == qsizetype(ref.size()) ? -1 : at;
+}
+
+// What differs between the text and selection of `doc` and the reference
+// after `did`; nothing when they agree.
+inline QString textDifferences(const WireDocument &doc, const WireReference &ref,
+                               const QString &did)
 {
     // Read both ways: a character at a time, and as one copy of a range.
     bool same = doc.size() == ref.text.size();
@@ -58,6 +77,11 @@ inline QString differences(const WireDocument &doc, const RowLayout &rows,
     if (!same)
         return QStringLiteral("after %1: the document holds %2, the reference %3")
             .arg(did, showText(doc.text(0, doc.size())), showText(ref.text));
+    if (const qsizetype at = firstOtherOrigin(doc.origins(), ref.origins); at >= 0)
+        return QStringLiteral("after %1: the origins differ from the reference's at %2 of %3")
+            .arg(did)
+            .arg(at)
+            .arg(showText(ref.text));
     if (doc.position() != ref.position || doc.anchor() != ref.anchor)
         return QStringLiteral("after %1: selection %2..%3, the reference %4..%5 in %6")
             .arg(did)
@@ -69,6 +93,17 @@ inline QString differences(const WireDocument &doc, const RowLayout &rows,
     if (!WireReference::isBoundary(ref.text, ref.position) ||
         !WireReference::isBoundary(ref.text, ref.anchor))
         return QStringLiteral("after %1: the caret stands inside a pair").arg(did);
+    return QString();
+}
+
+// What differs between `doc` with its `rows` and the reference after `did`;
+// nothing when they agree.
+inline QString differences(const WireDocument &doc, const RowLayout &rows,
+                           const CharacterMetrics &metrics, const WireReference &ref,
+                           const QString &did)
+{
+    if (const QString text = textDifferences(doc, ref, did); !text.isEmpty())
+        return text;
     if (!sameAsFreshLayout(rows, ref.text, metrics))
         return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
             .arg(did, showText(ref.text));
@@ -110,9 +145,10 @@ public:
         switch (operation) {
         case 0: {
             const QString piece = randomWireText(m_random);
-            did = QStringLiteral("append %1").arg(showText(piece));
-            doc.append(piece);
-            ref.append(piece);
+            const OriginStamp stamp = nextStamp(Origin::Status);
+            did = QStringLiteral("append %1 at %2").arg(showText(piece)).arg(stamp.time);
+            doc.append(piece, stamp);
+            ref.append(piece, stamp);
             break;
         }
         case 1: {
@@ -130,9 +166,10 @@ public:
                 ref.replace(0, ref.text.size(), piece);
                 ref.anchor = ref.position = 0;
             } else {
-                did = QStringLiteral("append bytes %1").arg(showText(piece));
-                doc.appendBytes(bytes);
-                ref.append(piece);
+                const OriginStamp stamp = nextStamp(Origin::Peer);
+                did = QStringLiteral("append bytes %1 at %2").arg(showText(piece)).arg(stamp.time);
+                doc.appendBytes(bytes, stamp);
+                ref.append(piece, stamp);
             }
             break;
         }
@@ -293,6 +330,13 @@ public:
     }
 
 private:
+    // A time a little after the last, now and then in the same millisecond.
+    OriginStamp nextStamp(Origin origin)
+    {
+        m_time += qint64(m_random(4)) * 400;
+        return {origin, m_time};
+    }
+
     QString check(const QString &did) const
     {
         return differences(m_document, m_rows, m_metrics, m_reference, did);
@@ -304,4 +348,5 @@ private:
     RowLayout m_rows;
     CaretMoves::Caret m_caret;
     WireReference m_reference;
+    qint64 m_time = 1'760'000'000'000'000;
 };

@@ -25,6 +25,12 @@
 //   the text and selection from before the step; redo restores the text after
 //   it, with the caret after it.
 // - Moving the caret (keys, clicks) never changes the text.
+// - Every character has an origin: an appended one the stamp it was appended
+//   with, anything else typed. A peer's piece read in the same millisecond
+//   as the peer's character before it takes that character's stamp. Undo
+//   and redo restore origins with the text.
+
+#include "OriginSpans.h"
 
 #include <QString>
 
@@ -34,6 +40,8 @@ class WireReference
 {
 public:
     QString text;
+    // Each character's origin.
+    std::vector<OriginStamp> origins;
     qsizetype anchor = 0;
     qsizetype position = 0;
     bool undoEnabled = true;
@@ -79,9 +87,14 @@ public:
         return text[at] == u'\n' ? 1 : 0;
     }
 
-    void append(const QString &piece)
+    void append(const QString &piece, OriginStamp stamp = {})
     {
         const qsizetype end = text.size();
+        if (stamp.origin == Origin::Peer && !origins.empty() &&
+            origins.back().origin == Origin::Peer &&
+            origins.back().time / 1000 == stamp.time / 1000)
+            stamp = origins.back();
+        origins.insert(origins.end(), piece.size(), stamp);
         text += piece;
         if (anchor == end)
             anchor = text.size();
@@ -93,6 +106,7 @@ public:
     void setText(const QString &newText)
     {
         text = newText;
+        origins.assign(text.size(), OriginStamp{});
         anchor = position = 0;
         m_undo.clear();
         m_redo.clear();
@@ -103,8 +117,9 @@ public:
     {
         if (from == to && with.isEmpty())
             return;
-        const Step before{text, anchor, position, {}, 0};
+        const Step before{text, origins, anchor, position, {}, {}, 0};
         text.replace(from, to - from, with);
+        typeOver(from, to, with.size());
         anchor = position = snap(from + with.size());
         if (!undoEnabled)
             return;
@@ -113,6 +128,7 @@ public:
         if (!merge)
             m_undo.push_back(before);
         m_undo.back().textAfter = text;
+        m_undo.back().originsAfter = origins;
         m_undo.back().caretAfter = position;
         m_typing = typed;
         m_typedEnd = from + with.size();
@@ -132,16 +148,18 @@ public:
     // first. One step for undo; the new text ends up selected.
     void drop(qsizetype at, const QString &piece, bool moved)
     {
-        const Step before{text, anchor, position, {}, 0};
+        const Step before{text, origins, anchor, position, {}, {}, 0};
         if (moved) {
             const qsizetype from = selectionStart();
             const qsizetype to = selectionEnd();
             text.remove(from, to - from);
+            typeOver(from, to, 0);
             if (at > to)
                 at -= to - from;
         }
         at = snap(at);
         text.insert(at, piece);
+        typeOver(at, at, piece.size());
         anchor = snap(at);
         position = snap(at + piece.size());
         if (!undoEnabled)
@@ -149,6 +167,7 @@ public:
         m_redo.clear();
         m_undo.push_back(before);
         m_undo.back().textAfter = text;
+        m_undo.back().originsAfter = origins;
         m_undo.back().caretAfter = position;
         m_typing = false;
     }
@@ -159,6 +178,7 @@ public:
         m_redo.push_back(m_undo.back());
         m_undo.pop_back();
         text = m_redo.back().textBefore;
+        origins = m_redo.back().originsBefore;
         anchor = m_redo.back().anchorBefore;
         position = m_redo.back().positionBefore;
         m_typing = false;
@@ -170,17 +190,27 @@ public:
         m_undo.push_back(m_redo.back());
         m_redo.pop_back();
         text = m_undo.back().textAfter;
+        origins = m_undo.back().originsAfter;
         anchor = position = m_undo.back().caretAfter;
         m_typing = false;
     }
 
 private:
+    // [from, to) became `added` typed characters.
+    void typeOver(qsizetype from, qsizetype to, qsizetype added)
+    {
+        origins.erase(origins.begin() + from, origins.begin() + to);
+        origins.insert(origins.begin() + from, added, OriginStamp{});
+    }
+
     struct Step
     {
         QString textBefore;
+        std::vector<OriginStamp> originsBefore;
         qsizetype anchorBefore;
         qsizetype positionBefore;
         QString textAfter;
+        std::vector<OriginStamp> originsAfter;
         qsizetype caretAfter;
     };
     std::vector<Step> m_undo;

@@ -25,6 +25,8 @@ private slots:
         QTest::newRow("NUL, TAB, DEL")
             << QString::fromLatin1("a\0b\tc\x7F", 6) << "a\\x00b\\x09c\\x7F";
         QTest::newRow("C1 next line") << QStringLiteral("a\u0085b") << "a\\x85b";
+        QTest::newRow("padding") << "a b   ): TRUSTED."
+                                 << "a b \\x20\\x20): TRUSTED.";
         QTest::newRow("backslash") << "a\\x0D"
                                    << "a\\\\x0D";
         QTest::newRow("code page letters")

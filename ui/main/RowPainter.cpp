@@ -10,7 +10,7 @@
 
 void RowPainter::paintRow(QPainter &painter, const WireDocument &text, const RowLayout &rows,
                           const WireMetrics &metrics, qsizetype row, const QPoint &origin,
-                          const Colours &colours) const
+                          const RowView::Colours &colours) const
 {
     const qsizetype start = rows.rowStart(row);
     const qsizetype end = rows.rowEnd(row, text.size());
@@ -33,6 +33,16 @@ void RowPainter::paintRow(QPainter &painter, const WireDocument &text, const Row
         painter.drawText(QPointF(runX, baseline), run);
         run.clear();
     };
+    // The program's own status lines are tinted, exactly their characters,
+    // so that nothing a peer sends can look like one.
+    const OriginSpans &origins = text.origins();
+    const bool anyStatus = origins.holds(start, end, Origin::Status);
+    qsizetype span = anyStatus ? origins.indexAt(start) : 0;
+    const auto isStatus = [&](qsizetype at) {
+        while (span + 1 < origins.spanCount() && origins.span(span + 1).from <= at)
+            ++span;
+        return origins.span(span).stamp.origin == Origin::Status;
+    };
     int x = WireMetrics::toUnits(origin.x());
     rows.walk(text, start, end, [&](qsizetype at, int length, int advance) {
         const qreal left = qreal(x) / unitsPerPixel;
@@ -40,11 +50,12 @@ void RowPainter::paintRow(QPainter &painter, const WireDocument &text, const Row
         const bool selected = at >= selectedFrom && at < selectedTo;
         const char16_t c = text.at(at);
         const bool pairedBreak = length == 2 && c == u'\r';
-        if (selected) {
-            // A selected plain break shows as a little selected space.
+        if (selected || (anyStatus && isStatus(at))) {
+            // A plain break shows as a little space.
             const qreal width = pairedBreak ? qreal(metrics.advance(u' ')) / unitsPerPixel
                                             : qreal(advance) / unitsPerPixel;
-            painter.fillRect(QRectF(left, origin.y(), width, height), colours.highlight);
+            painter.fillRect(QRectF(left, origin.y(), width, height),
+                             selected ? colours.highlight : colours.statusTint);
         }
         const WireMetrics::Drawn drawn =
             length == 2 || c == u'\t' ? WireMetrics::Drawn::Alone : metrics.drawn(c);

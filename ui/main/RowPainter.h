@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RowView.h"
+
 #include <QHash>
 #include <QPalette>
 #include <QPixmap>
@@ -11,24 +13,16 @@ class RowLayout;
 class WireDocument;
 class WireMetrics;
 
-// Paints the rows of a document as a WireTextEdit shows them: runs of plain
+// Paints the rows of a document as the text view shows them: runs of plain
 // characters together, everything else at its own place, marks for what
 // would draw as nothing, and the selection behind them. Marks, once drawn,
 // are kept by character for the colours and pixel ratio they were drawn for.
 class RowPainter
 {
 public:
-    struct Colours
-    {
-        QColor text;
-        QColor base;
-        QColor highlight;
-        QColor highlightedText;
-    };
-
     void paintRow(QPainter &painter, const WireDocument &text, const RowLayout &rows,
                   const WireMetrics &metrics, qsizetype row, const QPoint &origin,
-                  const Colours &colours) const;
+                  const RowView::Colours &colours) const;
 
     // Draws the mark of `c` (TextRules::markFor) with its top-left corner at
     // (x, top).

@@ -72,8 +72,8 @@ QAccessible::State WireTextAccessible::state() const
 {
     QAccessible::State state = QAccessibleWidget::state();
     // The hex dump takes no text, from a reader either.
-    state.editable = !box()->isHexShown();
-    state.readOnly = box()->isHexShown();
+    state.editable = box()->isEditable();
+    state.readOnly = !box()->isEditable();
     state.multiLine = true;
     state.selectableText = true;
     return state;
@@ -160,13 +160,31 @@ void WireTextAccessible::scrollToSubstring(int startIndex, int endIndex)
     box()->ensureVisible(startIndex);
 }
 
+// One font and colour throughout; what a reader can tell apart is where a run
+// of characters came from, so that no peer can pass its text off as one of
+// the program's own lines: by its name, and by the background it is drawn
+// on (a status line's tint), which bridges that know only the common
+// attributes still forward.
 QString WireTextAccessible::attributes(int offset, int *startOffset, int *endOffset) const
 {
-    // One font and colour throughout.
-    Q_UNUSED(offset);
-    *startOffset = 0;
-    *endOffset = characterCount();
-    return QString();
+    const OriginSpans &origins = box()->document().origins();
+    if (offset < 0 || offset >= origins.size()) {
+        *startOffset = *endOffset = qBound(0, offset, characterCount());
+        return QString();
+    }
+    const OriginSpans::Span span = origins.spanAt(offset);
+    *startOffset = int(span.from);
+    *endOffset = int(span.to);
+    static const QString names[] = {QStringLiteral("typed"), QStringLiteral("peer"),
+                                    QStringLiteral("status")};
+    const QColor background = span.stamp.origin == Origin::Status
+                                  ? box()->statusTint()
+                                  : box()->palette().color(QPalette::Base);
+    return QStringLiteral("tapwire-origin:%1;background-color:rgb(%2,%3,%4);")
+        .arg(names[int(span.stamp.origin)])
+        .arg(background.red())
+        .arg(background.green())
+        .arg(background.blue());
 }
 
 void WireTextAccessible::deleteText(int startOffset, int endOffset)

@@ -10,6 +10,8 @@
 #include <QMimeData>
 #include <QScrollBar>
 
+#include <memory>
+
 namespace {
 
 QString withShortcut(const QString &text, QKeySequence::StandardKey key)
@@ -22,8 +24,7 @@ QString withShortcut(const QString &text, QKeySequence::StandardKey key)
 
 } // namespace
 
-WireTextEdit::WireTextEdit(QWidget *parent)
-    : QAbstractScrollArea(parent), m_metrics(std::make_unique<WireMetrics>(font()))
+WireTextEdit::WireTextEdit(QWidget *parent) : QAbstractScrollArea(parent), m_metrics(font())
 {
     WireTextAccessible::install();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -57,14 +58,14 @@ void WireTextEdit::setText(const QString &text)
     verticalScrollBar()->setValue(0);
 }
 
-void WireTextEdit::appendText(const QString &piece)
+void WireTextEdit::appendText(const QString &piece, OriginStamp stamp)
 {
-    m_document.append(piece);
+    m_document.append(piece, stamp);
 }
 
-void WireTextEdit::appendBytes(const QByteArray &bytes)
+void WireTextEdit::appendBytes(const QByteArray &bytes, OriginStamp stamp)
 {
-    m_document.appendBytes(bytes);
+    m_document.appendBytes(bytes, stamp);
 }
 
 void WireTextEdit::documentAboutToChange(qsizetype from, qsizetype removed, qsizetype)
@@ -76,15 +77,11 @@ void WireTextEdit::documentAboutToChange(qsizetype from, qsizetype removed, qsiz
 void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype added,
                                    bool appended)
 {
-    // The dump's rows follow the text; the text's own rows are laid out
-    // anew when they are shown again.
-    if (m_hex) {
-        m_hexRows.changed(m_document, from, removed, added);
-    } else {
-        m_layout.changed(m_document, from, removed, added);
-        if (!m_layout.isComplete())
-            m_layoutTimer.start(0, this);
-    }
+    // Only the view shown follows the text; the other is laid out anew when
+    // it is shown again.
+    m_view->changed(from, removed, added);
+    if (!m_view->isComplete())
+        m_layoutTimer.start(0, this);
     if (appended) {
         m_appendedSinceShown = true;
         showChanges();
@@ -143,7 +140,7 @@ void WireTextEdit::selectionSet(qsizetype oldAnchor, qsizetype oldPosition)
 
 void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &text)
 {
-    if (m_hex)
+    if (!isEditable())
         return;
     forgetCaretPlace();
     m_document.replaceRange(from, to, text);
@@ -151,7 +148,7 @@ void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &tex
 
 void WireTextEdit::replaceAllWithBytes(const QList<QByteArray> &pieces)
 {
-    if (m_hex)
+    if (!isEditable())
         return;
     forgetCaretPlace();
     m_document.replaceAllWithBytes(pieces);
@@ -159,6 +156,8 @@ void WireTextEdit::replaceAllWithBytes(const QList<QByteArray> &pieces)
 
 void WireTextEdit::insertFromUser(const QString &text, bool typed)
 {
+    if (!isEditable())
+        return;
     forgetCaretPlace();
     m_document.replaceSelection(text, typed);
     ensureVisible(m_document.position());
@@ -166,6 +165,8 @@ void WireTextEdit::insertFromUser(const QString &text, bool typed)
 
 void WireTextEdit::deleteSelectionOr(qsizetype from, qsizetype to)
 {
+    if (!isEditable())
+        return;
     forgetCaretPlace();
     const bool changes = hasSelection() || from < to;
     m_document.removeSelectionOr(from, to);
@@ -175,7 +176,7 @@ void WireTextEdit::deleteSelectionOr(qsizetype from, qsizetype to)
 
 void WireTextEdit::undo()
 {
-    if (!m_document.canUndo() || m_hex)
+    if (!m_document.canUndo() || !isEditable())
         return;
     forgetCaretPlace();
     m_document.undo();
@@ -184,7 +185,7 @@ void WireTextEdit::undo()
 
 void WireTextEdit::redo()
 {
-    if (!m_document.canRedo() || m_hex)
+    if (!m_document.canRedo() || !isEditable())
         return;
     forgetCaretPlace();
     m_document.redo();
@@ -212,7 +213,7 @@ void WireTextEdit::copy()
 
 void WireTextEdit::cut()
 {
-    if (!hasSelection() || m_hex)
+    if (!hasSelection() || !isEditable())
         return;
     copy();
     insertFromUser(QString());
@@ -221,7 +222,7 @@ void WireTextEdit::cut()
 void WireTextEdit::paste()
 {
     const QMimeData *data = QApplication::clipboard()->mimeData();
-    if (data && canInsertFromMimeData(data) && !m_hex)
+    if (data && canInsertFromMimeData(data))
         insertFromUser(textFromMimeData(data));
 }
 
@@ -250,8 +251,7 @@ QMenu *WireTextEdit::createStandardContextMenu()
         action->setEnabled(enabled);
         connect(action, &QAction::triggered, this, slot);
     };
-    // While the dump is shown nothing changes the text.
-    const bool editable = !m_hex;
+    const bool editable = isEditable();
     if (isUndoRedoEnabled()) {
         add(tr("&Undo"), QKeySequence::Undo, editable && m_document.canUndo(), &WireTextEdit::undo);
         add(tr("&Redo"), QKeySequence::Redo, editable && m_document.canRedo(), &WireTextEdit::redo);
@@ -303,7 +303,9 @@ void WireTextEdit::timerEvent(QTimerEvent *event)
     const int id = event->timerId();
     if (id == m_blinkTimer.timerId()) {
         m_caretShown = !m_caretShown;
-        viewport()->update(caretRect());
+        // The caret's whole row: the dump shows it in both its columns.
+        const QRect caret = caretRect();
+        viewport()->update(0, caret.top(), viewport()->width(), caret.height());
     } else if (id == m_layoutTimer.timerId()) {
         layOutSlice();
     } else if (id == m_showTimer.timerId()) {

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "CaretMoves.h"
-#include "HexRows.h"
-#include "RowLayout.h"
-#include "RowPainter.h"
+#include "HexView.h"
 #include "TextArea.h"
+#include "TextView.h"
 #include "WireDocument.h"
 #include "WireMetrics.h"
 
@@ -12,12 +11,9 @@
 #include <QBasicTimer>
 #include <QElapsedTimer>
 
-#include <memory>
-
 class QAction;
 class QMenu;
 class QMimeData;
-class QPainter;
 
 // A multi-line box showing a WireDocument, the exact text that crossed, or
 // will cross, the wire. What the box shows is derived from that text alone:
@@ -26,14 +22,15 @@ class QPainter;
 // labels; a long line wraps at the right edge and is never broken anywhere
 // else.
 //
-// The box is a view and an input map: it turns keys, clicks, drops and input
-// methods into edits and caret moves of its document, and shows the rows on
-// screen. Its jobs live in files named for them: WireTextEdit.cpp (the
-// document, clipboard, menu, timers), WireTextEditView.cpp (rows, scrolling,
-// geometry, painting), WireTextEditKeys.cpp (keys and input methods),
-// WireTextEditMouse.cpp (clicks and selecting), WireTextEditDrag.cpp (drag
-// and drop), WireTextEditHex.cpp (the hex dump), RowPainter (a row and its
-// marks), KeyMoves (which key moves the caret how).
+// The box is an input map and a frame for a view: it turns keys, clicks,
+// drops and input methods into edits and caret moves of its document, and
+// shows on screen the rows of the view it holds (RowView): the text
+// (TextView) or the hex dump (HexView). Its jobs live in files named for
+// them: WireTextEdit.cpp (the document, clipboard, menu, timers),
+// WireTextEditView.cpp (the view shown, scrolling, the frame, painting),
+// WireTextEditKeys.cpp (keys and input methods), WireTextEditMouse.cpp
+// (clicks and selecting), WireTextEditDrag.cpp (drag and drop), KeyMoves
+// (which key moves the caret how).
 class WireTextEdit : public QAbstractScrollArea, public TextArea
 {
     Q_OBJECT
@@ -55,8 +52,11 @@ public:
     }
     // Replaces the whole text and forgets the undo history.
     void setText(const QString &text) override;
-    void appendText(const QString &piece) override;
-    void appendBytes(const QByteArray &bytes) override;
+    void appendText(const QString &piece, OriginStamp stamp) override;
+    void appendBytes(const QByteArray &bytes, OriginStamp stamp) override;
+    // Adds text as typed.
+    void appendText(const QString &piece) { appendText(piece, {}); }
+    qsizetype memoryBytes() const override { return m_document.memoryBytes(); }
     void setLengthChanged(std::function<void()> changed) override
     {
         m_lengthChanged = std::move(changed);
@@ -93,9 +93,13 @@ public:
     // inserted in one piece longer than the layout slice (1 Mi characters)
     // is laid out a slice at a time between events; until then only
     // rows().knownRows() are known.
-    const RowLayout &rows() const { return m_layout; }
-    void setLayoutSlice(qsizetype characters) { m_layout.setSlice(characters); }
-    const WireMetrics &metrics() const { return *m_metrics; }
+    const RowLayout &rows() const { return m_textView.rows(); }
+    void setLayoutSlice(qsizetype characters) { m_textView.setSlice(characters); }
+    const WireMetrics &metrics() const { return m_metrics; }
+    // What sets the program's own status lines apart (StatusColours): the
+    // tint behind their characters and the mark beside their rows.
+    QColor statusTint() const;
+    QColor statusMark() const;
 
     // Replaces [from, to) by `text` as the user would: undoable, with the
     // caret after the new text; nothing while the dump is shown.
@@ -112,13 +116,15 @@ public:
     // of its name going in as text.
     void setAcceptsFileDrops(bool accepts) { m_acceptsFileDrops = accepts; }
 
-    // Shows the same document as a hex dump (WireTextEditHex.cpp): an offset,
-    // sixteen bytes in the code page, then the same sixteen characters, one
-    // cell each. Caret and selection stay the document's; while the dump is
-    // shown the box takes no typing, paste or drop.
+    // Shows the same document as a hex dump (HexView): an offset, sixteen
+    // bytes in the code page, then the same sixteen characters, one cell
+    // each. Caret and selection stay the document's; while the dump is shown
+    // the box takes no typing, paste or drop.
     void setHexShown(bool shown);
-    bool isHexShown() const { return m_hex; }
-    const HexRows &hexRows() const { return m_hexRows; }
+    bool isHexShown() const { return m_view == &m_hexView; }
+    const HexRows &hexRows() const { return m_hexView.rows(); }
+    // Whether the user can change the text in the view shown.
+    bool isEditable() const { return m_view->isEditable(); }
     // The row shown around `position`, [first, second).
     QPair<qsizetype, qsizetype> shownRow(qsizetype position);
 
@@ -178,17 +184,22 @@ private:
         m_wantedX = -1;
     }
 
-    // Rows, scrolling and painting (WireTextEditView.cpp).
+    // The view shown, scrolling and painting (WireTextEditView.cpp).
     void relayout();
     void layOutSlice();
     void updateScrollRange();
     int fullRows() const;
     int wrapWidth() const;
+    // Where a row's left edge and top are in the viewport, and which row is
+    // at height `y` (the first or last known past either end). Every row's
+    // left edge is the same.
+    int rowLeft() const;
     QPoint rowOrigin(qsizetype row) const;
-    int xOf(qsizetype row, qsizetype position) const;
     qsizetype rowAtY(int y) const;
+    QRect rectOf(const RowView::Place &place) const;
     qsizetype characterAt(const QPoint &point);
-    qsizetype caretRow() const;
+    CaretMoves::Caret caret() const { return {m_document.position(), m_caretAtRowEnd, m_wantedX}; }
+    qsizetype caretRow() const { return m_view->caretRow(caret()); }
     // Shows what a peer appended: at once, or while it floods together with
     // what follows, a few dozen times a second.
     void showChanges();
@@ -210,20 +221,12 @@ private:
 
     void autoScroll();
 
-    // The hex dump (WireTextEditHex.cpp).
-    qreal hexColumnX(qreal column) const;
-    QRect hexCellRect(qsizetype position, bool byteColumn) const;
-    // The position nearest to `point`, or that of the cell under it.
-    qsizetype hexPositionAt(const QPoint &point, bool nearest) const;
-    void paintHex(QPainter &painter, const QRect &clip);
-    bool handleHexKey(QKeyEvent *event);
-
     WireDocument m_document;
-    bool m_hex = false;
-    HexRows m_hexRows;
-    std::unique_ptr<WireMetrics> m_metrics;
-    RowLayout m_layout;
-    RowPainter m_painter;
+    WireMetrics m_metrics;
+    TextView m_textView{m_document, m_metrics};
+    HexView m_hexView{m_document, m_metrics};
+    // The view shown.
+    RowView *m_view = &m_textView;
     QBasicTimer m_layoutTimer;
     // Where to scroll once layout gets there (-1 for nowhere).
     qsizetype m_visibleLater = -1;

@@ -14,7 +14,7 @@ void WireTextEdit::startDrag()
     data->setText(dragged);
     drag->setMimeData(data);
     // Dragged out of the transcript, the text stays: nothing could bring it back.
-    const Qt::DropAction action = isUndoRedoEnabled() && !m_hex
+    const Qt::DropAction action = isUndoRedoEnabled() && isEditable()
                                       ? drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::MoveAction)
                                       : drag->exec(Qt::CopyAction);
     // Moved out of this box: the text leaves it, if it is still where it was.
@@ -40,7 +40,7 @@ void WireTextEdit::dragEnterEvent(QDragEnterEvent *event)
 void WireTextEdit::dragMoveEvent(QDragMoveEvent *event)
 {
     const bool file = !droppedFile(event->mimeData()).isEmpty();
-    if (m_hex || (!file && !canInsertFromMimeData(event->mimeData()))) {
+    if (!isEditable() || (!file && !canInsertFromMimeData(event->mimeData()))) {
         event->ignore();
         return;
     }
@@ -66,7 +66,7 @@ void WireTextEdit::dropEvent(QDropEvent *event)
 {
     m_dropPosition = -1;
     viewport()->update();
-    if (m_hex) {
+    if (!isEditable()) {
         event->ignore();
         return;
     }

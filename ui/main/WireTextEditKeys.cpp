@@ -40,13 +40,11 @@ bool WireTextEdit::handleMovement(QKeyEvent *event)
         return false;
     using CaretMoves::Move;
     const bool page = key->move == Move::NextPage || key->move == Move::PreviousPage;
-    if (page) {
+    if (page && m_view->scrollsByPage()) {
         QScrollBar *bar = verticalScrollBar();
         bar->setValue(bar->value() + (key->move == Move::NextPage ? fullRows() : -fullRows()));
     }
-    const CaretMoves::Caret target = CaretMoves::target(
-        m_document, m_layout, key->move, {m_document.position(), m_caretAtRowEnd, m_wantedX},
-        key->select, fullRows());
+    const CaretMoves::Caret target = m_view->target(key->move, caret(), key->select, fullRows());
     m_wantedX = target.wantedX;
     moveCursor(target.position, key->select, target.wantedX >= 0, target.atRowEnd);
     if (key->select)
@@ -91,8 +89,7 @@ bool WireTextEdit::handleMenuKey(QKeyEvent *event)
 {
     if (event->key() != Qt::Key_F10 || event->modifiers() != Qt::ShiftModifier)
         return false;
-    if (!m_hex)
-        m_layout.layOutThrough(m_document, m_document.position());
+    m_view->layOutThrough(m_document.position());
     const QRect caret = caretRect();
     QContextMenuEvent menu(QContextMenuEvent::Keyboard, caret.bottomLeft(),
                            viewport()->mapToGlobal(caret.bottomLeft()));
@@ -107,11 +104,7 @@ void WireTextEdit::keyPressEvent(QKeyEvent *event)
         event->accept();
         return;
     }
-    if (m_hex) {
-        event->setAccepted(handleHexKey(event));
-        return;
-    }
-    m_layout.layOutThrough(m_document, m_document.position());
+    m_view->layOutThrough(m_document.position());
     if (handleMovement(event) || handleEditing(event)) {
         event->accept();
         return;
@@ -126,7 +119,7 @@ void WireTextEdit::keyPressEvent(QKeyEvent *event)
 
 void WireTextEdit::inputMethodEvent(QInputMethodEvent *event)
 {
-    if (m_hex) {
+    if (!isEditable()) {
         event->accept(); // the dump takes no text
         return;
     }
@@ -191,7 +184,7 @@ QVariant WireTextEdit::inputMethodQuery(Qt::InputMethodQuery query) const
     case Qt::ImHints:
         return int(Qt::ImhMultiLine);
     case Qt::ImReadOnly:
-        return m_hex;
+        return !isEditable();
     default:
         return QAbstractScrollArea::inputMethodQuery(query);
     }

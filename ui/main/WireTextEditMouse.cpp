@@ -14,7 +14,7 @@ void WireTextEdit::mousePressEvent(QMouseEvent *event)
     const QPoint point = event->position().toPoint();
     if (event->button() == Qt::MiddleButton) {
         QClipboard *clipboard = QApplication::clipboard();
-        if (clipboard->supportsSelection() && !m_hex) {
+        if (clipboard->supportsSelection() && isEditable()) {
             setCursorPosition(positionAt(point));
             insertFromUser(clipboard->text(QClipboard::Selection));
         }

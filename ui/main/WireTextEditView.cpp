@@ -1,8 +1,8 @@
-// The rows on screen: laying them out, scrolling, where each character is
-// drawn, and painting.
+// The rows on screen: the view shown, scrolling, the frame the view's rows
+// stand in, and painting.
 #include "WireTextEdit.h"
 
-#include "TextRules.h"
+#include "StatusColours.h"
 
 #include <QPaintEvent>
 #include <QPainter>
@@ -10,150 +10,136 @@
 
 namespace {
 
-// Space between the frame and the text, in pixels.
+// Space between the frame and the rows, in pixels, on every side.
 constexpr int margin = 4;
 // While a peer floods, what arrived is shown at most this often.
 constexpr int showMs = 30;
 
-int toPixels(int units)
+} // namespace
+
+void WireTextEdit::setHexShown(bool shown)
 {
-    return units / WireMetrics::unitsPerPixel;
+    if (shown == isHexShown())
+        return;
+    const qsizetype position = m_document.position();
+    m_view = shown ? static_cast<RowView *>(&m_hexView) : &m_textView;
+    // A composition belongs to the view it was begun in.
+    m_preedit.clear();
+    // The view shown now was left alone while the other was.
+    relayout();
+    setAcceptDrops(isEditable());
+    viewport()->setAcceptDrops(isEditable());
+    verticalScrollBar()->setValue(0);
+    ensureVisible(position);
 }
 
-} // namespace
+QPair<qsizetype, qsizetype> WireTextEdit::shownRow(qsizetype position)
+{
+    position = qBound<qsizetype>(0, position, m_document.size());
+    m_view->layOutThrough(position);
+    const qsizetype row = m_view->rowAt(position);
+    return {m_view->rowStart(row), m_view->rowEnd(row)};
+}
 
 void WireTextEdit::relayout()
 {
-    const qsizetype top = m_layout.rowCount() > 0
-                              ? m_layout.rowStart(qMin<qsizetype>(verticalScrollBar()->value(),
-                                                                  m_layout.rowCount() - 1))
-                              : 0;
-    m_layout.setGeometry(m_metrics.get(), wrapWidth());
-    m_layout.relayoutInSlices(m_document);
-    if (!m_layout.isComplete())
+    const qsizetype rows = m_view->rowCount();
+    const qsizetype top =
+        rows > 0 ? m_view->rowStart(qMin<qsizetype>(verticalScrollBar()->value(), rows - 1)) : 0;
+    m_view->layOut(wrapWidth());
+    if (!m_view->isComplete())
         m_layoutTimer.start(0, this);
     updateScrollRange();
-    verticalScrollBar()->setValue(int(m_layout.rowAt(top)));
+    verticalScrollBar()->setValue(int(m_view->rowAt(top)));
     viewport()->update();
 }
 
 void WireTextEdit::layOutSlice()
 {
-    if (m_layout.layOutMore(m_document, m_layout.slice()))
+    if (m_view->layOutMore())
         m_layoutTimer.stop();
     showChanges();
-    if (m_visibleLater >= 0 && m_layout.isLaidOut(m_visibleLater))
+    if (m_visibleLater >= 0 && m_view->isLaidOut(m_visibleLater))
         ensureVisible(std::exchange(m_visibleLater, -1));
 }
 
 int WireTextEdit::fullRows() const
 {
-    return qMax(1, (viewport()->height() - margin) / m_metrics->rowHeight());
+    return qMax(1, (viewport()->height() - margin) / m_metrics.rowHeight());
+}
+
+int WireTextEdit::rowLeft() const
+{
+    return margin;
 }
 
 int WireTextEdit::wrapWidth() const
 {
     // Room for the caret after the last character of a full row.
-    return WireMetrics::toUnits(qMax(1, viewport()->width() - 2 * margin - 1));
+    return WireMetrics::toUnits(qMax(1, viewport()->width() - rowLeft() - margin - 1));
 }
 
 void WireTextEdit::updateScrollRange()
 {
     QScrollBar *bar = verticalScrollBar();
     const int rows = fullRows();
-    const qsizetype shown = m_hex ? m_hexRows.rowCount() : m_layout.knownRows();
-    bar->setRange(0, int(qMax<qsizetype>(0, shown - rows)));
+    bar->setRange(0, int(qMax<qsizetype>(0, m_view->rowCount() - rows)));
     bar->setPageStep(rows);
     bar->setSingleStep(1);
 }
 
 QPoint WireTextEdit::rowOrigin(qsizetype row) const
 {
-    return {margin, margin + int(row - verticalScrollBar()->value()) * m_metrics->rowHeight()};
-}
-
-int WireTextEdit::xOf(qsizetype row, qsizetype position) const
-{
-    return margin + toPixels(m_layout.walk(m_document, m_layout.rowStart(row), position));
-}
-
-qsizetype WireTextEdit::caretRow() const
-{
-    return CaretMoves::caretRow(m_layout, {m_document.position(), m_caretAtRowEnd, m_wantedX});
-}
-
-QRect WireTextEdit::caretRect() const
-{
-    if (m_hex) {
-        const QRect cell = hexCellRect(m_document.position(), false);
-        return {cell.topLeft(), QSize(1, cell.height())};
-    }
-    const qsizetype row = caretRow();
-    if (row >= m_layout.knownRows())
-        return {}; // not laid out yet
-    return {xOf(row, m_document.position()), rowOrigin(row).y(), 1, m_metrics->rowHeight()};
-}
-
-QRect WireTextEdit::characterRect(qsizetype position)
-{
-    position = qBound<qsizetype>(0, position, m_document.size());
-    if (m_hex)
-        return hexCellRect(position, false);
-    const qsizetype next = TextRules::nextBoundary(m_document, position);
-    m_layout.layOutThrough(m_document, next);
-    const qsizetype row = m_layout.rowAt(position);
-    const int x = xOf(row, position);
-    const int end = position < m_document.size() ? xOf(row, next) : x;
-    return {x, rowOrigin(row).y(), qMax(1, end - x), m_metrics->rowHeight()};
+    return {rowLeft(), margin + int(row - verticalScrollBar()->value()) * m_metrics.rowHeight()};
 }
 
 qsizetype WireTextEdit::rowAtY(int y) const
 {
-    const qsizetype offset = y < margin ? -1 : (y - margin) / m_metrics->rowHeight();
+    const qsizetype offset = y < margin ? -1 : (y - margin) / m_metrics.rowHeight();
     return qBound<qsizetype>(0, verticalScrollBar()->value() + offset,
-                             qMax<qsizetype>(1, m_layout.knownRows()) - 1);
+                             qMax<qsizetype>(1, m_view->rowCount()) - 1);
+}
+
+QRect WireTextEdit::rectOf(const RowView::Place &place) const
+{
+    const QPoint origin = rowOrigin(place.row);
+    return {origin.x() + place.left, origin.y(), qMax(1, place.right - place.left),
+            m_metrics.rowHeight()};
+}
+
+QRect WireTextEdit::caretRect() const
+{
+    if (caretRow() >= m_view->rowCount())
+        return {}; // not laid out yet
+    return rectOf(m_view->caretPlace(caret()));
+}
+
+QRect WireTextEdit::characterRect(qsizetype position)
+{
+    return rectOf(m_view->characterPlace(qBound<qsizetype>(0, position, m_document.size())));
 }
 
 qsizetype WireTextEdit::positionAt(const QPoint &point, bool *atRowEnd)
 {
-    if (m_hex) {
-        if (atRowEnd)
-            *atRowEnd = false;
-        return hexPositionAt(point, true);
-    }
     // Only rows that are laid out are on screen.
-    m_layout.layOutThrough(m_document, 0);
-    return m_layout.positionInRow(m_document, rowAtY(point.y()),
-                                  WireMetrics::toUnits(point.x() - margin), atRowEnd);
+    m_view->layOutThrough(0);
+    return m_view->positionAt(rowAtY(point.y()), point.x() - rowLeft(), atRowEnd);
 }
 
 qsizetype WireTextEdit::characterAt(const QPoint &point)
 {
-    if (m_hex)
-        return hexPositionAt(point, false);
-    const qsizetype position = positionAt(point);
-    if (position >= m_document.size())
-        return m_document.isEmpty() ? 0 : TextRules::previousBoundary(m_document, position);
-    // positionAt() rounds to the nearer edge; the character under the point
-    // is the one that holds it.
-    const QRect rect = characterRect(position);
-    const qsizetype before = TextRules::previousBoundary(m_document, position);
-    if (point.x() < rect.left() && position > 0 &&
-        m_layout.rowAt(before) == m_layout.rowAt(position))
-        return before;
-    return position;
+    m_view->layOutThrough(0);
+    return m_view->characterAt(rowAtY(point.y()), point.x() - rowLeft());
 }
 
 void WireTextEdit::ensureVisible(qsizetype position)
 {
     // A row not laid out yet is scrolled to once it is.
-    m_visibleLater = m_hex || m_layout.isLaidOut(position) ? -1 : position;
+    m_visibleLater = m_view->isLaidOut(position) ? -1 : position;
     if (m_visibleLater >= 0)
         return;
     updateScrollRange();
-    qsizetype row = m_hex ? m_hexRows.rowAt(position) : m_layout.rowAt(position);
-    if (position == m_document.position() && !m_hex)
-        row = caretRow();
+    const qsizetype row = position == m_document.position() ? caretRow() : m_view->rowAt(position);
     QScrollBar *bar = verticalScrollBar();
     if (row < bar->value())
         bar->setValue(int(row));
@@ -164,7 +150,7 @@ void WireTextEdit::ensureVisible(qsizetype position)
 void WireTextEdit::resizeEvent(QResizeEvent *event)
 {
     QAbstractScrollArea::resizeEvent(event);
-    if (wrapWidth() != m_layout.width() && !m_hex)
+    if (!m_view->suitsWidth(wrapWidth()))
         relayout();
     else
         updateScrollRange();
@@ -174,8 +160,8 @@ void WireTextEdit::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        m_metrics = std::make_unique<WireMetrics>(font());
-        m_painter.forgetMarks();
+        m_metrics = WireMetrics(font());
+        m_textView.forgetMarks();
         relayout();
     }
 }
@@ -208,6 +194,20 @@ void WireTextEdit::showNow()
     viewport()->update();
 }
 
+QColor WireTextEdit::statusTint() const
+{
+    const QPalette::ColorGroup group = colourGroup();
+    return StatusColours::tint(palette().color(group, QPalette::Base),
+                               palette().color(group, QPalette::Text));
+}
+
+QColor WireTextEdit::statusMark() const
+{
+    const QPalette::ColorGroup group = colourGroup();
+    return StatusColours::mark(palette().color(group, QPalette::Base),
+                               palette().color(group, QPalette::Text));
+}
+
 QPalette::ColorGroup WireTextEdit::colourGroup() const
 {
     if (!isEnabled())
@@ -219,25 +219,29 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
 {
     QPainter painter(viewport());
     painter.setLayoutDirection(Qt::LeftToRight);
-    const int rowHeight = m_metrics->rowHeight();
+    const int rowHeight = m_metrics.rowHeight();
     const qsizetype first = verticalScrollBar()->value();
     const int clipTop = event->rect().top();
     const int clipBottom = event->rect().bottom();
     const QPalette::ColorGroup group = colourGroup();
     const QPalette &palette = this->palette();
-    if (m_hex) {
-        paintHex(painter, event->rect());
-        return;
-    }
-    const RowPainter::Colours colours{
-        palette.color(group, QPalette::Text), palette.color(group, QPalette::Base),
-        palette.color(group, QPalette::Highlight), palette.color(group, QPalette::HighlightedText)};
-    for (qsizetype row = first + qMax(0, (clipTop - margin) / rowHeight);
-         row < m_layout.knownRows(); ++row) {
+    const RowView::Colours colours{palette.color(group, QPalette::Text),
+                                   palette.color(group, QPalette::Base),
+                                   palette.color(group, QPalette::Highlight),
+                                   palette.color(group, QPalette::HighlightedText),
+                                   palette.color(group, QPalette::PlaceholderText),
+                                   statusTint()};
+    const QColor mark = statusMark();
+    for (qsizetype row = first + qMax(0, (clipTop - margin) / rowHeight); row < m_view->rowCount();
+         ++row) {
         const QPoint origin = rowOrigin(row);
         if (origin.y() > clipBottom)
             break;
-        m_painter.paintRow(painter, m_document, m_layout, *m_metrics, row, origin, colours);
+        m_view->paintRow(painter, row, origin, colours);
+        // Beside each row that holds a status line's characters, in the
+        // margin, where nothing a peer sends is ever drawn.
+        if (m_document.origins().holds(m_view->rowStart(row), m_view->rowEnd(row), Origin::Status))
+            painter.fillRect(QRect(origin.x() - 3, origin.y(), 2, rowHeight), mark);
     }
 
     if (!m_preedit.isEmpty()) {
@@ -247,11 +251,12 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
                          QSize(QFontMetrics(font()).horizontalAdvance(m_preedit), rowHeight));
         painter.fillRect(area, palette.brush(group, QPalette::Base));
         painter.setPen(colours.text);
-        painter.drawText(QPointF(area.left(), area.top() + m_metrics->baseline()), m_preedit);
+        painter.drawText(QPointF(area.left(), area.top() + m_metrics.baseline()), m_preedit);
         painter.drawLine(area.bottomLeft(), area.bottomRight());
     }
-    if (hasFocus() && m_caretShown && m_preedit.isEmpty())
-        painter.fillRect(caretRect(), palette.brush(group, QPalette::Text));
+    const qsizetype caretRow = this->caretRow();
+    if (hasFocus() && m_caretShown && m_preedit.isEmpty() && caretRow < m_view->rowCount())
+        m_view->paintCaret(painter, caret(), rowOrigin(caretRow), colours.text);
     if (m_dropPosition >= 0) {
         const QRect at = characterRect(m_dropPosition);
         painter.fillRect(QRect(at.topLeft(), QSize(1, at.height())),

@@ -1,7 +1,11 @@
 # A screen reader's side of screen_reader_bus.sh: finds the transcript of
 # ReaderBox on the accessibility bus and checks that it reads every
 # character: its count, its whole text (each control character its control
-# picture, a NUL too) and its lines, a row as shown (a lone CR ends one).
+# picture, a NUL too) and its lines, a row as shown (a lone CR ends one);
+# and that the peer's imitation of a status line and the real one are told
+# apart by their text attributes. Qt's bridge forwards only the attributes
+# it knows, so the origin's own name stays on this side of the bus; the
+# status line's tint, its background colour, crosses.
 import sys
 import time
 import warnings
@@ -11,7 +15,9 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
-SENT = "one\r\ntwo\rthree\nfour\u2400\u2407\u241b[0m\tfive\u00e9\u20ac end"
+PEER = "one\r\ntwo\rthree\nfour\u2400\u2407\u241b[0m\tfive\u00e9\u20ac end\r\nCLOSED.\r\n"
+STATUS = "CLOSED.\r\n"
+SENT = PEER + STATUS
 
 
 def find_text(node):
@@ -59,7 +65,18 @@ def main():
 
     expect("the line at 6", line_at(6), "two\r")
     five = SENT.index("five")
-    expect("the line at %d" % five, line_at(five), SENT[SENT.index("four"):])
+    expect("the line at %d" % five, line_at(five), SENT[SENT.index("four"):SENT.index("CLOSED")])
+
+    def background_run(offset):
+        attributes, start, end = Atspi.Text.get_attribute_run(box, offset, False)
+        return attributes.get("bg-color"), start, end
+
+    forged, start, end = background_run(PEER.index("CLOSED"))
+    expect("the forged line's run", (start, end), (0, len(PEER)))
+    status, start, end = background_run(len(PEER))
+    expect("the status line's run", (start, end), (len(PEER), len(SENT)))
+    if forged is None or forged == status:
+        failures.append("the forged line's background %r, the status line's %r" % (forged, status))
     for failure in failures:
         print(failure)
     return 1 if failures else 0

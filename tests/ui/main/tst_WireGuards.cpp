@@ -1,3 +1,4 @@
+#include "StatusColours.h"
 #include "WireTextAccessible.h"
 #include "WireTextEdit.h"
 
@@ -82,27 +83,48 @@ private slots:
         QApplication::setCursorFlashTime(0);
     }
 
+    // A peer's line that imitates a status line, the real one, and a peer's
+    // text with no line end that a status line follows on the same row.
+    static void appendForgedAndReal(WireTextEdit &box)
+    {
+        box.appendBytes("CLOSED.\r\n", {Origin::Peer, 1});
+        box.appendText(QStringLiteral("CLOSED.\r\n"), {Origin::Status, 2});
+        box.appendBytes("no line end", {Origin::Peer, 3});
+        box.appendText(QStringLiteral("CLOSED.\r\n"), {Origin::Status, 4});
+    }
+
     void looksAsBefore_data()
     {
         QTest::addColumn<bool>("outgoing");
-        QTest::newRow("outgoing") << true;
-        QTest::newRow("transcript") << false;
+        QTest::addColumn<bool>("statusLines");
+        QTest::addColumn<bool>("dump");
+        QTest::newRow("outgoing") << true << false << false;
+        QTest::newRow("transcript") << false << false << false;
+        QTest::newRow("status-lines") << false << true << false;
+        QTest::newRow("status-lines-dump") << false << true << true;
     }
     void looksAsBefore()
     {
         QFETCH(bool, outgoing);
+        QFETCH(bool, statusLines);
+        QFETCH(bool, dump);
         WireTextEdit box;
         box.setUndoRedoEnabled(outgoing);
         box.setFont(pinnedFont());
-        box.resize(230, 120);
-        // Marks, a lone CR and LF, CR LF, a line that wraps at a space and a
-        // word longer than a row.
-        box.appendText(
-            QString::fromLatin1("GET / HTTP/1.0\r\nnul\0bel\x07 esc\x1b[0m\tdel\x7f", 37) +
-            QStringLiteral("\rcr\nlf \u00A0nbsp \u00AD soft \u20AC\r\n") +
-            QStringLiteral("a line long enough to wrap twice in this narrow box, ") +
-            QString(40, u'W') + QStringLiteral("\r\nlast"));
-        box.setSelection(outgoing ? 5 : 20, outgoing ? 22 : 60);
+        box.resize(statusLines ? 560 : 230, 120);
+        if (statusLines) {
+            appendForgedAndReal(box);
+            box.setHexShown(dump);
+        } else {
+            // Marks, a lone CR and LF, CR LF, a line that wraps at a space
+            // and a word longer than a row.
+            box.appendText(
+                QString::fromLatin1("GET / HTTP/1.0\r\nnul\0bel\x07 esc\x1b[0m\tdel\x7f", 37) +
+                QStringLiteral("\rcr\nlf \u00A0nbsp \u00AD soft \u20AC\r\n") +
+                QStringLiteral("a line long enough to wrap twice in this narrow box, ") +
+                QString(40, u'W') + QStringLiteral("\r\nlast"));
+            box.setSelection(outgoing ? 5 : 20, outgoing ? 22 : 60);
+        }
         box.show();
         QApplication::setActiveWindow(&box);
         box.setFocus();
@@ -124,6 +146,67 @@ private slots:
             image.save(actual);
             QFAIL(qPrintable(QStringLiteral("differs from %1; see %2").arg(name, actual)));
         }
+    }
+
+    // The tint behind a status line and the mark beside it stand out from
+    // the background by 3:1 as drawn, in a light and a dark palette, at one
+    // and two device pixels to a pixel; the peer's half of a shared row
+    // stays untinted.
+    void statusLinesStandOut_data()
+    {
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<qreal>("ratio");
+        QTest::newRow("light 1x") << false << 1.0;
+        QTest::newRow("light 2x") << false << 2.0;
+        QTest::newRow("dark 1x") << true << 1.0;
+        QTest::newRow("dark 2x") << true << 2.0;
+    }
+    void statusLinesStandOut()
+    {
+        QFETCH(bool, dark);
+        QFETCH(qreal, ratio);
+        WireTextEdit box;
+        box.setFont(pinnedFont());
+        if (dark) {
+            QPalette palette = box.palette();
+            palette.setColor(QPalette::Base, QColor(0x23, 0x26, 0x29));
+            palette.setColor(QPalette::Text, QColor(0xef, 0xf0, 0xf1));
+            box.setPalette(palette);
+        }
+        box.resize(560, 120);
+        appendForgedAndReal(box);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        QImage image(box.viewport()->size() * ratio, QImage::Format_RGB32);
+        image.setDevicePixelRatio(ratio);
+        box.viewport()->render(&image);
+        const auto pixel = [&](const QPoint &at) { return QColor(image.pixel(at * ratio)); };
+
+        const QColor base = box.palette().color(QPalette::Base);
+        // The first line is the peer's, the second a status line: the space
+        // its line end shows as holds nothing but the tint.
+        const QRect forgedEnd = box.characterRect(7);
+        const QRect statusEnd = box.characterRect(16);
+        const QColor tint = pixel(statusEnd.center());
+        QCOMPARE(pixel(forgedEnd.center()), base);
+        QVERIFY2(StatusColours::contrast(tint, base) >= 3.0, qPrintable(tint.name()));
+        // Beside the rows that hold a status line's characters, in the
+        // margin left of their first character, and beside no other.
+        const auto besideRow = [&](qsizetype first) {
+            const QRect at = box.characterRect(first);
+            return pixel(QPoint(at.left() - 2, at.center().y()));
+        };
+        for (const qsizetype first : {9, 18})
+            QVERIFY2(StatusColours::contrast(besideRow(first), base) >= 3.0,
+                     qPrintable(besideRow(first).name()));
+        QCOMPARE(besideRow(0), base);
+        // The shared row: the top of the peer's first character, and of the
+        // status line's.
+        const auto top = [&](qsizetype position) {
+            return pixel(box.characterRect(position).topLeft() + QPoint(1, 0));
+        };
+        QCOMPARE(top(18), base);
+        QCOMPARE(top(29), tint);
     }
 
     void screenReaderHearsAsBefore()

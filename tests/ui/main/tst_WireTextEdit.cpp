@@ -80,22 +80,26 @@ private slots:
         QTest::addColumn<int>("width");
         QTest::addColumn<qsizetype>("slice");
         QTest::addColumn<quint32>("seed");
+        QTest::addColumn<bool>("dump");
         QList<quint32> seeds{1, 2, 3};
         if (qEnvironmentVariableIsSet("TAPWIRE_SEED"))
             seeds = {quint32(qEnvironmentVariableIntValue("TAPWIRE_SEED"))};
         for (const quint32 seed : seeds) {
             QTest::addRow("outgoing box, seed %u", seed)
-                << true << 240 << qsizetype(1 << 20) << seed;
+                << true << 240 << qsizetype(1 << 20) << seed << false;
             QTest::addRow("transcript, seed %u", seed)
-                << false << 240 << qsizetype(1 << 20) << seed;
+                << false << 240 << qsizetype(1 << 20) << seed << false;
             // A few characters to a row, so that a mark that no longer fits
             // moves words across several rows.
             QTest::addRow("narrow transcript, seed %u", seed)
-                << false << 70 << qsizetype(1 << 20) << seed;
+                << false << 70 << qsizetype(1 << 20) << seed << false;
             // Laid out a few characters at a time, so that edits meet rows
             // that are not laid out yet.
             QTest::addRow("transcript in slices, seed %u", seed)
-                << false << 240 << qsizetype(9) << seed;
+                << false << 240 << qsizetype(9) << seed << false;
+            // Shown as a hex dump now and then, wide enough for its columns.
+            QTest::addRow("transcript and its dump, seed %u", seed)
+                << false << 560 << qsizetype(9) << seed << true;
         }
     }
     void editsMatchTheReference()
@@ -104,16 +108,18 @@ private slots:
         QFETCH(int, width);
         QFETCH(qsizetype, slice);
         QFETCH(quint32, seed);
+        QFETCH(bool, dump);
         WireTextEdit box;
         box.setLayoutSlice(slice);
         box.setFont(wireFont());
         box.setUndoRedoEnabled(outgoing);
-        box.resize(width, 120); // narrow, so that lines wrap often
+        // Narrow, so that lines wrap often; the dump low, so that a page is short.
+        box.resize(width, dump ? 64 : 120);
         box.show();
         box.setFocus();
         QRandomGenerator generator(seed);
         auto random = [&generator](quint32 bound) { return generator.bounded(bound); };
-        WireEditScript<decltype(random)> script(box, random);
+        WireEditScript<decltype(random)> script(box, random, dump);
         for (int step = 0; step < 800; ++step) {
             const QString failure = script.step();
             QVERIFY2(failure.isEmpty(),
@@ -382,6 +388,19 @@ private slots:
         // A position inside the CR LF is no place for the caret.
         text->setCursorPosition(3);
         QCOMPARE(box.cursorPosition(), 2);
+
+        // Each run names its origin, so that a peer's line that imitates
+        // a status line is told from a real one.
+        box.appendBytes("CLOSED.\r\n", {Origin::Peer, 1});
+        box.appendText(QStringLiteral("CLOSED.\r\n"), {Origin::Status, 2});
+        for (const auto &[offset, origin, run] :
+             {std::tuple{0, "typed", qMakePair(0, 6)}, std::tuple{8, "peer", qMakePair(6, 15)},
+              std::tuple{15, "status", qMakePair(15, 24)}}) {
+            QVERIFY2(text->attributes(offset, &from, &to)
+                         .startsWith(QStringLiteral("tapwire-origin:%1;").arg(origin)),
+                     origin);
+            QCOMPARE(qMakePair(from, to), run);
+        }
     }
 
     void aReaderHearsEveryCharacter()

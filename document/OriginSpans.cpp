@@ -1,0 +1,101 @@
+#include "OriginSpans.h"
+
+#include <algorithm>
+
+OriginSpans::Span OriginSpans::span(qsizetype index) const
+{
+    return {m_starts[index], spanEnd(index), unpack(m_stamps[index])};
+}
+
+qsizetype OriginSpans::indexAt(qsizetype position) const
+{
+    const auto after = std::upper_bound(m_starts.cbegin(), m_starts.cend(), position);
+    return qMax<qsizetype>(0, qsizetype(after - m_starts.cbegin()) - 1);
+}
+
+OriginRuns OriginSpans::runs(qsizetype from, qsizetype to) const
+{
+    OriginRuns found;
+    for (qsizetype index = from < to ? indexAt(from) : spanCount();
+         index < spanCount() && m_starts[index] < to; ++index)
+        found.push_back(
+            {qMin(to, spanEnd(index)) - qMax(from, m_starts[index]), unpack(m_stamps[index])});
+    return found;
+}
+
+bool OriginSpans::holds(qsizetype from, qsizetype to, Origin origin) const
+{
+    for (qsizetype index = from < to ? indexAt(from) : spanCount();
+         index < spanCount() && m_starts[index] < to; ++index) {
+        if (unpack(m_stamps[index]).origin == origin)
+            return true;
+    }
+    return false;
+}
+
+void OriginSpans::replace(qsizetype from, qsizetype to, const OriginRuns &runs)
+{
+    // The spans from the one holding the character before `from` through the
+    // one holding the character at `to` are made anew, so that the new runs
+    // join the neighbours they match; the spans after them only move.
+    const qsizetype count = spanCount();
+    const qsizetype first = from > 0 ? indexAt(from - 1) : 0;
+    const qsizetype last = to < m_size ? indexAt(to) + 1 : count;
+    const qsizetype regionFrom = first < count ? m_starts[first] : 0;
+    const qsizetype regionTo = last < count ? m_starts[last] : m_size;
+
+    OriginRuns region = this->runs(regionFrom, from);
+    region.insert(region.end(), runs.cbegin(), runs.cend());
+    const OriginRuns tail = this->runs(to, regionTo);
+    region.insert(region.end(), tail.cbegin(), tail.cend());
+
+    std::vector<qsizetype> starts;
+    std::vector<quint64> stamps;
+    qsizetype at = regionFrom;
+    for (const OriginRun &run : region) {
+        if (run.length == 0)
+            continue;
+        const quint64 packed = pack(run.stamp);
+        if (stamps.empty() || stamps.back() != packed) {
+            starts.push_back(at);
+            stamps.push_back(packed);
+        }
+        at += run.length;
+    }
+    const qsizetype moved = at - regionTo;
+    m_starts.erase(m_starts.begin() + first, m_starts.begin() + last);
+    m_stamps.erase(m_stamps.begin() + first, m_stamps.begin() + last);
+    m_starts.insert(m_starts.begin() + first, starts.cbegin(), starts.cend());
+    m_stamps.insert(m_stamps.begin() + first, stamps.cbegin(), stamps.cend());
+    for (auto start = m_starts.begin() + first + qsizetype(starts.size()); start != m_starts.end();
+         ++start)
+        *start += moved;
+    m_size += moved;
+    if (m_size == 0)
+        clear();
+}
+
+void OriginSpans::append(qsizetype length, OriginStamp stamp)
+{
+    if (length <= 0)
+        return;
+    if (!m_stamps.empty()) {
+        const OriginStamp last = unpack(m_stamps.back());
+        if (stamp.origin == Origin::Peer && last.origin == Origin::Peer &&
+            last.time / 1000 == stamp.time / 1000)
+            stamp = last;
+    }
+    if (m_stamps.empty() || m_stamps.back() != pack(stamp)) {
+        m_starts.push_back(m_size);
+        m_stamps.push_back(pack(stamp));
+    }
+    m_size += length;
+}
+
+void OriginSpans::clear()
+{
+    // The memory goes back too: a cleared transcript holds nothing.
+    std::vector<qsizetype>().swap(m_starts);
+    std::vector<quint64>().swap(m_stamps);
+    m_size = 0;
+}
