@@ -137,7 +137,8 @@ test-package: package
 	autopkgtest $(PACKAGE_DIR)/tapwire_*.changes -- null
 	mkdir -p $(PACKAGE_DIR)/control/source-root
 	cp $(PACKAGE_DIR)/*.deb $(PACKAGE_DIR)/control/source-root/
-	reprotest --vary=$(REPROTEST_VARY) --min-cpus=$(JOBS) --control-build=$(PACKAGE_DIR)/control \
+	reprotest --verbosity=1 --vary=$(REPROTEST_VARY) --min-cpus=$(JOBS) \
+	  --control-build=$(PACKAGE_DIR)/control \
 	  --store-dir=$(PACKAGE_DIR)/reprotest \
 	  --auto-preset-expr '_.str_replace.build_command("dpkg-buildpackage", "$(REPROTEST_BUILD)")' \
 	  $(PACKAGE_DIR)/tapwire_*.dsc
