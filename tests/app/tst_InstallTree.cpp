@@ -122,12 +122,11 @@ private slots:
         while (it.hasNext())
             files << QDir(prefix->path()).relativeFilePath(it.next());
         files.sort();
-        QStringList expected{QStringLiteral("bin/tapwire"),
-                             desktopFile(),
-                             metainfoFile(),
-                             QStringLiteral("share/doc/tapwire/changelog.gz"),
-                             QStringLiteral("share/doc/tapwire/copyright"),
+        QStringList expected{QStringLiteral("bin/tapwire"), desktopFile(), metainfoFile(),
                              manualPage()};
+        if (TAPWIRE_INSTALL_DOCS)
+            expected << QStringLiteral("share/doc/tapwire/changelog.gz")
+                     << QStringLiteral("share/doc/tapwire/copyright");
         for (const int size : {16, 32, 64, 128, 256})
             expected << iconFile(size);
         expected.sort();
@@ -333,6 +332,8 @@ private slots:
 
     void documentsAreTheLicenceAndTheChangelog()
     {
+        if (!TAPWIRE_INSTALL_DOCS)
+            QSKIP("Built for a package whose own tools install these");
         const QByteArray copyright =
             readFile(installed(QStringLiteral("share/doc/tapwire/copyright")));
         QCOMPARE(copyright, readFile(QStringLiteral(TAPWIRE_SOURCE_DIR "/LICENSE")));
