@@ -4,8 +4,9 @@
 BUILD     ?= build
 CMAKE     ?= cmake
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
-# libssl-dev: the crypto library's headers, for the server certificate; Qt's
-# own TLS plugin comes with qt6-base-dev's libqt6network6. openssl and python3
+# libssl-dev: the crypto library's headers, for the server certificate, and
+# the TLS library's, to answer a peer's close_notify; Qt's own TLS plugin
+# comes with qt6-base-dev's libqt6network6. openssl and python3
 # are the tests' TLS peers; ca-certificates the roots a client trusts.
 PACKAGES  := cmake g++ make qt6-base-dev libssl-dev ca-certificates fonts-liberation2 \
              fonts-dejavu-core fonts-freefont-ttf socat netcat-openbsd openssl python3 xvfb xauth \

@@ -198,6 +198,32 @@ private slots:
         QCOMPARE(listed, expected);
     }
 
+    // The one option of its own, a bad value refused before any window
+    // shows; Qt's own options still pass.
+    void commandLine_data()
+    {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("says");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "--transcript-limit <MiB>";
+        QTest::newRow("no number") << QStringList{"--transcript-limit", "four"} << 2
+                                   << "tapwire: --transcript-limit takes a whole number of MiB, "
+                                      "at least 1, not \"four\"\n";
+        QTest::newRow("zero, after a Qt option")
+            << QStringList{"-platform", "offscreen", "--transcript-limit", "0"} << 2 << "not \"0\"";
+        QTest::newRow("argument") << QStringList{"file.txt"} << 2
+                                  << "unexpected argument: file.txt";
+    }
+    void commandLine()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
+        QFETCH(QString, says);
+        const Run program = run(installed(QStringLiteral("bin/tapwire")), arguments);
+        QCOMPARE(program.exitCode, exitCode);
+        QVERIFY2(program.output.contains(says), qPrintable(program.output));
+    }
+
     void desktopEntryComesFromTheIdentity_data()
     {
         const AppIdentity &identity = appIdentity();

@@ -56,6 +56,11 @@ public:
     void appendBytes(const QByteArray &bytes, OriginStamp stamp) override;
     // Adds text as typed.
     void appendText(const QString &piece) { appendText(piece, {}); }
+    qsizetype memoryBytes() const override { return m_document.memoryBytes(); }
+    void setLengthChanged(std::function<void()> changed) override
+    {
+        m_lengthChanged = std::move(changed);
+    }
 
     // A copy of the whole text, for checks; the program reads it in pieces.
     QString text() const { return m_document.text(0, m_document.size()); }
@@ -249,4 +254,5 @@ private:
     qsizetype m_dropPosition = -1;
     bool m_acceptsFileDrops = false;
     QList<QAction *> m_contextActions;
+    std::function<void()> m_lengthChanged;
 };
