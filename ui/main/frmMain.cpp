@@ -7,6 +7,7 @@
 #include "ErrorReport.h"
 #include "FileCommands.h"
 #include "MemoryRelease.h"
+#include "RecordCommand.h"
 #include "ResourcePictures.h"
 #include "SessionController.h"
 #include "SocketEndpoint.h"
@@ -73,6 +74,7 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
                                    ui->txtRecvData, mnuStartTLS};
     m_session = new SessionController(controls, m_endpoint, this);
     m_files = new FileCommands(ui->txtRecvData, ui->txtSendData, this);
+    new RecordCommand(ui->txtRecvData, m_session, this);
     // A cleared box's text goes back to the system, once the box has let it
     // go, so that clearing a large transcript shrinks the process.
     for (QAbstractButton *clear : {ui->cmdSendDataC, ui->cmdRecvDataC})
