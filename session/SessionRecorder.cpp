@@ -78,16 +78,20 @@ void SessionRecorder::opened(quint64 connection, const TcpFraming::Ends &ends,
 
 void SessionRecorder::sent(quint64 connection, QByteArrayView bytes, qint64 time)
 {
-    const auto stream = m_streams.find(connection);
-    if (stream != m_streams.end())
-        record(stream->second.data(TcpFraming::Side::Local, bytes), time);
+    recordData(connection, TcpFraming::Side::Local, bytes, time);
 }
 
 void SessionRecorder::received(quint64 connection, QByteArrayView bytes, qint64 time)
 {
+    recordData(connection, TcpFraming::Side::Remote, bytes, time);
+}
+
+void SessionRecorder::recordData(quint64 connection, TcpFraming::Side from, QByteArrayView bytes,
+                                 qint64 time)
+{
     const auto stream = m_streams.find(connection);
     if (stream != m_streams.end())
-        record(stream->second.data(TcpFraming::Side::Remote, bytes), time);
+        record(stream->second.data(from, bytes), time);
 }
 
 void SessionRecorder::ended(quint64 connection, EndpointState::Ending ending, const QString &why,
@@ -114,10 +118,11 @@ void SessionRecorder::ended(quint64 connection, EndpointState::Ending ending, co
         segments = stream.reset(Side::Local);
         break;
     }
+    m_streams.erase(found);
     if (!why.isEmpty())
         m_comments << why;
+    // Recording may stop here, when the file refuses a write.
     record(segments, time);
-    m_streams.erase(found);
 }
 
 void SessionRecorder::statusLines(const QString &text)

@@ -51,6 +51,7 @@ signals:
     void recordingChanged(bool recording);
 
 private:
+    void recordData(quint64 connection, TcpFraming::Side from, QByteArrayView bytes, qint64 time);
     void record(const QList<TcpFraming::Segment> &segments, qint64 time);
     // Writes the blocks waiting; false when the file refused them.
     bool writeUnwritten();

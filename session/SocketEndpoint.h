@@ -20,9 +20,9 @@
 
 class QAbstractSocket;
 class QSslSocket;
-class SendLedger;
 class QTcpSocket;
 class QTimer;
+class SendLedger;
 
 // The window's one asynchronous TCP endpoint, in the shape of the classic
 // socket control: properties set before Listen/Connect, methods that return at
