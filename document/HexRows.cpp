@@ -1,6 +1,6 @@
 #include "HexRows.h"
 
-#include "ByteCode.h"
+#include "CodePageTable.h"
 #include "TextRules.h"
 #include "WireDocument.h"
 
@@ -93,9 +93,9 @@ std::vector<qsizetype> HexRows::cellsOfRow(const WireDocument &text, qsizetype r
 
 QString HexRows::byteText(const WireDocument &text, qsizetype position)
 {
-    const auto &bytes = ByteCode::byteTable();
+    const auto &bytes = CodePageTable::byteTable();
     const char16_t c = text.at(position);
-    if (pairsAt(text, position) || !ByteCode::hasByte(bytes, c))
+    if (pairsAt(text, position) || !CodePageTable::hasByte(bytes, c))
         return QStringLiteral("??");
     return QString::number(bytes[c], 16).toUpper().rightJustified(2, u'0');
 }

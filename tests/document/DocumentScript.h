@@ -7,8 +7,8 @@
 // headless differential test (seeded) and the fuzz target (driven by the fuzz
 // input).
 
-#include "ByteCode.h"
 #include "CaretMoves.h"
+#include "CodePageTable.h"
 #include "RowLayout.h"
 #include "TextRules.h"
 #include "WireDocument.h"
@@ -69,11 +69,11 @@ inline QString textDifferences(const WireDocument &doc, const WireReference &ref
     QByteArray bytes;
     const qsizetype refused =
         doc.forEachBytePiece(0, doc.size(), [&](const QByteArray &piece) { bytes += piece; });
-    const qsizetype expected = ByteCode::firstWithoutByte(ref.text);
+    const qsizetype expected = CodePageTable::firstWithoutByte(ref.text);
     same = same && refused == expected &&
            (refused < 0 ? bytes.size() == ref.text.size() : bytes.size() <= refused);
     for (qsizetype i = 0; same && i < bytes.size(); ++i)
-        same = ByteCode::characterOf(uchar(bytes[i])) == ref.text[i].unicode();
+        same = CodePageTable::characterOf(uchar(bytes[i])) == ref.text[i].unicode();
     if (!same)
         return QStringLiteral("after %1: the document holds %2, the reference %3")
             .arg(did, showText(doc.text(0, doc.size())), showText(ref.text));
@@ -157,7 +157,7 @@ public:
             QString piece;
             for (quint32 n = m_random(5) == 0 ? 20 + m_random(120) : m_random(6); n > 0; --n) {
                 bytes += char(m_random(4) == 0 ? "\r\n"[m_random(2)] : m_random(256));
-                piece += QChar(ByteCode::characterOf(uchar(bytes.back())));
+                piece += QChar(CodePageTable::characterOf(uchar(bytes.back())));
             }
             if (ref.undoEnabled) {
                 did = QStringLiteral("open %1").arg(showText(piece));

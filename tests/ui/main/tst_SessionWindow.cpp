@@ -1,4 +1,4 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "ErrorReport.h"
 #include "SessionController.h"
 #include "SocketEndpoint.h"
@@ -155,9 +155,9 @@ private slots:
         const QString accepted = transcript();
         peer->write(bytes);
         QTRY_COMPARE(transcript().size(), accepted.size() + 256);
-        QCOMPARE(transcript().mid(accepted.size()), CodePage1252::decode(bytes));
+        QCOMPARE(transcript().mid(accepted.size()), CodePageTable::decode(bytes));
 
-        box("txtSendData")->setText(CodePage1252::decode(bytes));
+        box("txtSendData")->setText(CodePageTable::decode(bytes));
         QVERIFY(click("cmdSendData"));
         QByteArray echoed;
         QTRY_VERIFY((echoed += peer->readAll(), echoed.size() >= 256));

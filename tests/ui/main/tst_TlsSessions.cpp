@@ -1,4 +1,4 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "ServerIdentity.h"
 #include "TlsText.h"
 #include "WindowDriver.h"
@@ -144,7 +144,7 @@ private slots:
         QVERIFY(!startTls()->isEnabled());
         QCOMPARE(endpoint()->State(), int(EndpointState::Connected));
         // Sent during the handshake: held, then encrypted.
-        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         QByteArray got;
         QVERIFY(readUntil(server, got, 256));
@@ -159,13 +159,13 @@ private slots:
                               QSslError(QSslError::SelfSignedCertificate).errorString()));
         const QString started = transcript();
         server.write(everyByte());
-        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePage1252::decode(everyByte()),
+        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePageTable::decode(everyByte()),
                                   peerMs);
 
         server.kill(); // no close_notify
         QTRY_COMPARE_WITH_TIMEOUT(
             transcript(),
-            started + CodePage1252::decode(everyByte()) +
+            started + CodePageTable::decode(everyByte()) +
                 QStringLiteral("TLS ENDED WITHOUT CLOSE NOTIFY.\r\nCLOSED.\r\n"),
             peerMs);
         QCOMPARE(enabledControls(), idle());
@@ -205,11 +205,11 @@ private slots:
                  qPrintable(lines));
         QCOMPARE(lines.count(QStringLiteral("\r\n")), 2);
 
-        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         // The echo, then the server's close_notify: no truncation line.
         QTRY_COMPARE_WITH_TIMEOUT(transcript(),
-                                  plain + lines + CodePage1252::decode(everyByte()) +
+                                  plain + lines + CodePageTable::decode(everyByte()) +
                                       QStringLiteral("CLOSED.\r\n"),
                                   peerMs);
         QTRY_COMPARE_WITH_TIMEOUT(server.state(), QProcess::NotRunning, peerMs);
@@ -244,9 +244,9 @@ private slots:
         const QString started = transcript();
 
         client.write(everyByte());
-        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePage1252::decode(everyByte()),
+        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePageTable::decode(everyByte()),
                                   peerMs);
-        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         QByteArray got;
         QVERIFY(readUntil(client, got, 256));
@@ -291,17 +291,17 @@ private slots:
         box("txtSendData")->setText(QStringLiteral("220 go ahead\r\n"));
         QVERIFY(click("cmdSendData"));
         QTRY_VERIFY_WITH_TIMEOUT(transcript().contains(QStringLiteral("OUR CERTIFICATE")), peerMs);
-        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePage1252::decode(everyByte())), peerMs);
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePageTable::decode(everyByte())), peerMs);
         QVERIFY(transcript().endsWith(
             QStringLiteral("TLS ARMED.\r\nTLS STARTED (TLSv1.3, TLS_AES_256_GCM_SHA384).\r\n"
                            "OUR CERTIFICATE (CN=Tapwire; SHA-256 %1).\r\n")
                 .arg(sha256(ServerIdentity::get().certificate)) +
-            CodePage1252::decode(everyByte())));
+            CodePageTable::decode(everyByte())));
         QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), peerMs);
         QCOMPARE(client.readLine(),
                  QByteArray("GO-AHEAD ") + QByteArray("220 go ahead\r\n").toHex() + '\n');
 
-        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), peerMs);
         QCOMPARE(client.readLine(), "GOT " + everyByte().toHex() + '\n');

@@ -1,4 +1,4 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "RowPainter.h"
 #include "TextRules.h"
 #include "WireEditScript.h"
@@ -28,7 +28,7 @@ private:
         QByteArray bytes;
         for (int c = 0; c < 256; ++c)
             bytes += char(c);
-        return CodePage1252::decode(bytes);
+        return CodePageTable::decode(bytes);
     }
     static QFont wireFont()
     {
@@ -410,7 +410,7 @@ private slots:
         WireTextEdit box;
         box.resize(600, 200);
         box.show();
-        const QString sent = CodePage1252::decode(
+        const QString sent = CodePageTable::decode(
             QByteArray("one\r\ntwo\rthree\nfour\0\a\x1b[0m\x7f\tfive\xe9\x80 end", 37));
         box.appendText(sent);
         QAccessibleTextInterface *text =
