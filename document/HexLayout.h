@@ -31,9 +31,9 @@ public:
     const HexRows &rows() const { return m_rows; }
     void rebuild(const WireDocument &text) { m_rows.rebuild(text); }
     // [from, from + removed) became `added` characters.
-    void changed(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added)
+    void followChange(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added)
     {
-        m_rows.changed(text, from, removed, added);
+        m_rows.followChange(text, from, removed, added);
     }
 
     // The row's offset, then the character at `position` in either column.

@@ -43,7 +43,8 @@ void HexRows::rebuild(const WireDocument &text)
     scan(text, 0, m_size);
 }
 
-void HexRows::changed(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added)
+void HexRows::followChange(const WireDocument &text, qsizetype from, qsizetype removed,
+                           qsizetype added)
 {
     // Pairs from just before the edit on are found again where the edit can
     // have made or broken one; those after it only move.

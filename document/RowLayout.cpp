@@ -253,8 +253,8 @@ int RowLayout::walk(const WireDocument &document, qsizetype from, qsizetype to,
     return x;
 }
 
-void RowLayout::changed(const WireDocument &text, qsizetype from, qsizetype removed,
-                        qsizetype added)
+void RowLayout::followChange(const WireDocument &text, qsizetype from, qsizetype removed,
+                             qsizetype added)
 {
     // A large insertion, or an edit that moves every row of a long line, is
     // laid out in slices, so that the window keeps answering.

@@ -127,7 +127,7 @@ public:
         m_rows.relayout(m_document);
         QObject::connect(&m_document, &WireDocument::changed,
                          [this](qsizetype from, qsizetype removed, qsizetype added, bool) {
-                             m_rows.changed(m_document, from, removed, added);
+                             m_rows.followChange(m_document, from, removed, added);
                          });
     }
 

@@ -16,9 +16,9 @@ void HexView::layOut(int)
     m_layout.rebuild(m_text);
 }
 
-void HexView::changed(qsizetype from, qsizetype removed, qsizetype added)
+void HexView::followChange(qsizetype from, qsizetype removed, qsizetype added)
 {
-    m_layout.changed(m_text, from, removed, added);
+    m_layout.followChange(m_text, from, removed, added);
 }
 
 qsizetype HexView::positionAt(qsizetype row, int x, bool *atRowEnd) const

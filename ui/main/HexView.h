@@ -23,7 +23,7 @@ public:
 
     void layOut(int width) override;
     bool suitsWidth(int) const override { return true; }
-    void changed(qsizetype from, qsizetype removed, qsizetype added) override;
+    void followChange(qsizetype from, qsizetype removed, qsizetype added) override;
     bool isComplete() const override { return true; }
     bool layOutMore() override { return true; }
     bool isLaidOut(qsizetype) const override { return true; }

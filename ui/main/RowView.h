@@ -50,8 +50,9 @@ public:
     virtual void layOut(int width) = 0;
     // Whether the rows as laid out suit a view `width` units wide.
     virtual bool suitsWidth(int width) const = 0;
-    // The document changed: [from, from + removed) became `added` characters.
-    virtual void changed(qsizetype from, qsizetype removed, qsizetype added) = 0;
+    // Follows a change of the document: [from, from + removed) became `added`
+    // characters.
+    virtual void followChange(qsizetype from, qsizetype removed, qsizetype added) = 0;
     // A large insertion is laid out a slice at a time, between events:
     // layOutMore() lays out one more slice and returns whether every row is known.
     virtual bool isComplete() const = 0;

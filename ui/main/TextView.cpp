@@ -17,9 +17,9 @@ void TextView::layOut(int width)
     m_rows.relayoutInSlices(m_text);
 }
 
-void TextView::changed(qsizetype from, qsizetype removed, qsizetype added)
+void TextView::followChange(qsizetype from, qsizetype removed, qsizetype added)
 {
-    m_rows.changed(m_text, from, removed, added);
+    m_rows.followChange(m_text, from, removed, added);
 }
 
 bool TextView::layOutMore()

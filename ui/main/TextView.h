@@ -24,7 +24,7 @@ public:
 
     void layOut(int width) override;
     bool suitsWidth(int width) const override { return width == m_rows.width(); }
-    void changed(qsizetype from, qsizetype removed, qsizetype added) override;
+    void followChange(qsizetype from, qsizetype removed, qsizetype added) override;
     bool isComplete() const override { return m_rows.isComplete(); }
     bool layOutMore() override;
     bool isLaidOut(qsizetype position) const override { return m_rows.isLaidOut(position); }

@@ -79,7 +79,7 @@ void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype 
 {
     // Only the view shown follows the text; the other is laid out anew when
     // it is shown again.
-    m_view->changed(from, removed, added);
+    m_view->followChange(from, removed, added);
     if (!m_view->isComplete())
         m_layoutTimer.start(0, this);
     if (appended) {
