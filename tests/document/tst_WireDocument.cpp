@@ -66,7 +66,7 @@ private slots:
         const WireMetrics metrics(wireFont());
         QRandomGenerator generator(seed);
         auto random = [&generator](quint32 bound) { return generator.bounded(bound); };
-        DocumentScript<decltype(random)> script(metrics, cells * metrics.cell() + 17, slice,
+        DocumentScript<decltype(random)> script(metrics, cells * metrics.spaceAdvance() + 17, slice,
                                                 outgoing, blockLength, random);
         for (int step = 0; step < 5000; ++step) {
             const QString failure = script.step();

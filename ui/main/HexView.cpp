@@ -12,7 +12,7 @@ HexView::HexView(const WireDocument &text, const WireMetrics &metrics)
 
 void HexView::layOut(int)
 {
-    m_layout.setCellWidth(m_metrics.cell());
+    m_layout.setCellWidth(m_metrics.spaceAdvance());
     m_layout.rebuild(m_text);
 }
 
