@@ -17,7 +17,7 @@ public:
     static constexpr qsizetype cellsPerRow = HexRows::cellsPerRow;
 
     // The two columns a character shows in.
-    enum class Column { Bytes, Characters };
+    using Column = CaretMoves::Column;
     // Where something stands in a row, [left, right) in units.
     struct Span
     {
@@ -42,6 +42,8 @@ public:
     // The position nearest to `x` (units from the row's left edge) in `row`,
     // or, unless `nearest`, that of the cell under it, in either column.
     qsizetype positionAt(qsizetype row, int x, bool nearest) const;
+    // The column at `x`, the nearer of the two in the gap between them.
+    Column columnAt(int x) const;
 
     // Where `move` takes the caret at `position`: a row is sixteen cells on
     // or back, a page `pageRows` rows; the caret's row starts and ends its

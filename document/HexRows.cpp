@@ -106,10 +106,9 @@ QString HexRows::cellText(const WireDocument &text, qsizetype position)
     if (pairsAt(text, position))
         return text.text(position, position + 2);
     const char16_t c = text.at(position);
-    const char16_t spoken =
-        c == u'\t' || c == u'\r' || c == u'\n' ? char16_t(0x2400 + c) : TextRules::spokenAs(c);
-    if (spoken != c)
-        return QString(QChar(spoken));
+    const char16_t picture = TextRules::controlPicture(c);
+    if (picture != c)
+        return QString(QChar(picture));
     if (TextRules::markKindOf(c) != TextRules::MarkKind::None)
         return QString(QChar(0x00B7));
     return QString(QChar(c));

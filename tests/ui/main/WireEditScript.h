@@ -264,11 +264,13 @@ public:
     }
 
 private:
-    QString check(const QString &did) const
+    QString check(const QString &did)
     {
+        const Did describe(nullptr, did);
         if (!m_box.isHexShown())
-            return differences(m_box.document(), m_box.rows(), m_box.metrics(), m_reference, did);
-        if (const QString text = textDifferences(m_box.document(), m_reference, did);
+            return differences(m_box.document(), m_box.rows(), m_box.metrics(), m_reference,
+                               m_fresh, describe);
+        if (const QString text = textDifferences(m_box.document(), m_reference, describe);
             !text.isEmpty())
             return text;
         // Each row of the dump starts sixteen of the reference's cells on.
@@ -367,4 +369,5 @@ private:
     Random &m_random;
     bool m_showsDump = false;
     WireReference m_reference;
+    FreshLayout m_fresh;
 };
