@@ -20,6 +20,14 @@ public:
     void forgetMarks() { m_painter.forgetMarks(); }
 
     bool isEditable() const override { return true; }
+    Entry typing(const CaretMoves::Caret &, const QString &typed) override
+    {
+        return Entry::of(typed, false, typed.size() == 1);
+    }
+    Entry pasting(const CaretMoves::Caret &, const QString &pasted) const override
+    {
+        return Entry::of(pasted);
+    }
     bool scrollsByPage() const override { return true; }
 
     void layOut(int width) override;
@@ -36,7 +44,7 @@ public:
     qsizetype rowAt(qsizetype position) const override { return m_rows.rowAt(position); }
     qsizetype caretRow(const CaretMoves::Caret &caret) const override;
 
-    qsizetype positionAt(qsizetype row, int x, bool *atRowEnd) const override;
+    CaretMoves::Caret caretAt(qsizetype row, int x) const override;
     qsizetype characterAt(qsizetype row, int x) override;
     Place characterPlace(qsizetype position) override;
     Place caretPlace(const CaretMoves::Caret &caret) const override;

@@ -8,10 +8,11 @@
 // turns into.
 //
 // Now and then, if asked, the box shows its text as a hex dump, or again as
-// text. In the dump nothing the user does changes the text, and each key
-// moves the caret by cells: one character on or back as in the text, a row
-// sixteen cells, a page sixteen cells for each row in view, Home and End to
-// the row's first and last cell.
+// text. In the transcript's dump nothing the user does changes the text, and
+// each key moves the caret by cells: one cell on or back (the CR and LF of a
+// pair are two, the caret can stand between them, and it moves on past the
+// LF when the text is shown again), a row sixteen cells, a page sixteen cells
+// for each row in view, Home and End to the row's first and last cell.
 
 #include "DocumentScript.h"
 #include "KeyMoves.h"
@@ -44,6 +45,7 @@ public:
         WireReference &ref = m_reference;
         if (m_showsDump && m_random(16) == 0) {
             m_box.setHexShown(!m_box.isHexShown());
+            ref.showCells(m_box.isHexShown());
             return check(m_box.isHexShown() ? QStringLiteral("show the dump")
                                             : QStringLiteral("show the text"));
         }

@@ -102,6 +102,8 @@ private slots:
         QTest::newRow("transcript") << false << false << false;
         QTest::newRow("status-lines") << false << true << false;
         QTest::newRow("status-lines-dump") << false << true << true;
+        // Typing over, with a hex digit waiting for its pair.
+        QTest::newRow("outgoing-dump") << true << false << true;
     }
     void looksAsBefore()
     {
@@ -130,6 +132,14 @@ private slots:
         box.setFocus();
         QVERIFY(QTest::qWaitForWindowActive(&box));
         QTRY_VERIFY(box.hasFocus());
+        if (outgoing && dump) {
+            box.resize(560, 120);
+            box.setHexEditable(true);
+            box.setHexShown(true);
+            box.setCursorPosition(18);
+            QTest::keyClick(&box, Qt::Key_Insert);
+            QTest::keyClick(&box, Qt::Key_4);
+        }
         QImage image = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(image.devicePixelRatio(), 1.0);
 

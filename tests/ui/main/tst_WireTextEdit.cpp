@@ -1,4 +1,5 @@
 #include "CodePageTable.h"
+#include "LineBreakSetting.h"
 #include "RowPainter.h"
 #include "TextRules.h"
 #include "WireEditScript.h"
@@ -13,6 +14,7 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimer>
 
@@ -44,6 +46,9 @@ private:
     }
 
 private slots:
+    // The setting Enter's choice is kept in stays away from the user's own.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void exactAcrossAppends_data()
     {
         QTest::addColumn<QStringList>("pieces");
@@ -125,6 +130,39 @@ private slots:
             QVERIFY2(failure.isEmpty(),
                      qPrintable(QStringLiteral("step %1: %2").arg(step).arg(failure)));
         }
+    }
+
+    void enterInsertsTheChosenLineBreak_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("inserted");
+        QTest::newRow("CR LF") << int(EditCommands::LineBreak::CrLf) << QStringLiteral("\r\n");
+        QTest::newRow("LF") << int(EditCommands::LineBreak::Lf) << QStringLiteral("\n");
+        QTest::newRow("CR") << int(EditCommands::LineBreak::Cr) << QStringLiteral("\r");
+    }
+    void enterInsertsTheChosenLineBreak()
+    {
+        // Chosen, the line break is kept for the next run; Enter, Return and
+        // the keypad's Enter put it in, in the text and in the dump.
+        QFETCH(int, choice);
+        QFETCH(QString, inserted);
+        {
+            QWidget window;
+            LineBreakSetting(&window).setLineBreak(EditCommands::LineBreak(choice));
+        }
+        QWidget window;
+        const LineBreakSetting kept(&window);
+        QCOMPARE(int(kept.lineBreak()), choice);
+        WireTextEdit box;
+        box.setLineBreak(kept.lineBreak());
+        box.setHexEditable(true);
+        box.show();
+        box.setFocus();
+        QTest::keyClick(&box, Qt::Key_Return);
+        QTest::keyClick(&box, Qt::Key_Enter, Qt::KeypadModifier);
+        box.setHexShown(true);
+        QTest::keyClick(&box, Qt::Key_Enter);
+        QCOMPARE(box.text(), inserted.repeated(3));
     }
 
     void longLineIsOneLine_data()
