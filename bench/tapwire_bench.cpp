@@ -135,17 +135,23 @@ bool Reception::transcriptExact() const
     return transcriptHolds(BoxText(m_transcript), Payload(m_shape.content, bytes()), m_shape.tls);
 }
 
+QByteArray field(const char *key, double value)
+{
+    return QByteArray(" ") + key + '=' + QByteArray::number(value, 'f', 3);
+}
+
+// What remembering where each character came from costs: the spans, and
+// their memory per byte received.
 Figures runReceive(const Shape &shape, qint64 mib)
 {
     Reception reception(shape, mib);
     RunMeter meter;
     Figures figures = reception.receiveChecked(meter);
+    const OriginSpans &origins = reception.transcript()->document().origins();
+    figures.more +=
+        " origin_spans=" + QByteArray::number(origins.spanCount()) +
+        field("origin_bytes_per_byte", double(origins.memoryBytes()) / double(reception.bytes()));
     return figures;
-}
-
-QByteArray field(const char *key, double value)
-{
-    return QByteArray(" ") + key + '=' + QByteArray::number(value, 'f', 3);
 }
 
 // After receiving, a user types 中, which the code page has no byte for, in
@@ -370,6 +376,7 @@ const Shape shapes[] = {
     {"noline", Content::Printable, runReceive, sendPayload, {4, 64, 256}},
     {"lines80", Content::Lines80, runReceive, sendPayload, {4, 64, 256}},
     {"binary", Content::Binary, runReceive, sendPayload, {4, 64, 256}},
+    {"trickle", Content::Binary, runReceive, tricklePayload, {1}},
     {"hex", Content::Binary, runReceive, sendPayload, {64}, showHex},
     {"tls", Content::Binary, runReceive, sendPayloadTls, {64}, nullptr, true},
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},
