@@ -137,7 +137,6 @@ public:
     // the width left. Hovering over such a character then tells its time to
     // the microsecond, and for the peer's, about the piece it came in.
     void setTimesShown(bool shown);
-    bool areTimesShown() const { return m_timesShown; }
 
 public slots:
     void selectAll();
