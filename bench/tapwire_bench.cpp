@@ -368,6 +368,12 @@ void showHex(frmMain &window)
     window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setHexShown(true);
 }
 
+// The transcript with the time of each line beside it.
+void showTimes(frmMain &window)
+{
+    window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setTimesShown(true);
+}
+
 // Every run there is. A new one is a row here: what the peer's bytes look
 // like, the program's side and the peer's side, the sizes `make bench` runs
 // by default, and, for a receiving run that needs the window set up first
@@ -378,6 +384,7 @@ const Shape shapes[] = {
     {"binary", Content::Binary, runReceive, sendPayload, {4, 64, 256}},
     {"trickle", Content::Binary, runReceive, tricklePayload, {1}},
     {"hex", Content::Binary, runReceive, sendPayload, {64}, showHex},
+    {"times", Content::Binary, runReceive, sendPayload, {64}, showTimes},
     {"tls", Content::Binary, runReceive, sendPayloadTls, {64}, nullptr, true},
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},
     {"send", Content::Lines80, runSend, takePayload, {16}},

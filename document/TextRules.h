@@ -68,6 +68,9 @@ qsizetype previousBoundary(const WireDocument &text, qsizetype position);
 // The length of the line end at `position` (lineEndLength), 0 past the end.
 int lineEndAt(const WireDocument &text, qsizetype position);
 
+// Whether a line starts at `position`: the start of the text, or just after
+// a line end.
+bool isLineStart(const WireDocument &text, qsizetype position);
 // The line around `position`, from just after the previous line end to just
 // after its own (the end of the text when it has none).
 qsizetype lineStart(const WireDocument &text, qsizetype position);

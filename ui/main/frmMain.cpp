@@ -82,6 +82,11 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
     showHex->setCheckable(true);
     connect(showHex, &QAction::toggled, ui->txtRecvData, &WireTextEdit::setHexShown);
     ui->txtRecvData->addContextAction(showHex);
+    // I, as T is taken by Cut in the same menu.
+    auto *showTimes = new QAction(tr("Show T&imes"), this);
+    showTimes->setCheckable(true);
+    connect(showTimes, &QAction::toggled, ui->txtRecvData, &WireTextEdit::setTimesShown);
+    ui->txtRecvData->addContextAction(showTimes);
     ui->txtSendData->addContextAction(mnuStartTLS);
     ui->txtRecvData->addContextAction(mnuStartTLS);
     ui->txtPort->installEventFilter(this);
