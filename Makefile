@@ -4,8 +4,9 @@
 BUILD     ?= build
 CMAKE     ?= cmake
 JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
-# libssl-dev: the crypto library's headers, for the server certificate; Qt's
-# own TLS plugin comes with qt6-base-dev's libqt6network6. openssl and python3
+# libssl-dev: the crypto library's headers, for the server certificate, and
+# the TLS library's, to answer a peer's close_notify; Qt's own TLS plugin
+# comes with qt6-base-dev's libqt6network6. openssl and python3
 # are the tests' TLS peers; ca-certificates the roots a client trusts.
 PACKAGES  := cmake g++ make qt6-base-dev libssl-dev ca-certificates fonts-liberation2 \
              fonts-dejavu-core fonts-freefont-ttf socat netcat-openbsd openssl python3 xvfb xauth \
@@ -92,22 +93,56 @@ fuzz:
 	  grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/fuzz_$$t.log; \
 	done
 
-# The Debian package, built by CPack into $(BUILD)/tapwire_<version>_<arch>.deb,
-# and its check: lintian finds no errors or warnings, and the program unpacked
-# from it shows its window on an X display (Xvfb). Not part of `make test`.
-PACKAGE_PACKAGES      := dpkg-dev file
-TEST_PACKAGE_PACKAGES := lintian x11-utils
+# The Debian packages, built by dpkg-buildpackage from debian/ (CMake under dh,
+# the whole suite run by dh_auto_test) out of the commit checked out: `git
+# archive` exports HEAD to $(PACKAGE_DIR)/tapwire, so changes not committed
+# are not in them. The source package, tapwire_<version>_<arch>.deb, its debug
+# symbols (tapwire-dbgsym), the .buildinfo and the .changes land in
+# $(PACKAGE_DIR). The Build-Depends are installed from debian/control when
+# any is missing. The umask and locale are fixed: the reproducibility check
+# builds again with others.
+PACKAGE_DIR      := $(BUILD)/package
+PACKAGE_PACKAGES := dpkg-dev
+
+# Checks the packages built: check_package.sh (lintian on the .changes, the
+# package's fields against the program's own, its Depends and files), then
+# autopkgtest runs debian/tests against the package installed on this
+# machine, with the tests' Depends. Last, reprotest builds the source package
+# once more (DEB_BUILD_OPTIONS=nocheck, on all cores) in another folder, 398
+# days later, with another umask, locale, time zone, home, PATH, kernel name
+# and order of directory entries (disorderfs), and fails unless its .deb files,
+# debug symbols included, are those of `make package` bit for bit; reprotest
+# takes those from $(PACKAGE_DIR)/control/source-root. diffoscope's report of
+# a difference stays in $(PACKAGE_DIR)/reprotest. Another host name, another
+# user and fewer CPUs need privileges or cores this machine lacks. Not part
+# of `make test`.
+TEST_PACKAGE_PACKAGES := lintian autopkgtest reprotest diffoscope-minimal faketime disorderfs \
+                         locales-all
+REPROTEST_VARY        := -domain_host,-user_group,-num_cpus,time.faketimes+=+398days
+REPROTEST_BUILD       := DEB_BUILD_OPTIONS=\"nocheck parallel=$(JOBS)\" dpkg-buildpackage -Pnocheck
 
 .PHONY: package test-package
-package: build
-	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGES) $(PACKAGE_PACKAGES)"
-	rm -f $(BUILD)/*.deb
-	cd $(BUILD) && cpack
+package:
+	@$(MAKE) --no-print-directory deps PACKAGES="$(PACKAGE_PACKAGES)"
+	rm -rf $(PACKAGE_DIR)
+	mkdir -p $(PACKAGE_DIR)/tapwire
+	git archive HEAD | tar -x -C $(PACKAGE_DIR)/tapwire
+	cd $(PACKAGE_DIR)/tapwire && { dpkg-checkbuilddeps 2>/dev/null || { \
+	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
+	  $(SUDO) apt-get build-dep -y -qq --no-install-recommends ./; }; }
+	cd $(PACKAGE_DIR)/tapwire && umask 022 && LC_ALL=C.UTF-8 dpkg-buildpackage --no-sign -J$(JOBS)
 
 test-package: package
-	@$(MAKE) --no-print-directory deps \
-	  PACKAGES="$(PACKAGES) $(PACKAGE_PACKAGES) $(TEST_PACKAGE_PACKAGES)"
-	tests/package/check_package.sh $(BUILD)/*.deb
+	@$(MAKE) --no-print-directory deps PACKAGES="$(TEST_PACKAGE_PACKAGES)"
+	tests/package/check_package.sh $(PACKAGE_DIR)/tapwire_*.changes
+	autopkgtest $(PACKAGE_DIR)/tapwire_*.changes -- null
+	mkdir -p $(PACKAGE_DIR)/control/source-root
+	cp $(PACKAGE_DIR)/*.deb $(PACKAGE_DIR)/control/source-root/
+	reprotest --verbosity=1 --vary=$(REPROTEST_VARY) --min-cpus=$(JOBS) \
+	  --control-build=$(PACKAGE_DIR)/control \
+	  --store-dir=$(PACKAGE_DIR)/reprotest \
+	  --auto-preset-expr '_.str_replace.build_command("dpkg-buildpackage", "$(REPROTEST_BUILD)")' \
+	  $(PACKAGE_DIR)/tapwire_*.dsc
 
 # Compiles the generated resource script with windres, reads the compiled
 # resource back and checks its string table and icon groups (tst_AppShell).

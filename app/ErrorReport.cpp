@@ -20,6 +20,11 @@ QString messageText(const AppError &error)
     return QStringLiteral("Error %1: %2").arg(error.number()).arg(error.description());
 }
 
+AppError outOfMemory()
+{
+    return AppError(7, QStringLiteral("Out of memory"));
+}
+
 void report(const AppError &error)
 {
     if (const Sink &sink = currentSink()) {

@@ -3,6 +3,7 @@
 #include "AppError.h"
 
 #include <functional>
+#include <new>
 #include <type_traits>
 #include <utility>
 
@@ -16,6 +17,9 @@ using Sink = std::function<void(const AppError &)>;
 
 QString messageText(const AppError &error);
 
+// 7, what an allocation that failed is reported as.
+AppError outOfMemory();
+
 // Shows the error to the user in a modal message box captioned with the title.
 void report(const AppError &error);
 
@@ -23,9 +27,10 @@ void report(const AppError &error);
 // Returns the previous sink; an empty sink restores the message box.
 Sink setSink(Sink sink);
 
-// Wraps a handler so that an AppError it throws reaches the report instead of
-// unwinding through the event loop. A handler that takes no arguments may be
-// connected to a signal that has some.
+// Wraps a handler so that an AppError it throws, or an allocation that fails
+// in it, reaches the report instead of unwinding through the event loop and
+// ending the program with the transcript. A handler that takes no arguments
+// may be connected to a signal that has some.
 template <typename Handler> auto guarded(Handler handler)
 {
     return [handler = std::move(handler)](auto &&...args) {
@@ -36,6 +41,8 @@ template <typename Handler> auto guarded(Handler handler)
                 handler();
         } catch (const AppError &error) {
             report(error);
+        } catch (const std::bad_alloc &) {
+            report(outOfMemory());
         }
     };
 }

@@ -1,10 +1,13 @@
 #include "BenchPeer.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -35,6 +38,27 @@ int connectTo(quint16 port)
 
 } // namespace
 
+bool runUntil(const std::function<bool()> &done, const std::function<qint64()> &progress)
+{
+    constexpr qint64 stillMs = 120 * 1000;
+    QTimer wake;
+    wake.start(1000);
+    QElapsedTimer still;
+    still.start();
+    qint64 last = progress();
+    while (!done()) {
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        if (const qint64 now = progress(); now != last) {
+            last = now;
+            still.restart();
+        } else if (still.hasExpired(stillMs)) {
+            std::fputs("tapwire_bench: 120 s without a byte\n", stderr);
+            return false;
+        }
+    }
+    return true;
+}
+
 PeerProcess::PeerProcess(const char *shape, qint64 mib, quint16 port)
 {
     QObject::connect(&m_process, &QProcess::finished, [this] { m_ended = true; });
@@ -44,6 +68,14 @@ PeerProcess::PeerProcess(const char *shape, qint64 mib, quint16 port)
     m_process.start(QCoreApplication::applicationFilePath(),
                     {QStringLiteral("--peer"), QString::fromLatin1(shape), QString::number(mib),
                      QString::number(port)});
+}
+
+PeerProcess::~PeerProcess()
+{
+    if (m_process.state() != QProcess::NotRunning) {
+        m_process.kill();
+        m_process.waitForFinished();
+    }
 }
 
 bool PeerProcess::finish()
@@ -71,6 +103,19 @@ bool sendPayload(const QByteArray &payload, quint16 port)
         whole = n > 0;
         sent += n;
     }
+    if (fd >= 0)
+        ::close(fd);
+    return whole;
+}
+
+bool tricklePayload(const QByteArray &payload, quint16 port)
+{
+    const int fd = connectTo(port);
+    const int noDelay = 1;
+    bool whole =
+        fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay) == 0;
+    for (qint64 sent = 0; whole && sent < payload.size(); ++sent)
+        whole = ::send(fd, payload.constData() + sent, 1, MSG_NOSIGNAL) == 1;
     if (fd >= 0)
         ::close(fd);
     return whole;

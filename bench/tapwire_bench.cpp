@@ -115,11 +115,11 @@ Reception::Reception(const Shape &shape, qint64 mib)
 Figures Reception::receive(const RunMeter &meter)
 {
     PeerProcess peer(m_shape.name, m_mib, m_port);
-    while (!m_closed && !peer.endedEarly())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const bool moved = runUntil([&] { return m_closed || peer.endedEarly(); },
+                                [this] { return m_transcript->textLength(); });
     QCoreApplication::processEvents();
     Figures figures = meter.stop(m_clock);
-    figures.exact = peer.finish() && m_closed;
+    figures.exact = moved && peer.finish() && m_closed;
     return figures;
 }
 
@@ -135,17 +135,23 @@ bool Reception::transcriptExact() const
     return transcriptHolds(BoxText(m_transcript), Payload(m_shape.content, bytes()), m_shape.tls);
 }
 
+QByteArray field(const char *key, double value)
+{
+    return QByteArray(" ") + key + '=' + QByteArray::number(value, 'f', 3);
+}
+
+// What remembering where each character came from costs: the spans, and
+// their memory per byte received.
 Figures runReceive(const Shape &shape, qint64 mib)
 {
     Reception reception(shape, mib);
     RunMeter meter;
     Figures figures = reception.receiveChecked(meter);
+    const OriginSpans &origins = reception.transcript()->document().origins();
+    figures.more +=
+        " origin_spans=" + QByteArray::number(origins.spanCount()) +
+        field("origin_bytes_per_byte", double(origins.memoryBytes()) / double(reception.bytes()));
     return figures;
-}
-
-QByteArray field(const char *key, double value)
-{
-    return QByteArray(" ") + key + '=' + QByteArray::number(value, 'f', 3);
 }
 
 // After receiving, a user types 中, which the code page has no byte for, in
@@ -279,17 +285,22 @@ Figures runSend(const Shape &shape, qint64 mib)
                      [&closed] { closed = true; });
     auto *sendButton = window.findChild<QPushButton *>(QStringLiteral("cmdSendData"));
     PeerProcess peer(shape.name, mib, port);
-    while (!sendButton->isEnabled() && !peer.endedEarly())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    bool moved =
+        runUntil([&] { return sendButton->isEnabled() || peer.endedEarly(); }, [] { return 0; });
 
     RunMeter meter;
     QElapsedTimer clock;
     clock.start();
-    sendButton->click();
-    while (!closed && !peer.endedEarly())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (moved)
+        sendButton->click();
+    // What the socket has yet to send shrinks while the peer takes it.
+    const auto unsent = [&window] {
+        const auto *socket = window.wskWinSock()->findChild<QAbstractSocket *>();
+        return socket ? socket->bytesToWrite() : -1;
+    };
+    moved = moved && runUntil([&] { return closed || peer.endedEarly(); }, unsent);
     Figures figures = meter.stop(clock);
-    figures.exact = peer.finish() && closed;
+    figures.exact = moved && peer.finish() && closed;
     return figures;
 }
 
@@ -318,10 +329,11 @@ Figures runOpen(const Shape &shape, qint64 mib)
     QElapsedTimer clock;
     clock.start();
     window.files()->openFile(path);
-    while (box.size() != mib * MiB || !outgoing->rows().isComplete())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const bool moved =
+        runUntil([&] { return box.size() == mib * MiB && outgoing->rows().isComplete(); },
+                 [&] { return box.size() + outgoing->rows().knownRows(); });
     Figures figures = meter.stop(clock);
-    figures.exact = holdsFrom(box, 0, Payload(shape.content, mib * MiB));
+    figures.exact = moved && holdsFrom(box, 0, Payload(shape.content, mib * MiB));
     return figures;
 }
 
@@ -343,10 +355,10 @@ Figures runDiscard(const Shape &shape, qint64 mib)
     });
     RunMeter meter;
     PeerProcess peer(shape.name, mib, server.serverPort());
-    while (!closed && !peer.endedEarly())
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    const bool moved =
+        runUntil([&] { return closed || peer.endedEarly(); }, [&] { return received; });
     Figures figures = meter.stop(clock);
-    figures.exact = peer.finish() && received == mib * MiB;
+    figures.exact = moved && peer.finish() && received == mib * MiB;
     return figures;
 }
 
@@ -354,6 +366,12 @@ Figures runDiscard(const Shape &shape, qint64 mib)
 void showHex(frmMain &window)
 {
     window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setHexShown(true);
+}
+
+// The transcript with the time of each line beside it.
+void showTimes(frmMain &window)
+{
+    window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setTimesShown(true);
 }
 
 // Every run there is. A new one is a row here: what the peer's bytes look
@@ -364,7 +382,9 @@ const Shape shapes[] = {
     {"noline", Content::Printable, runReceive, sendPayload, {4, 64, 256}},
     {"lines80", Content::Lines80, runReceive, sendPayload, {4, 64, 256}},
     {"binary", Content::Binary, runReceive, sendPayload, {4, 64, 256}},
+    {"trickle", Content::Binary, runReceive, tricklePayload, {1}},
     {"hex", Content::Binary, runReceive, sendPayload, {64}, showHex},
+    {"times", Content::Binary, runReceive, sendPayload, {64}, showTimes},
     {"tls", Content::Binary, runReceive, sendPayloadTls, {64}, nullptr, true},
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},
     {"send", Content::Lines80, runSend, takePayload, {16}},

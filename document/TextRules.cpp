@@ -147,14 +147,18 @@ qsizetype previousStop(const WireDocument &text, qsizetype position)
     return isStop(text, position - 1) ? position - 1 : position - 2;
 }
 
+bool isLineStart(const WireDocument &text, qsizetype position)
+{
+    // The CR of a pair ends nothing on its own: the LF after it does.
+    return position <= 0 || lineEndLength(text.at(position - 1),
+                                          position < text.size() ? text.at(position) : u'\0') == 1;
+}
+
 qsizetype lineStart(const WireDocument &text, qsizetype position)
 {
-    for (qsizetype i = position; i > 0; --i) {
-        // The CR of a pair ends nothing on its own: the LF after it does.
-        if (lineEndLength(text.at(i - 1), i < text.size() ? text.at(i) : u'\0') == 1)
-            return i;
-    }
-    return 0;
+    while (!isLineStart(text, position))
+        --position;
+    return qMax<qsizetype>(0, position);
 }
 
 qsizetype lineEndAfter(const WireDocument &text, qsizetype position)

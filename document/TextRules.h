@@ -82,6 +82,9 @@ qsizetype snapToStop(const WireDocument &text, qsizetype position);
 qsizetype nextStop(const WireDocument &text, qsizetype position);
 qsizetype previousStop(const WireDocument &text, qsizetype position);
 
+// Whether a line starts at `position`: the start of the text, or just after
+// a line end.
+bool isLineStart(const WireDocument &text, qsizetype position);
 // The line around `position`, from just after the previous line end to just
 // after its own (the end of the text when it has none).
 qsizetype lineStart(const WireDocument &text, qsizetype position);

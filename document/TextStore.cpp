@@ -4,8 +4,19 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <new>
 
 namespace {
+
+int appendsToFail = 0;
+
+void failIfAsked()
+{
+    if (appendsToFail > 0) {
+        --appendsToFail;
+        throw std::bad_alloc();
+    }
+}
 
 // The characters of a few views one after another, taken a block at a time
 // without joining more than one block's worth.
@@ -175,8 +186,14 @@ void TextStore::replace(qsizetype from, qsizetype to, QStringView text)
     m_lastBlock = first;
 }
 
+void TextStore::failNextAppends(int count)
+{
+    appendsToFail = count;
+}
+
 void TextStore::append(QStringView text)
 {
+    failIfAsked();
     QByteArray bytes;
     for (qsizetype at = 0; at < text.size(); at += m_blockLength) {
         const QStringView piece = text.mid(at, m_blockLength);
@@ -223,6 +240,7 @@ void TextStore::appendBytes(QByteArrayView bytes)
 
 void TextStore::adoptBytes(const QByteArray &bytes)
 {
+    failIfAsked();
     // Kept only at about one byte per byte: a piece read into a larger
     // buffer is copied instead.
     if (bytes.size() < m_blockLength / 2 || bytes.capacity() < bytes.size() ||

@@ -61,6 +61,10 @@ public:
     void adoptBytes(const QByteArray &bytes);
     void clear();
 
+    // Tests make the next `count` appends and adoptions fail as an exhausted
+    // allocator would (std::bad_alloc), before they change anything.
+    static void failNextAppends(int count);
+
     // The block that holds `position` (< size()): its characters as bytes in
     // the code page, or as UTF-16 units; the other pointer is null.
     struct Run

@@ -15,8 +15,9 @@ QString remoteHostIP(const QHostAddress &address)
     return QLatin1Char('[') + address.toString() + QLatin1Char(']');
 }
 
-QString hostToLookUp(const QString &remoteHost)
+QString hostToLookUp(const QString &typed)
 {
+    const QString remoteHost = typed.trimmed();
     if (remoteHost.size() > 2 && remoteHost.startsWith(QLatin1Char('[')) &&
         remoteHost.endsWith(QLatin1Char(']'))) {
         const QString inner = remoteHost.mid(1, remoteHost.size() - 2);

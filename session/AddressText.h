@@ -12,9 +12,9 @@ namespace AddressText {
 // port can follow it ("[::1]:5003"). Empty for no address.
 QString remoteHostIP(const QHostAddress &address);
 
-// The host to connect to for the RemoteHost text: an IPv6 address written in
-// brackets, as in web addresses ("[::1]"), without them; any other text
-// exactly as typed.
+// The host to connect to for the RemoteHost text: without the white space
+// around it, and an IPv6 address written in brackets, as in web addresses
+// ("[::1]"), without them; any other text exactly as typed.
 QString hostToLookUp(const QString &remoteHost);
 
 } // namespace AddressText

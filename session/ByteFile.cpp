@@ -1,6 +1,7 @@
 #include "ByteFile.h"
 
 #include "CodePage1252.h"
+#include "RegularFile.h"
 #include "TextArea.h"
 
 #include <QFileInfo>
@@ -10,11 +11,17 @@ namespace ByteFile {
 
 AppError fileError(const QFileDevice &file, const QString &path, bool reading)
 {
+    return fileError(file.error(), path, reading, file.errorString());
+}
+
+AppError fileError(QFileDevice::FileError error, const QString &path, bool reading,
+                   const QString &reason)
+{
     const QFileInfo info(path);
     const QFileInfo folder(info.absolutePath());
     int number = 75;
     QString meaning = QStringLiteral("Path/File access error");
-    switch (file.error()) {
+    switch (error) {
     case QFileDevice::ResourceError:
         number = 61;
         meaning = QStringLiteral("Disk full");
@@ -43,11 +50,21 @@ AppError fileError(const QFileDevice &file, const QString &path, bool reading)
         }
         break;
     }
-    return AppError(number, QStringLiteral("%1: %2: %3").arg(meaning, path, file.errorString()));
+    return AppError(number, QStringLiteral("%1: %2: %3").arg(meaning, path, reason));
+}
+
+AppError notRegularFile(const QString &path, const QString &kind)
+{
+    return AppError(
+        75,
+        QStringLiteral("Path/File access error: %1: not a regular file but %2").arg(path, kind));
 }
 
 void save(const QString &path, const TextArea &box)
 {
+    const QString kind = RegularFile::specialKind(path);
+    if (!kind.isEmpty())
+        throw notRegularFile(path, kind);
     // A refused character is reported before the file is touched. Then the
     // text is encoded and written a piece at a time, so that the bytes of a
     // large transcript never sit in memory all at once beside its text.

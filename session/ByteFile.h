@@ -2,9 +2,9 @@
 
 #include "AppError.h"
 
+#include <QFileDevice>
 #include <QString>
 
-class QFileDevice;
 class TextArea;
 
 // Files hold what crosses the wire: a box's text as Windows-1252 bytes, one
@@ -13,8 +13,10 @@ namespace ByteFile {
 
 // Writes the bytes of the text in `box` to `path` atomically: when anything fails,
 // nothing is left behind and a file that was there is untouched. Throws
-// AppError 40201 naming a character the code page cannot carry (and writes
-// nothing), or the error of the file operation that failed.
+// AppError 75 when `path` is there and is not a regular file after following
+// symbolic links (a FIFO, a device: it would be replaced by a regular file),
+// 40201 naming a character the code page cannot carry (and writes nothing),
+// or the error of the file operation that failed.
 void save(const QString &path, const TextArea &box);
 
 // The error of a failed file operation, naming the file and the system's
@@ -22,5 +24,9 @@ void save(const QString &path, const TextArea &box);
 // denied, 75 path/file access error (a folder where a file should be, ...),
 // 76 path not found.
 AppError fileError(const QFileDevice &file, const QString &path, bool reading);
+AppError fileError(QFileDevice::FileError error, const QString &path, bool reading,
+                   const QString &reason);
+// 75 for a path that is `kind` ("a FIFO", ...) where a regular file should be.
+AppError notRegularFile(const QString &path, const QString &kind);
 
 } // namespace ByteFile

@@ -21,7 +21,8 @@ public:
     static constexpr qint64 maxBytes = qint64(1) << 30;
 
     // Starts reading `path`, dropping any reading still under way. Throws
-    // AppError when the file cannot be opened or is too large.
+    // AppError when it cannot be opened, is not a regular file (75) or is
+    // too large. A file whose size changes while it is read fails (57).
     void start(const QString &path);
 
 signals:
@@ -33,6 +34,10 @@ private:
     void fail(const AppError &error);
 
     QFile m_file;
+    QString m_path;
+    // The size the file had when it was opened; -1 when the system gives
+    // none (/proc's files say 0), and the file is read to its end.
+    qint64 m_size = -1;
     QList<QByteArray> m_slices;
     qint64 m_read = 0;
     QTimer m_next;

@@ -32,6 +32,8 @@ public:
     Ending ending() const;
     // The local port the system has bound the watched socket to; 0 while none.
     quint16 localPort() const;
+    // What the system has received on the watched socket that nobody has read.
+    qint64 unreadBytes() const;
     // Calls `onActivity` whenever something arrives on the watched socket: data,
     // the peer's close or its reset. The calls belong to `context` and end with
     // it, with stopNotifying() or with the watch.

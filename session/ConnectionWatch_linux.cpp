@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,6 +67,12 @@ quint16 ConnectionWatch::localPort() const
     if (address.ss_family == AF_INET6)
         return ntohs(reinterpret_cast<const sockaddr_in6 &>(address).sin6_port);
     return 0;
+}
+
+qint64 ConnectionWatch::unreadBytes() const
+{
+    int unread = 0;
+    return m_handle >= 0 && ::ioctl(int(m_handle), FIONREAD, &unread) == 0 ? unread : 0;
 }
 
 void ConnectionWatch::notifyActivity(QObject *context, std::function<void()> onActivity)

@@ -25,6 +25,11 @@ quint16 ConnectionWatch::localPort() const
     return 0;
 }
 
+qint64 ConnectionWatch::unreadBytes() const
+{
+    return 0;
+}
+
 void ConnectionWatch::notifyActivity(QObject *, std::function<void()>)
 {
 }

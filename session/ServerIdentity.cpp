@@ -25,8 +25,7 @@ struct Free
 };
 template <typename T> using Owned = std::unique_ptr<T, Free>;
 
-// Valid from a day back, for a peer whose clock lags, to a month ahead: a run
-// never lasts that long.
+// Valid from a day back, for a peer whose clock lags, to a month ahead.
 constexpr long validFromSeconds = -24L * 60 * 60;
 constexpr long validForSeconds = 30L * 24 * 60 * 60;
 
@@ -93,10 +92,10 @@ std::optional<Identity> make()
 
 } // namespace
 
-const Identity &get()
+const Identity &get(const QDateTime &now)
 {
     static std::optional<Identity> identity;
-    if (!identity)
+    if (!identity || identity->certificate.expiryDate() < now.addDays(1))
         identity = make();
     if (!identity)
         throw SocketErrors::error(SocketErrors::TlsHandshakeFailed,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QSslCertificate>
 #include <QSslKey>
 
@@ -16,7 +17,9 @@ struct Identity
     QSslKey key;
 };
 
-// Throws AppError 40300 when the crypto library cannot make one.
-const Identity &get();
+// Made anew when less than a day of its validity is left at `now`, so that
+// a listener left running for weeks never serves an expired one. Throws
+// AppError 40300 when the crypto library cannot make one.
+const Identity &get(const QDateTime &now = QDateTime::currentDateTimeUtc());
 
 } // namespace ServerIdentity

@@ -12,9 +12,23 @@
 #include <QAction>
 #include <QLineEdit>
 
+#include <new>
+
 namespace {
+
 const QString crlf = QStringLiteral("\r\n");
+
+QString addressAndPort(const QString &address, int port)
+{
+    return address + QLatin1Char(':') + QString::number(port);
 }
+
+QString bytesLine(const QString &what, qint64 bytes)
+{
+    return QStringLiteral("%1 (%2 BYTES)").arg(what).arg(bytes);
+}
+
+} // namespace
 
 SessionController::SessionController(const SessionControls &controls, SocketEndpoint *endpoint,
                                      QObject *parent)
@@ -57,7 +71,20 @@ void SessionController::connectHandlers()
             guarded([this] { wskWinSock_TlsEndedWithoutCloseNotify(); }));
     connect(m_endpoint, &SocketEndpoint::stateChanged, this,
             guarded([this] { wskWinSock_StateChanged(); }));
+    connect(m_endpoint, &SocketEndpoint::dataNotSent, this,
+            guarded([this](const QString &address, int port, qint64 bytes) {
+                wskWinSock_DataNotSent(address, port, bytes);
+            }));
     wskWinSock_StateChanged();
+
+    // Clear or an edit may make room for reading to go on; asked once the
+    // change is over.
+    m_controls.txtRecvData->setLengthChanged([this] {
+        if (m_endpoint->readingPaused())
+            QMetaObject::invokeMethod(
+                this, [this] { guarded([this] { resumeReadingIfRoom(); })(); },
+                Qt::QueuedConnection);
+    });
 }
 
 void SessionController::cmdListen_Click()
@@ -81,7 +108,17 @@ void SessionController::cmdConnect_Click()
 
 void SessionController::cmdClose_Click()
 {
+    // What Close discards is counted first: sends held during a handshake,
+    // and what waits unread while reading is paused.
+    const qint64 held = m_endpoint->heldBytes();
+    const qint64 unread = m_endpoint->readingPaused() ? m_endpoint->unreadBytes() : 0;
     m_endpoint->Close();
+    if (held > 0)
+        appendToTranscript(bytesLine(QStringLiteral("HELD DATA NOT SENT"), held) +
+                           QStringLiteral(".") + crlf);
+    if (unread > 0)
+        appendToTranscript(bytesLine(QStringLiteral("UNREAD DATA DISCARDED"), unread) +
+                           QStringLiteral(".") + crlf);
     appendToTranscript(QStringLiteral("CLOSED.") + crlf);
     ShowIdleState();
 }
@@ -138,8 +175,38 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
 {
     // The bytes go into the transcript as they came: it keeps them as they are.
     QByteArray data;
-    m_endpoint->GetData(data);
-    m_controls.txtRecvData->appendBytes(data, {Origin::Peer, m_clock.now()});
+    try {
+        m_endpoint->GetData(data);
+        m_controls.txtRecvData->appendBytes(data, {Origin::Peer, m_clock.now()});
+    } catch (const std::bad_alloc &) {
+        // Nothing more is read until the transcript has room again: this
+        // read goes back to the endpoint, the rest waits with the peer. The
+        // report tells why.
+        m_endpoint->putBack(data);
+        throw;
+    }
+    // At most one read past the limit; TCP holds the peer back meanwhile.
+    if (!m_endpoint->readingPaused() &&
+        TranscriptLimit::isReached(transcriptUse(), m_transcriptLimit)) {
+        m_endpoint->pauseReading();
+        appendToTranscript(
+            bytesLine(QStringLiteral("TRANSCRIPT FULL"), m_controls.txtRecvData->textLength()) +
+            QStringLiteral(": READING PAUSED.") + crlf);
+    }
+}
+
+void SessionController::resumeReadingIfRoom()
+{
+    if (m_endpoint->readingPaused() &&
+        TranscriptLimit::isLeftBehind(transcriptUse(), m_transcriptLimit))
+        m_endpoint->resumeReading();
+}
+
+// The one measure of how full the transcript is: its text and the origins
+// kept beside it, in bytes.
+qint64 SessionController::transcriptUse() const
+{
+    return m_controls.txtRecvData->memoryBytes();
 }
 
 void SessionController::wskWinSock_Close()
@@ -152,6 +219,13 @@ void SessionController::wskWinSock_TlsStarted()
 {
     // Before any decrypted byte: the data arrives after this returns.
     appendToTranscript(TlsText::handshakeLines(m_endpoint->tlsHandshake()));
+}
+
+void SessionController::wskWinSock_DataNotSent(const QString &address, int port, qint64 bytes)
+{
+    appendToTranscript(
+        bytesLine(QStringLiteral("DATA NOT SENT TO ") + addressAndPort(address, port), bytes) +
+        QStringLiteral(".") + crlf);
 }
 
 void SessionController::wskWinSock_TlsEndedWithoutCloseNotify()
@@ -222,6 +296,5 @@ void SessionController::appendToTranscript(const QString &piece)
 
 QString SessionController::peerText() const
 {
-    return m_endpoint->RemoteHostIP() + QLatin1Char(':') +
-           QString::number(m_endpoint->RemotePort());
+    return addressAndPort(m_endpoint->RemoteHostIP(), m_endpoint->RemotePort());
 }

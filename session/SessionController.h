@@ -2,6 +2,7 @@
 
 #include "ControlStates.h"
 #include "SessionClock.h"
+#include "TranscriptLimit.h"
 
 #include <QByteArray>
 #include <QList>
@@ -32,9 +33,9 @@ struct SessionControls
 
 // Turns the user's clicks into operations on the window's one endpoint, and the
 // endpoint's events into transcript lines. It keeps no state of its own but
-// its clock: everything is read from the controls and the endpoint when it is
-// needed.
-// Every handler runs its steps in order and stops at the first that fails.
+// its clock and the transcript's limit: everything else is read from the
+// controls and the endpoint when it is needed. Every handler runs its steps
+// in order and stops at the first that fails.
 class SessionController : public QObject
 {
     Q_OBJECT
@@ -42,6 +43,10 @@ class SessionController : public QObject
 public:
     SessionController(const SessionControls &controls, SocketEndpoint *endpoint,
                       QObject *parent = nullptr);
+
+    // Reading pauses once the transcript holds this many characters, and
+    // resumes once Clear or an edit leaves it 1 MiB under (TranscriptLimit).
+    void setTranscriptLimit(qint64 characters) { m_transcriptLimit = characters; }
 
     void cmdListen_Click();
     void cmdConnect_Click();
@@ -58,6 +63,7 @@ public:
     void wskWinSock_TlsStarted();
     void wskWinSock_TlsEndedWithoutCloseNotify();
     void wskWinSock_StateChanged();
+    void wskWinSock_DataNotSent(const QString &address, int port, qint64 bytes);
 
     void ShowSessionState();
     void ShowIdleState();
@@ -75,9 +81,12 @@ private:
     void applyStates(const ControlStates::Controls &states);
     void appendToTranscript(const QString &piece);
     QString peerText() const;
+    qint64 transcriptUse() const;
+    void resumeReadingIfRoom();
 
     SessionControls m_controls;
     SocketEndpoint *m_endpoint = nullptr;
+    qint64 m_transcriptLimit = TranscriptLimit::fromMemory(TranscriptLimit::systemMemory());
     // When each piece was read and each status line shown.
     SessionClock m_clock;
 };

@@ -17,10 +17,6 @@
 
 namespace {
 
-// A socket handed off by Close keeps delivering what SendData accepted, but
-// never longer than this: a peer that stops reading must not pin it forever.
-constexpr int flushLingerMs = 60 * 1000;
-
 constexpr qint64 readChunkBytes = 256 * 1024;
 
 void checkPort(int port)
@@ -58,6 +54,11 @@ SocketEndpoint::SocketEndpoint(QObject *parent) : QObject(parent), m_deadline(ne
 
 SocketEndpoint::~SocketEndpoint()
 {
+    // Sockets still delivering go with the endpoint, and tell it nothing more.
+    for (const auto &socket : std::as_const(m_flushing)) {
+        if (socket)
+            socket->disconnect();
+    }
     for (const RequestListener::Request &request : std::as_const(m_pendingRequests))
         discardDescriptor(request.descriptor);
 }
@@ -176,8 +177,20 @@ void SocketEndpoint::SendBytes(const QByteArray &bytes)
 {
     if (m_state != EndpointState::Connected || !m_socket)
         throw SocketErrors::error(SocketErrors::BadState);
-    if (!bytes.isEmpty())
-        writeDevice()->write(bytes);
+    if (bytes.isEmpty())
+        return;
+    // A socket that has the bytes sends them once its handshake completes,
+    // trusted or not: they wait here instead.
+    if (m_tls == EndpointState::Tls::Handshaking)
+        return m_held.append(bytes);
+    QAbstractSocket *device = writeDevice();
+    if (device->write(bytes) >= 0)
+        return;
+    const SocketErrors::Number number = SocketErrors::fromSocketError(device->error());
+    const QString reason = device->errorString();
+    shutDown(false);
+    setState(EndpointState::Error);
+    throw SocketErrors::error(number, reason);
 }
 
 void SocketEndpoint::EndSend()
@@ -194,7 +207,7 @@ void SocketEndpoint::EndSend()
 
 // In the clear, the TCP socket inside the TLS one takes the bytes without a
 // copy of its own (it keeps the array); the TLS socket would copy them first.
-QIODevice *SocketEndpoint::writeDevice() const
+QAbstractSocket *SocketEndpoint::writeDevice() const
 {
     if (m_socket->mode() == QSslSocket::UnencryptedMode) {
         if (auto *plain = m_socket->findChild<QTcpSocket *>(QString(), Qt::FindDirectChildrenOnly))
@@ -205,7 +218,45 @@ QIODevice *SocketEndpoint::writeDevice() const
 
 void SocketEndpoint::GetData(QByteArray &bytes)
 {
-    bytes = m_socket ? m_socket->read(m_socket->bytesAvailable()) : QByteArray();
+    // Should reading fail for want of memory, `bytes` still holds what was
+    // put back, and the socket still holds the rest.
+    bytes = std::exchange(m_putBack, {});
+    if (m_socket)
+        bytes += m_socket->read(m_socket->bytesAvailable());
+}
+
+void SocketEndpoint::putBack(const QByteArray &bytes)
+{
+    pauseReading();
+    // GetData took all there was before; sharing the bytes needs no memory.
+    m_putBack = bytes;
+}
+
+qint64 SocketEndpoint::bytesAvailable() const
+{
+    return m_putBack.size() + (m_socket ? m_socket->bytesAvailable() : 0);
+}
+
+qint64 SocketEndpoint::heldBytes() const
+{
+    qint64 bytes = 0;
+    for (const QByteArray &piece : m_held)
+        bytes += piece.size();
+    return bytes;
+}
+
+void SocketEndpoint::resumeReading()
+{
+    if (!std::exchange(m_readingPaused, false) || !m_socket)
+        return;
+    deliverPendingData();
+    if (m_socket && std::exchange(m_peerCloseWaits, false))
+        onPeerClosed();
+}
+
+qint64 SocketEndpoint::unreadBytes() const
+{
+    return bytesAvailable() + m_watch.unreadBytes();
 }
 
 int SocketEndpoint::flushingSockets() const
@@ -290,6 +341,8 @@ void SocketEndpoint::deadlinePassed()
         fail(SocketErrors::HostNotFoundTryAgain);
     else if (isConnecting())
         attemptFailed(SocketErrors::TimedOut);
+    else if (m_tls == EndpointState::Tls::Handshaking)
+        fail(SocketErrors::TlsHandshakeTimedOut);
 }
 
 bool SocketEndpoint::isConnecting() const
@@ -303,6 +356,11 @@ void SocketEndpoint::adoptSocket(QSslSocket *socket)
     m_socket = socket;
     m_peerClosedSent = false;
     m_closeNotifyReceived = false;
+    m_closeNotifyAnswered = false;
+    m_tlsSession = nullptr;
+    m_readingPaused = false;
+    m_peerCloseWaits = false;
+    m_putBack.clear();
     // A flooding peer is read in bounded pieces, so that no single DataArrival
     // holds the UI thread for long; the rest waits in the system's buffer.
     socket->setReadBufferSize(readChunkBytes);
@@ -342,12 +400,18 @@ void SocketEndpoint::releaseSocket(bool flush)
     // The bytes SendData accepted still go out; the endpoint itself is closed.
     m_flushing.removeAll(nullptr);
     m_flushing.append(socket);
-    connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
-    connect(socket, &QAbstractSocket::errorOccurred, socket, &QObject::deleteLater);
-    QTimer::singleShot(flushLingerMs, socket, [socket] {
+    // What the socket still holds when it ends early is named with its peer:
+    // the line may come during a later session.
+    const auto dropped = [this, socket, address = m_remoteHostIP, port = m_remotePort] {
+        const qint64 unsent = socket->bytesToWrite() + socket->encryptedBytesToWrite();
         socket->abort();
         socket->deleteLater();
-    });
+        if (unsent > 0)
+            emit dataNotSent(address, port, unsent);
+    };
+    connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QAbstractSocket::errorOccurred, socket, dropped);
+    QTimer::singleShot(m_flushLingerMs, socket, dropped);
     socket->disconnectFromHost();
 }
 
@@ -376,7 +440,9 @@ void SocketEndpoint::onConnected()
 
 void SocketEndpoint::onReadyRead()
 {
-    const qint64 available = m_socket->bytesAvailable();
+    if (m_readingPaused)
+        return;
+    const qint64 available = bytesAvailable();
     if (available > 0)
         emit dataArrived(int(qMin<qint64>(available, std::numeric_limits<int>::max())));
 }
@@ -399,6 +465,10 @@ void SocketEndpoint::onPeerClosed()
     deliverPendingData();
     if (m_socket != socket)
         return;
+    if (m_readingPaused && bytesAvailable() > 0) {
+        m_peerCloseWaits = true;
+        return;
+    }
     m_peerClosedSent = true;
     setState(EndpointState::Closing);
     if (m_tls == EndpointState::Tls::On && !m_closeNotifyReceived)
@@ -411,9 +481,19 @@ void SocketEndpoint::onSocketError()
     if (m_tls == EndpointState::Tls::Handshaking)
         return onTlsError();
     const auto socketError = m_socket->error();
-    // The peer closed TLS (close_notify); the TCP connection may stay open.
-    if (socketError == QAbstractSocket::RemoteHostClosedError && m_closeNotifyReceived)
-        return onPeerClosed();
+    // The peer closed TLS (close_notify): the close is reported once the
+    // answer has gone and the connection is closed (disconnected()). Qt is
+    // still inside its own read here, and sends nothing until it is out.
+    if (socketError == QAbstractSocket::RemoteHostClosedError && m_closeNotifyReceived) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, socket = QPointer<QSslSocket>(m_socket)] {
+                if (socket && socket == m_socket)
+                    answerCloseNotify();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
     // Qt reports a reset as the remote host closing; only the system can tell.
     const bool reset = socketError == QAbstractSocket::RemoteHostClosedError &&
                        m_watch.ending() == ConnectionWatch::Ending::Reset;
@@ -463,7 +543,7 @@ void SocketEndpoint::checkConnectAttempt()
 
 void SocketEndpoint::deliverPendingData()
 {
-    if (m_socket->bytesAvailable() > 0)
+    if (bytesAvailable() > 0)
         onReadyRead();
 }
 
@@ -476,6 +556,9 @@ void SocketEndpoint::shutDown(bool flush)
     m_lookup->cancel();
     m_addresses.clear();
     m_listener.reset();
+    m_held.clear();
+    m_readingPaused = false;
+    m_putBack.clear();
     releaseSocket(flush);
     setTls(EndpointState::Tls::Off);
 }

@@ -14,9 +14,10 @@
 #include "HostLookup.h"
 #include "RequestListener.h"
 #include "SocketErrors.h"
+#include "TlsCloseNotify.h"
 #include "TlsText.h"
 
-class QIODevice;
+class QAbstractSocket;
 class QSslSocket;
 class QTcpSocket;
 class QTimer;
@@ -50,32 +51,55 @@ public:
     void Accept(int requestId);
     void SendData(const QString &text);
     // Sends bytes already in the code page, as SendData does its text's.
+    // A write the socket refuses ends the send and the session with its error.
     void SendBytes(const QByteArray &bytes);
     // Ends one send made of SendBytes calls (SendData ends its own): a
     // session armed for TLS starts its server handshake right behind it.
     void EndSend();
     // What arrived, as bytes, each one character in the code page.
     void GetData(QByteArray &bytes);
+    // Takes back what GetData handed over and could not be kept (no memory
+    // was left for it): it comes first at the next GetData, and reading
+    // pauses until resumeReading().
+    void putBack(const QByteArray &bytes);
     // Listening: arms TLS for the next peer accepted, whose handshake starts
     // before any of its bytes are read. Connected after an Accept: arms it for
     // the next send, whose bytes go out in the clear with the server
     // handshake right behind them (EndSend). Connected after Connect: starts a client
     // handshake now, naming and checking the host as typed. Once a handshake
     // has started, what is sent is held until it completes and then goes
-    // out encrypted; nothing goes out in the clear again.
+    // out encrypted, as client only to a peer whose certificate is trusted;
+    // nothing goes out in the clear again.
     void StartTLS();
-    // What the handshake showed; read when tlsStarted() is emitted.
+    // What the handshake showed, and what it held and did not send; read
+    // when tlsStarted() is emitted.
     TlsText::Handshake tlsHandshake() const;
+    // What sends hold while a handshake is under way.
+    qint64 heldBytes() const;
     // Certificates a client trusts besides the system's (tests bring a CA).
     void addCaCertificates(const QList<QSslCertificate> &certificates);
 
     // Sockets still delivering what SendData accepted before a Close.
     int flushingSockets() const;
 
+    // While reading is paused nothing is read and dataArrived() stays quiet;
+    // what arrives waits in Qt's and the system's bounded buffers, and TCP
+    // holds the peer back. A peer's close waits behind what it sent.
+    void pauseReading() { m_readingPaused = true; }
+    void resumeReading();
+    bool readingPaused() const { return m_readingPaused; }
+    // What arrived and was not read yet: put back, in Qt's buffer and in the
+    // system's.
+    qint64 unreadBytes() const;
+
     // How long looking a host name up, and connecting to each of its
     // addresses, may take before Connect fails with 11002 or 10060.
     void setLookupTimeout(int msecs) { m_lookupTimeoutMs = msecs; }
     void setConnectTimeout(int msecs) { m_connectTimeoutMs = msecs; }
+    // How long a TLS handshake may take before it fails with 40302.
+    void setHandshakeTimeout(int msecs) { m_handshakeTimeoutMs = msecs; }
+    // How long a socket handed off by Close may go on delivering.
+    void setFlushLinger(int msecs) { m_flushLingerMs = msecs; }
     // Where host names are looked up; the system's name service by default.
     void setHostLookup(std::unique_ptr<HostLookup> lookup);
 
@@ -91,6 +115,9 @@ signals:
     void tlsEndedWithoutCloseNotify();
     // State() or Tls() changed.
     void stateChanged();
+    // A socket handed off by Close ended, at its time limit or by the peer,
+    // with `bytes` still unsent to that peer.
+    void dataNotSent(const QString &address, int port, qint64 bytes);
     // Nothing in the window listens to this; unheard errors go to the
     // application's error report so the user learns why a connect failed.
     void errorOccurred(int number, const QString &description);
@@ -106,18 +133,20 @@ private:
     bool isConnecting() const;
     void adoptSocket(QSslSocket *socket);
     void releaseSocket(bool flush);
-    QIODevice *writeDevice() const;
+    QAbstractSocket *writeDevice() const;
     static void loadTlsLibrary();
     void startClientHandshake();
     void startServerHandshake();
     void onEncrypted();
     void onTlsError();
+    void answerCloseNotify();
     void onPeerClosed();
     void onStateChanged();
     void onConnected();
     void onReadyRead();
     void onDisconnected();
     void onSocketError();
+    qint64 bytesAvailable() const;
     void deliverPendingData();
     void watchConnectAttempt();
     void checkConnectAttempt();
@@ -134,6 +163,16 @@ private:
     // handshake (the request survives the Close before it, the arming not).
     qintptr m_tlsRequest = -1;
     bool m_closeNotifyReceived = false;
+    bool m_closeNotifyAnswered = false;
+    // The TLS library's session of the socket's handshake.
+    TlsCloseNotify::Session m_tlsSession = nullptr;
+    // What sends handed over while the handshake runs, and what of it was
+    // not sent because the peer is not trusted.
+    QList<QByteArray> m_held;
+    qint64 m_heldNotSent = 0;
+    bool m_readingPaused = false;
+    bool m_peerCloseWaits = false;
+    QByteArray m_putBack;
     QList<QSslCertificate> m_caCertificates;
     QString m_remoteHost;
     int m_remotePort = 0;
@@ -152,6 +191,11 @@ private:
     // Qt's own connect timer runs as long, but starts the attempt over
     // instead of failing.
     int m_connectTimeoutMs = 30 * 1000;
+    // A peer that never answers must not hold the session, or the one accept
+    // slot of a listener, in the handshake.
+    int m_handshakeTimeoutMs = 30 * 1000;
+    // A peer that stops reading must not pin a socket handed off by Close.
+    int m_flushLingerMs = 60 * 1000;
     // Connections accepted by the system whose request has not been handled yet.
     QList<RequestListener::Request> m_pendingRequests;
     QList<QPointer<QSslSocket>> m_flushing;

@@ -6,6 +6,7 @@
 #include <QSslCipher>
 #include <QSslConfiguration>
 #include <QSslSocket>
+#include <QTimer>
 
 // The endpoint's TLS half: Start TLS, the two handshakes and what they showed.
 
@@ -49,6 +50,7 @@ TlsText::Handshake SocketEndpoint::tlsHandshake() const
         for (const QSslError &error : m_socket->sslHandshakeErrors())
             handshake.untrusted << error.errorString();
     }
+    handshake.heldNotSent = m_heldNotSent;
     return handshake;
 }
 
@@ -71,9 +73,12 @@ void SocketEndpoint::startClientHandshake()
         configuration.addCaCertificates(m_caCertificates);
     m_socket->setSslConfiguration(configuration);
     m_socket->setPeerVerifyName(TlsText::verificationName(m_remoteHost));
+    m_heldNotSent = 0;
     setTls(EndpointState::Tls::Handshaking);
+    m_deadline->start(m_handshakeTimeoutMs);
     // May fail at once, and release the socket.
-    m_socket->startClientEncryption();
+    QSslSocket *socket = m_socket;
+    m_tlsSession = TlsCloseNotify::sessionMadeBy([socket] { socket->startClientEncryption(); });
 }
 
 void SocketEndpoint::startServerHandshake()
@@ -86,13 +91,41 @@ void SocketEndpoint::startServerHandshake()
     configuration.setPrivateKey(identity.key);
     m_socket->setSslConfiguration(configuration);
     setTls(EndpointState::Tls::Handshaking);
-    m_socket->startServerEncryption();
+    m_deadline->start(m_handshakeTimeoutMs);
+    QSslSocket *socket = m_socket;
+    m_tlsSession = TlsCloseNotify::sessionMadeBy([socket] { socket->startServerEncryption(); });
 }
 
 void SocketEndpoint::onEncrypted()
 {
+    m_deadline->stop();
+    // We verify no client: as server, what was held goes out. As client, it
+    // goes out only to a peer whose certificate is trusted.
+    const QList<QByteArray> held = std::exchange(m_held, {});
+    const bool trusted = m_accepted || (m_socket->sslHandshakeErrors().isEmpty() &&
+                                        !m_socket->peerCertificate().isNull());
+    for (const QByteArray &piece : held) {
+        if (!trusted)
+            m_heldNotSent += piece.size();
+        else if (m_socket->write(piece) < 0)
+            return fail(SocketErrors::fromSocketError(m_socket->error()), m_socket->errorString());
+    }
     setTls(EndpointState::Tls::On);
     emit tlsStarted();
+}
+
+// Qt sends no answer to a peer's close_notify; the endpoint sends it on the
+// socket's session, then closes the connection. Sending runs the socket,
+// which reports the same close once more.
+void SocketEndpoint::answerCloseNotify()
+{
+    if (std::exchange(m_closeNotifyAnswered, true))
+        return;
+    QSslSocket *socket = m_socket;
+    if (TlsCloseNotify::answer(m_tlsSession))
+        socket->flush();
+    if (m_socket == socket)
+        socket->disconnectFromHost();
 }
 
 // Any failure during a handshake ends the session: nothing of it is shown, and

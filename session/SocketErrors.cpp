@@ -44,6 +44,8 @@ QString description(Number number)
         return QStringLiteral("TLS handshake failed");
     case TlsHandshakeEnded:
         return QStringLiteral("The connection ended during the TLS handshake");
+    case TlsHandshakeTimedOut:
+        return QStringLiteral("The TLS handshake did not complete within 30 seconds");
     }
     return QStringLiteral("Unknown socket error");
 }

@@ -25,6 +25,7 @@
 //   10050  The network subsystem has failed (anything else the system reports)
 //   40300  TLS handshake failed: <the library's reason>
 //   40301  The connection ended during the TLS handshake
+//   40302  The TLS handshake did not complete within 30 seconds
 namespace SocketErrors {
 
 enum Number {
@@ -46,6 +47,7 @@ enum Number {
     HostNotFoundTryAgain = 11002,
     TlsHandshakeFailed = 40300,
     TlsHandshakeEnded = 40301,
+    TlsHandshakeTimedOut = 40302,
 };
 
 QString description(Number number);

@@ -32,4 +32,8 @@ public:
     // Adds bytes in the wire's code page, each the one character it stands
     // for, of origin `stamp`.
     virtual void appendBytes(const QByteArray &bytes, OriginStamp stamp) = 0;
+    // What the text and what is kept beside it (origins) hold in memory.
+    virtual qsizetype memoryBytes() const = 0;
+    // Calls `changed` after each change of the text's length, whoever made it.
+    virtual void setLengthChanged(std::function<void()> changed) = 0;
 };

@@ -114,13 +114,18 @@ QString handshakeLines(const Handshake &handshake)
         reasons << escaped(reason);
     if (reasons.isEmpty())
         reasons << QStringLiteral("The peer presented no certificate");
-    return lines + QStringLiteral("NOT TRUSTED (%1).").arg(reasons.join(QStringLiteral("; "))) +
-           crlf;
+    lines += QStringLiteral("NOT TRUSTED (%1).").arg(reasons.join(QStringLiteral("; "))) + crlf;
+    if (handshake.heldNotSent > 0)
+        lines += QStringLiteral("HELD DATA NOT SENT (%1 BYTES): PEER NOT TRUSTED.")
+                     .arg(handshake.heldNotSent) +
+                 crlf;
+    return lines;
 }
 
 QString verificationName(const QString &remoteHost)
 {
-    return AddressText::hostToLookUp(remoteHost);
+    const QString host = AddressText::hostToLookUp(remoteHost);
+    return host.size() > 1 && host.endsWith(QLatin1Char('.')) ? host.chopped(1) : host;
 }
 
 bool sendsServerName(const QString &remoteHost)

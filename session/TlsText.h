@@ -36,6 +36,9 @@ struct Handshake
     bool hasCertificate = false;
     // Why the peer's certificate is not trusted; empty when it is.
     QStringList untrusted;
+    // What was sent during the handshake and not sent after it, because the
+    // peer is not trusted.
+    qint64 heldNotSent = 0;
 };
 
 // A certificate field as the transcript shows it: it comes from the peer, so
@@ -55,11 +58,13 @@ QString fingerprint(const QByteArray &digest);
 // As OpenSSL names it: "TLSv1.2", "TLSv1.3".
 QString protocolName(QSsl::SslProtocol protocol);
 
-// "TLS STARTED (…)." and the certificate line, each ending in CR LF.
+// "TLS STARTED (…).", the certificate line and, when held data was not
+// sent, "HELD DATA NOT SENT (…): PEER NOT TRUSTED.", each ending in CR LF.
 QString handshakeLines(const Handshake &handshake);
 
-// The name a client checks the peer's certificate against: the host as
-// typed, an IPv6 address without its brackets.
+// The name a client checks the peer's certificate against, and sends in its
+// hello: the host as typed, trimmed, an IPv6 address without its brackets,
+// a name without one trailing dot (a fully qualified name's root).
 QString verificationName(const QString &remoteHost);
 // Whether the client names the host in its hello (SNI): not for an address.
 bool sendsServerName(const QString &remoteHost);

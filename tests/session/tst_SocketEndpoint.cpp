@@ -216,6 +216,13 @@ private slots:
         QTest::newRow("IPv6 literal in brackets") << "[::1]"
                                                   << "::1"
                                                   << "[::1]" << QStringList();
+        // White space around the host goes, for addresses and names alike.
+        QTest::newRow("IPv6 literal in brackets, spaces around") << " [::1] "
+                                                                 << "::1"
+                                                                 << "[::1]" << QStringList();
+        QTest::newRow("name, spaces around") << " localhost "
+                                             << "127.0.0.1"
+                                             << "127.0.0.1" << QStringList();
         // Nothing listens at the name's first address; the next one answers.
         QTest::newRow("name whose first address refuses")
             << "tapwire.test"

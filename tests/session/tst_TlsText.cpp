@@ -73,6 +73,13 @@ private slots:
         untrusted.untrusted = QStringList{"Self-signed", "Wrong\r\nname"};
         QTest::newRow("not trusted")
             << untrusted << started + peer + "NOT TRUSTED (Self-signed; Wrong\\x0D\\x0Aname).\r\n";
+        TlsText::Handshake held = untrusted;
+        held.heldNotSent = 27;
+        QTest::newRow("not trusted, held data not sent")
+            << held
+            << started + peer +
+                   "NOT TRUSTED (Self-signed; Wrong\\x0D\\x0Aname).\r\n"
+                   "HELD DATA NOT SENT (27 BYTES): PEER NOT TRUSTED.\r\n";
         TlsText::Handshake none = handshake;
         none.hasCertificate = false;
         QTest::newRow("no certificate")
@@ -98,14 +105,20 @@ private slots:
         QTest::addColumn<bool>("sni");
         QTest::newRow("name") << "mail.example.com"
                               << "mail.example.com" << true;
-        QTest::newRow("name as typed") << "Mail.Example.COM."
-                                       << "Mail.Example.COM." << true;
+        QTest::newRow("name as typed, root dot dropped") << "Mail.Example.COM."
+                                                         << "Mail.Example.COM" << true;
+        QTest::newRow("one dot dropped") << "a.."
+                                         << "a." << true;
+        QTest::newRow("spaces around") << " mail.example.com. \t"
+                                       << "mail.example.com" << true;
         QTest::newRow("IPv4") << "127.0.0.1"
                               << "127.0.0.1" << false;
         QTest::newRow("IPv6") << "::1"
                               << "::1" << false;
         QTest::newRow("IPv6 in brackets") << "[::1]"
                                           << "::1" << false;
+        QTest::newRow("spaces around IPv6 in brackets") << " [::1] "
+                                                        << "::1" << false;
     }
     void clientNames()
     {
@@ -142,6 +155,13 @@ private slots:
         QVERIFY(certificate.effectiveDate() < now && now.addDays(7) < certificate.expiryDate());
         QCOMPARE(identity.key.type(), QSsl::PrivateKey);
         QCOMPARE(identity.key.algorithm(), QSsl::Ec);
+
+        // A listener still running when less than a day is left serves a new one.
+        const QDateTime late = certificate.expiryDate().addSecs(-3600);
+        const QSslCertificate first = certificate;
+        const QSslCertificate renewed = ServerIdentity::get(late).certificate;
+        QVERIFY(renewed != first);
+        QVERIFY(renewed.expiryDate() > now.addDays(7));
     }
 };
 

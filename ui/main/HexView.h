@@ -25,6 +25,12 @@ public:
     HexView(const WireDocument &text, const WireMetrics &metrics);
 
     const HexRows &rows() const { return m_layout.rows(); }
+    // Where the character at `position` shows in the bytes column
+    // (characterPlace() is its place among the characters).
+    Place bytePlace(qsizetype position) const
+    {
+        return placeOf(position, HexLayout::Column::Bytes);
+    }
 
     void setEditable(bool editable) { m_editable = editable; }
     bool isEditable() const override { return m_editable; }

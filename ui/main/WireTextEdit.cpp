@@ -108,6 +108,8 @@ void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype 
         }
     }
     emit textChanged();
+    if (removed != added && m_lengthChanged)
+        m_lengthChanged();
 }
 
 void WireTextEdit::setSelection(qsizetype anchor, qsizetype position)

@@ -12,7 +12,10 @@
 #include <QBasicTimer>
 #include <QElapsedTimer>
 
+#include <optional>
+
 class QAction;
+class QHelpEvent;
 class QMenu;
 class QMimeData;
 
@@ -58,6 +61,11 @@ public:
     void appendBytes(const QByteArray &bytes, OriginStamp stamp) override;
     // Adds text as typed.
     void appendText(const QString &piece) { appendText(piece, {}); }
+    qsizetype memoryBytes() const override { return m_document.memoryBytes(); }
+    void setLengthChanged(std::function<void()> changed) override
+    {
+        m_lengthChanged = std::move(changed);
+    }
 
     // A copy of the whole text, for checks; the program reads it in pieces.
     QString text() const { return m_document.text(0, m_document.size()); }
@@ -133,6 +141,13 @@ public:
     // The row shown around `position`, [first, second).
     QPair<qsizetype, qsizetype> shownRow(qsizetype position);
 
+    // Shows, in a gutter left of the rows, the local time (HH:MM:SS.mmm) of
+    // each row that starts a line (in the dump, of each row) whose first
+    // character came from the peer or is a status line's; the text wraps in
+    // the width left. Hovering over such a character then tells its time to
+    // the microsecond, and for the peer's, about the piece it came in.
+    void setTimesShown(bool shown);
+
 public slots:
     void selectAll();
     void copy();
@@ -149,6 +164,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -206,6 +222,13 @@ private:
     QRect rectOf(const RowView::Place &place) const;
     CaretMoves::Caret caretAt(const QPoint &point);
     qsizetype characterAt(const QPoint &point);
+    // The character drawn under `point` and its cell (in the dump, the one
+    // under the point of its two); -1 where none is.
+    qsizetype characterUnder(const QPoint &point, QRect *cell);
+    // The time gutter's width, and the time shown beside `row`, if any.
+    void updateTimeGutter();
+    std::optional<qint64> rowTime(qsizetype row) const;
+    void showTimeTip(const QHelpEvent *event);
     qsizetype caretRow() const { return m_view->caretRow(m_caret); }
     // Shows what a peer appended: at once, or while it floods together with
     // what follows, a few dozen times a second.
@@ -234,6 +257,9 @@ private:
     HexView m_hexView{m_document, m_metrics};
     // The view shown.
     RowView *m_view = &m_textView;
+    bool m_timesShown = false;
+    // The time gutter's width in pixels, 0 while it is hidden.
+    int m_timeGutter = 0;
     QBasicTimer m_layoutTimer;
     // Where to scroll once layout gets there (-1 for nowhere).
     qsizetype m_visibleLater = -1;
@@ -261,4 +287,5 @@ private:
     qsizetype m_dropPosition = -1;
     bool m_acceptsFileDrops = false;
     QList<QAction *> m_contextActions;
+    std::function<void()> m_lengthChanged;
 };

@@ -3,10 +3,14 @@
 #include "WireTextEdit.h"
 
 #include "StatusColours.h"
+#include "TextRules.h"
+#include "TimeTexts.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimeZone>
+#include <QToolTip>
 
 namespace {
 
@@ -35,6 +39,39 @@ void WireTextEdit::setHexShown(bool shown)
     viewport()->setAcceptDrops(isEditable());
     verticalScrollBar()->setValue(0);
     ensureVisible(m_document.position());
+}
+
+void WireTextEdit::setTimesShown(bool shown)
+{
+    if (shown == m_timesShown)
+        return;
+    m_timesShown = shown;
+    updateTimeGutter();
+    relayout();
+}
+
+void WireTextEdit::updateTimeGutter()
+{
+    // A time, and twice the margin after it: a status line's mark, in the
+    // margin just left of the text, stays apart from the time and with the
+    // text it marks.
+    m_timeGutter =
+        m_timesShown
+            ? QFontMetrics(m_metrics.font()).horizontalAdvance(TimeTexts::clockTime(0, {})) +
+                  2 * margin
+            : 0;
+}
+
+std::optional<qint64> WireTextEdit::rowTime(qsizetype row) const
+{
+    const qsizetype start = m_view->rowStart(row);
+    // A line's later rows in the text have none.
+    if (start >= m_document.size() || (!isHexShown() && !TextRules::isLineStart(m_document, start)))
+        return std::nullopt;
+    const OriginStamp stamp = m_document.origins().spanAt(start).stamp;
+    if (stamp.origin == Origin::Typed)
+        return std::nullopt;
+    return stamp.time;
 }
 
 QPair<qsizetype, qsizetype> WireTextEdit::shownRow(qsizetype position)
@@ -74,7 +111,7 @@ int WireTextEdit::fullRows() const
 
 int WireTextEdit::rowLeft() const
 {
-    return margin;
+    return margin + m_timeGutter;
 }
 
 int WireTextEdit::wrapWidth() const
@@ -136,6 +173,39 @@ qsizetype WireTextEdit::characterAt(const QPoint &point)
     return m_view->characterAt(rowAtY(point.y()), point.x() - rowLeft());
 }
 
+qsizetype WireTextEdit::characterUnder(const QPoint &point, QRect *cell)
+{
+    const qsizetype position = characterAt(point);
+    if (position >= m_document.size())
+        return -1;
+    *cell = characterRect(position);
+    if (isHexShown() && !cell->contains(point))
+        *cell = rectOf(m_hexView.bytePlace(position));
+    return cell->contains(point) ? position : -1;
+}
+
+bool WireTextEdit::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && m_timesShown) {
+        showTimeTip(static_cast<QHelpEvent *>(event));
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void WireTextEdit::showTimeTip(const QHelpEvent *event)
+{
+    QRect cell;
+    const qsizetype position = characterUnder(event->pos(), &cell);
+    const QString tip = position < 0 ? QString()
+                                     : TimeTexts::originTip(m_document.origins(), position,
+                                                            QTimeZone::systemTimeZone());
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), tip, viewport(), cell);
+}
+
 void WireTextEdit::ensureVisible(qsizetype position)
 {
     // A row not laid out yet is scrolled to once it is.
@@ -166,6 +236,7 @@ void WireTextEdit::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_metrics = WireMetrics(font());
         m_textView.forgetMarks();
+        updateTimeGutter();
         relayout();
     }
 }
@@ -236,12 +307,21 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
                                    palette.color(group, QPalette::PlaceholderText),
                                    statusTint()};
     const QColor mark = statusMark();
+    const QTimeZone zone = m_timesShown ? QTimeZone::systemTimeZone() : QTimeZone();
     for (qsizetype row = first + qMax(0, (clipTop - margin) / rowHeight); row < m_view->rowCount();
          ++row) {
         const QPoint origin = rowOrigin(row);
         if (origin.y() > clipBottom)
             break;
         m_view->paintRow(painter, row, origin, colours);
+        if (m_timesShown) {
+            if (const std::optional<qint64> time = rowTime(row)) {
+                painter.setFont(m_metrics.font());
+                painter.setPen(colours.aside);
+                painter.drawText(QPointF(margin, origin.y() + m_metrics.baseline()),
+                                 TimeTexts::clockTime(*time, zone));
+            }
+        }
         // Beside each row that holds a status line's characters, in the
         // margin, where nothing a peer sends is ever drawn.
         if (m_document.origins().holds(m_view->rowStart(row), m_view->rowEnd(row), Origin::Status))

@@ -153,6 +153,13 @@ void frmMain::buildContextMenus()
         showHex->setCheckable(true);
         connect(showHex, &QAction::toggled, box, &WireTextEdit::setHexShown);
         box->addContextAction(showHex);
+        if (box == ui->txtRecvData) {
+            // I, as T is taken by Cut in the same menu.
+            auto *showTimes = new QAction(tr("Show T&imes"), box);
+            showTimes->setCheckable(true);
+            connect(showTimes, &QAction::toggled, box, &WireTextEdit::setTimesShown);
+            box->addContextAction(showTimes);
+        }
         box->addContextAction(mnuStartTLS);
         box->setLineBreak(m_lineBreaks->lineBreak());
         connect(m_lineBreaks, &LineBreakSetting::lineBreakChanged, box,

@@ -11,6 +11,8 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 using LoopbackTools::spinUntil;
 
 // Saving the transcript and sending a file, end to end: the bytes in the file
@@ -133,6 +135,9 @@ private slots:
                                                               << "\r\n\u4E2D" << 40201;
         QTest::newRow("... far into the text")
             << "out.bin" << QString(70000, u'x') + QStringLiteral("\r\n\u4E2D") << 40201;
+        // Replaced, its reader would get nothing, and the pipe would be gone.
+        QTest::newRow("a FIFO") << "fifo" << QString() << 75;
+        QTest::newRow("a link to a FIFO") << "link" << QString() << 75;
     }
     void failedSaveLeavesNothingBehind()
     {
@@ -143,15 +148,53 @@ private slots:
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.write("untouched");
         plain.close();
+        const QString fifo = pathOf(QStringLiteral("fifo"));
+        if (reported == 75) {
+            QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+            QVERIFY(QFile::link(fifo, pathOf(QStringLiteral("link"))));
+        }
+        const auto listing = [this] {
+            return QDir(dir->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot);
+        };
+        const QStringList before = listing();
         w.box("txtRecvData")->setText(QStringLiteral("some text") + typed);
 
-        QVERIFY(chooseInMenu(w.box("txtRecvData"), QStringLiteral("Save &As..."), pathOf(name)));
+        // The file dialog would first ask whether to replace what is there.
+        if (reported == 75)
+            ErrorReport::guarded([&] { w.window->files()->saveTranscript(pathOf(name)); })();
+        else
+            QVERIFY(
+                chooseInMenu(w.box("txtRecvData"), QStringLiteral("Save &As..."), pathOf(name)));
         QCOMPARE(w.reportNumbers(), QList<int>{reported});
         QVERIFY(w.reports.front().description().contains(
-            reported == 76 ? pathOf(name) : QStringLiteral("line 2, column 1")));
-        QCOMPARE(QDir(dir->path()).entryList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot),
-                 QStringList{QStringLiteral("plain")});
+            reported == 40201 ? QStringLiteral("line 2, column 1") : pathOf(name)));
+        if (reported == 75) {
+            QVERIFY(w.reports.front().description().endsWith(QStringLiteral("but a FIFO")));
+            struct stat status
+            {
+            };
+            QVERIFY(::lstat(QFile::encodeName(fifo).constData(), &status) == 0 &&
+                    S_ISFIFO(status.st_mode));
+            QCOMPARE(QFile::symLinkTarget(pathOf(QStringLiteral("link"))), fifo);
+        }
+        QCOMPARE(listing(), before);
         QCOMPARE(contentsOf(plain.fileName()), QByteArray("untouched"));
+    }
+
+    // Open File of a FIFO with no writer would wait in open(2) for one: it
+    // is refused at once, and the box keeps what it held.
+    void openFileRefusesAFifo()
+    {
+        const QString fifo = pathOf(QStringLiteral("fifo"));
+        QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0);
+        w.box("txtSendData")->setText(QStringLiteral("kept"));
+        ErrorReport::guarded([&] { w.window->files()->openFile(fifo); })();
+        QCOMPARE(w.reportNumbers(), QList<int>{75});
+        QCOMPARE(
+            w.reports.front().description(),
+            QStringLiteral("Path/File access error: %1: not a regular file but a FIFO").arg(fifo));
+        QTest::qWait(100);
+        QCOMPARE(w.box("txtSendData")->text(), QStringLiteral("kept"));
     }
 };
 

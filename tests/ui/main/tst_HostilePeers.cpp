@@ -1,8 +1,12 @@
 #include "CodePageTable.h"
+#include "FileCommands.h"
+#include "SessionController.h"
+#include "TextStore.h"
 #include "WindowDriver.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 
 using namespace LoopbackTools;
 
@@ -83,8 +87,15 @@ private slots:
         QCOMPARE(peer->error(), QAbstractSocket::RemoteHostClosedError);
     }
 
+    void peerThatNeverReadsBlocksNothing_data()
+    {
+        QTest::addColumn<bool>("peerGoesAway");
+        QTest::newRow("peer goes away") << true;
+        QTest::newRow("flush cut off at its limit") << false;
+    }
     void peerThatNeverReadsBlocksNothing()
     {
+        QFETCH(bool, peerGoesAway);
         auto peer = w.acceptedPeer();
         QVERIFY(peer);
         peer->setReadBufferSize(1); // takes one byte, then never reads again
@@ -118,16 +129,26 @@ private slots:
         QVERIFY2(longestGap < 250, qPrintable(QString::number(longestGap)));
         QCOMPARE(w.transcript(), before + "typed");
 
+        if (!peerGoesAway)
+            w.endpoint()->setFlushLinger(500);
         clock.start();
         QVERIFY(w.click("cmdClose"));
         QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
         QCOMPARE(w.transcript(), before + "typedCLOSED.\r\n");
         QCOMPARE(w.enabledControls(), WindowDriver::idle());
         // What was accepted keeps waiting for the peer, off the endpoint,
-        // until the peer goes away.
+        // until the peer goes away or the time allowed runs out; one line
+        // then names the peer and what it did not get.
         QCOMPARE(w.endpoint()->flushingSockets(), 1);
-        peer->abort();
+        const QString closed = w.transcript();
+        const QString start =
+            QStringLiteral("DATA NOT SENT TO 127.0.0.1:%1 (").arg(peer->localPort());
+        if (peerGoesAway)
+            peer->abort();
         QVERIFY(spinUntil([&] { return w.endpoint()->flushingSockets() == 0; }));
+        const QString notSent = w.transcript().mid(closed.size());
+        QVERIFY2(notSent.startsWith(start) && notSent.endsWith(QStringLiteral(" BYTES).\r\n")),
+                 qPrintable(notSent));
     }
 
     void connectThatFailsOrHangsEndsWithClose_data()
@@ -215,6 +236,96 @@ private slots:
         QVERIFY(landed);
         QCOMPARE(w.transcript(), before + CodePageTable::decode(flood));
         QCOMPARE(w.enabledControls(), WindowDriver::connected());
+    }
+
+    // A flood against a small limit: reading pauses near it with one line
+    // and the peer is held back; saving and clearing over and over gives
+    // back every byte. Close while paused says what it drops.
+    void floodMeetsTheTranscriptLimit_data()
+    {
+        QTest::addColumn<bool>("closeWhilePaused");
+        QTest::newRow("save and clear") << false;
+        QTest::newRow("close while paused") << true;
+    }
+    void floodMeetsTheTranscriptLimit()
+    {
+        QFETCH(bool, closeWhilePaused);
+        constexpr qint64 MiB = 1024 * 1024;
+        w.window->session()->setTranscriptLimit(4 * MiB);
+        auto peer = w.acceptedPeer();
+        QVERIFY(peer);
+        const QByteArray expected = w.transcript().toLatin1() + allBytesPattern(16 * MiB + 3);
+        peer->write(expected.mid(w.transcript().size()));
+        WireTextEdit *box = w.box("txtRecvData");
+        const QString paused = QStringLiteral(" BYTES): READING PAUSED.\r\n");
+        const auto isPaused = [&] {
+            const qsizetype size = box->textLength();
+            return box->document().text(qMax<qsizetype>(0, size - paused.size()), size) == paused;
+        };
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("part.bin"));
+        QByteArray saved;
+        const auto save = [&](qsizetype length) {
+            w.window->files()->saveTranscript(path);
+            QFile part(path);
+            return part.open(QIODevice::ReadOnly) && !(saved += part.read(length)).isEmpty();
+        };
+        int pauses = 0;
+        while (true) {
+            QVERIFY(spinUntil(
+                [&] { return isPaused() || saved.size() + box->textLength() == expected.size(); },
+                30000));
+            if (!isPaused())
+                break;
+            ++pauses;
+            const QString text = w.transcript();
+            const qsizetype at = text.lastIndexOf(QStringLiteral("TRANSCRIPT FULL ("));
+            QCOMPARE(text.mid(at), QStringLiteral("TRANSCRIPT FULL (%1").arg(at) + paused);
+            QVERIFY2(at >= 4 * MiB && at <= 4 * MiB + 256 * 1024, qPrintable(QString::number(at)));
+            QTest::qWait(300);
+            QCOMPARE(box->textLength(), text.size()); // nothing read, no second line
+            if (closeWhilePaused) {
+                QVERIFY(w.click("cmdClose"));
+                const QString ending = w.transcript().mid(text.size());
+                QVERIFY2(ending.startsWith(QStringLiteral("UNREAD DATA DISCARDED (")) &&
+                             ending.endsWith(QStringLiteral(" BYTES).\r\nCLOSED.\r\n")),
+                         qPrintable(ending));
+                const qint64 unread = ending.mid(23).section(QLatin1Char(' '), 0, 0).toLongLong();
+                QVERIFY2(unread > 0 && unread <= expected.size() - at, qPrintable(ending));
+                QVERIFY(
+                    spinUntil([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+                return;
+            }
+            QVERIFY(save(at));
+            QVERIFY(w.click("cmdRecvDataC"));
+        }
+        QVERIFY(save(box->textLength()));
+        QVERIFY(saved == expected);
+        QVERIFY2(pauses >= 3, qPrintable(QString::number(pauses)));
+        QVERIFY(w.reports.isEmpty());
+    }
+
+    // An allocation that fails while a peer's data goes in is reported (7)
+    // and ends nothing: reading waits, and the next edit lets all of it in.
+    void outOfMemoryLosesNothing()
+    {
+        auto peer = w.acceptedPeer();
+        QVERIFY(peer);
+        const QString before = w.transcript();
+        TextStore::failNextAppends(1);
+        peer->write("first");
+        QVERIFY(spinUntil([&] { return !w.reports.isEmpty(); }));
+        QCOMPARE(w.reportNumbers(), QList<int>{7});
+        QCOMPARE(w.reports[0].description(), QStringLiteral("Out of memory"));
+        peer->write("second");
+        QTest::qWait(300);
+        QCOMPARE(w.transcript(), before);
+
+        WireTextEdit *box = w.box("txtRecvData");
+        box->setFocus();
+        box->setCursorPosition(before.size());
+        QTest::keyClicks(box, QStringLiteral("x"));
+        QVERIFY(spinUntil([&] { return w.transcript() == before + "xfirstsecond"; }));
     }
 };
 

@@ -123,8 +123,9 @@ private slots:
         QVERIFY(!startTls()->isEnabled()); // idle
     }
 
-    // Tapwire as client: a self-signed server, the command given while data
-    // is held, every byte both ways, then the server killed.
+    // Tapwire as client: a self-signed server, so what was sent during the
+    // handshake is not sent at all; every byte both ways once the user sends
+    // again, then the server killed.
     void clientAgainstOpensslServer()
     {
         const quint16 port = LoopbackTools::freePort();
@@ -143,21 +144,27 @@ private slots:
         pressCtrlT();
         QVERIFY(!startTls()->isEnabled());
         QCOMPARE(endpoint()->State(), int(EndpointState::Connected));
-        // Sent during the handshake: held, then encrypted.
-        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
+        // Sent during the handshake: held, and dropped once the peer proves
+        // not to be trusted.
+        box("txtSendData")->setText(QStringLiteral("AUTH PLAIN c2VjcmV0\r\n"));
         QVERIFY(click("cmdSendData"));
-        QByteArray got;
-        QVERIFY(readUntil(server, got, 256));
-        QCOMPARE(got, everyByte());
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(QStringLiteral("TRUSTED.\r\n")), peerMs);
 
         const QSslCertificate self = certificate(file("self.pem"));
         QCOMPARE(transcript(),
                  connected + QStringLiteral("TLS STARTED (TLSv1.3, TLS_AES_256_GCM_SHA384).\r\n") +
                      QStringLiteral("PEER CERTIFICATE (CN=localhost; ISSUER CN=localhost; "
-                                    "EXPIRES %1; SHA-256 %2): NOT TRUSTED (%3).\r\n")
+                                    "EXPIRES %1; SHA-256 %2): NOT TRUSTED (%3).\r\n"
+                                    "HELD DATA NOT SENT (21 BYTES): PEER NOT TRUSTED.\r\n")
                          .arg(self.expiryDate().toUTC().date().toString(Qt::ISODate), sha256(self),
                               QSslError(QSslError::SelfSignedCertificate).errorString()));
         const QString started = transcript();
+        // The session stays open; what is sent now, the user sends knowing.
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
+        QVERIFY(click("cmdSendData"));
+        QByteArray got;
+        QVERIFY(readUntil(server, got, 256));
+        QCOMPARE(got, everyByte());
         server.write(everyByte());
         QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePageTable::decode(everyByte()),
                                   peerMs);
@@ -173,10 +180,12 @@ private slots:
     }
 
     // Tapwire as client of a STARTTLS exchange: plain lines, then the
-    // upgrade; a chain from a CA the endpoint was given, and a subject that
-    // holds CR LF. The server ends TLS with close_notify.
+    // upgrade with a send held meanwhile; a chain from a CA the endpoint was
+    // given, and a subject that holds CR LF. The server ends TLS with
+    // close_notify: it gets the answer, and no socket is left open.
     void clientUpgradesAStarttlsServer()
     {
+        const int socketsBefore = LoopbackTools::openSocketCount();
         QProcess server;
         server.start(m_python, {QStringLiteral(STARTTLS_PEER), QStringLiteral("server"),
                                 file("leaf.pem"), file("leaf.key")});
@@ -192,10 +201,14 @@ private slots:
         const QString plain = transcript();
 
         startTls()->trigger();
-        QTRY_VERIFY_WITH_TIMEOUT(
-            transcript().endsWith(QStringLiteral(".\r\n")) && transcript() != plain, peerMs);
+        // Held during the handshake; it goes out once the peer is trusted.
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
+        QVERIFY(click("cmdSendData"));
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().contains(QStringLiteral("TRUSTED.\r\n")), peerMs);
         const QSslCertificate leaf = certificate(file("leaf.pem"));
-        const QString lines = transcript().mid(plain.size());
+        // The echo of the held send may follow at once.
+        const QString trusted = QStringLiteral("TRUSTED.\r\n");
+        const QString lines = transcript().mid(plain.size()).section(trusted, 0, 0) + trusted;
         QVERIFY2(lines.startsWith(QStringLiteral("TLS STARTED (TLSv1.3, ")), qPrintable(lines));
         QVERIFY2(lines.endsWith(QStringLiteral("\r\nPEER CERTIFICATE (CN=line\\x0D\\x0ACLOSED.; "
                                                "ISSUER CN=Tapwire Test CA; EXPIRES %1; "
@@ -205,15 +218,15 @@ private slots:
                  qPrintable(lines));
         QCOMPARE(lines.count(QStringLiteral("\r\n")), 2);
 
-        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
-        QVERIFY(click("cmdSendData"));
         // The echo, then the server's close_notify: no truncation line.
         QTRY_COMPARE_WITH_TIMEOUT(transcript(),
                                   plain + lines + CodePageTable::decode(everyByte()) +
                                       QStringLiteral("CLOSED.\r\n"),
                                   peerMs);
+        QCOMPARE(LoopbackTools::openSocketCount(), socketsBefore);
         QTRY_COMPARE_WITH_TIMEOUT(server.state(), QProcess::NotRunning, peerMs);
-        QCOMPARE(server.exitCode(), 0);
+        QVERIFY2(server.exitCode() == 0, server.readAllStandardError().constData());
+        QVERIFY(server.readAllStandardOutput().endsWith("UNWRAPPED\n"));
         QVERIFY(reports.isEmpty());
     }
 
@@ -274,14 +287,26 @@ private slots:
     }
 
     // Tapwire as server of a STARTTLS exchange: armed while connected, the
-    // go-ahead goes out in the clear, the handshake follows it; Close ends
-    // TLS with close_notify.
+    // go-ahead goes out in the clear, the handshake follows it. Close ends
+    // TLS with close_notify; or the client does, gets the answer, and no
+    // socket is left open.
+    void listenerUpgradesForAStarttlsClient_data()
+    {
+        QTest::addColumn<bool>("clientCloses");
+        QTest::newRow("Close") << false;
+        QTest::newRow("client's close_notify") << true;
+    }
     void listenerUpgradesForAStarttlsClient()
     {
+        QFETCH(bool, clientCloses);
+        const int socketsBefore = LoopbackTools::openSocketCount();
         const int port = listen();
         QProcess client;
-        client.start(m_python, {QStringLiteral(STARTTLS_PEER), QStringLiteral("client"),
-                                QString::number(port), file("ours.pem")});
+        QStringList args = {QStringLiteral(STARTTLS_PEER), QStringLiteral("client"),
+                            QString::number(port), file("ours.pem")};
+        if (clientCloses)
+            args << QStringLiteral("unwrap");
+        client.start(m_python, args);
         QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(QStringLiteral("STARTTLS\r\n")), peerMs);
         QVERIFY(startTls()->isEnabled());
         pressCtrlT();
@@ -305,15 +330,24 @@ private slots:
         QVERIFY(click("cmdSendData"));
         QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), peerMs);
         QCOMPARE(client.readLine(), "GOT " + everyByte().toHex() + '\n');
-        QVERIFY(click("cmdClose"));
+        if (clientCloses) {
+            QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePageTable::decode(everyByte()) +
+                                                           QStringLiteral("CLOSED.\r\n")),
+                                     peerMs);
+            QCOMPARE(LoopbackTools::openSocketCount(), socketsBefore);
+        } else {
+            QVERIFY(click("cmdClose"));
+        }
         // Waits with the event loop running: Close sends close_notify from it.
         QTRY_COMPARE_WITH_TIMEOUT(client.state(), QProcess::NotRunning, peerMs);
-        QCOMPARE(client.readAll(), QByteArray("CLOSE_NOTIFY\n"));
+        QVERIFY2(client.exitCode() == 0, client.readAllStandardError().constData());
+        QCOMPARE(client.readAll(), QByteArray(clientCloses ? "UNWRAPPED\n" : "CLOSE_NOTIFY\n"));
         QVERIFY(reports.isEmpty());
     }
 
     // A failed handshake ends the session: its number, nothing of it in the
-    // transcript, and no socket left open.
+    // transcript, and no socket left open. A peer that never answers meets
+    // the deadline (shortened here).
     void failedHandshakeEndsTheSession_data()
     {
         QTest::addColumn<QByteArray>("answer");
@@ -324,6 +358,8 @@ private slots:
                                        "routines::wrong version number";
         QTest::newRow("dropped") << QByteArray() << 40301
                                  << "The connection ended during the TLS handshake";
+        QTest::newRow("silent") << QByteArray("silent") << 40302
+                                << "The TLS handshake did not complete within 30 seconds";
     }
     void failedHandshakeEndsTheSession()
     {
@@ -333,6 +369,7 @@ private slots:
         QTcpServer server;
         QVERIFY(server.listen(QHostAddress::LocalHost, 0));
         const int socketsBefore = LoopbackTools::openSocketCount();
+        endpoint()->setHandshakeTimeout(500);
         connectTo(QStringLiteral("127.0.0.1"), server.serverPort());
         QVERIFY(server.waitForNewConnection(5000));
         std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
@@ -344,7 +381,7 @@ private slots:
         peer->readAll();
         if (answer.isEmpty())
             peer->close();
-        else
+        else if (answer != "silent")
             peer->write(answer);
         QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 1, peerMs);
         QCOMPARE(reports[0].number(), number);
@@ -354,6 +391,41 @@ private slots:
         QVERIFY(!startTls()->isEnabled());
         peer.reset();
         QTRY_COMPARE_WITH_TIMEOUT(LoopbackTools::openSocketCount(), socketsBefore, peerMs);
+    }
+
+    // Armed on Listen, a client that connects and says nothing holds the
+    // one accept slot only until the deadline.
+    void silentClientMeetsTheDeadline()
+    {
+        const int socketsBefore = LoopbackTools::openSocketCount();
+        endpoint()->setHandshakeTimeout(500);
+        const int port = listen();
+        startTls()->trigger();
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, quint16(port));
+        QTRY_COMPARE_WITH_TIMEOUT(reports.size(), 1, peerMs);
+        QCOMPARE(reports[0].number(), 40302);
+        QTRY_COMPARE_WITH_TIMEOUT(peer.state(), QAbstractSocket::UnconnectedState, peerMs);
+        QTRY_COMPARE_WITH_TIMEOUT(LoopbackTools::openSocketCount(), socketsBefore, peerMs);
+    }
+
+    // Close during a handshake says what it held and did not send.
+    void closeDuringHandshakeNamesWhatWasHeld()
+    {
+        QTcpServer server;
+        QVERIFY(server.listen(QHostAddress::LocalHost, 0));
+        connectTo(QStringLiteral("127.0.0.1"), server.serverPort());
+        QVERIFY(server.waitForNewConnection(5000));
+        std::unique_ptr<QTcpSocket> peer(server.nextPendingConnection());
+        QTRY_VERIFY_WITH_TIMEOUT(startTls()->isEnabled(), peerMs);
+        pressCtrlT();
+        box("txtSendData")->setText(QStringLiteral("held"));
+        QVERIFY(click("cmdSendData"));
+        const QString before = transcript();
+        QVERIFY(click("cmdClose"));
+        QCOMPARE(transcript(),
+                 before + QStringLiteral("HELD DATA NOT SENT (4 BYTES).\r\nCLOSED.\r\n"));
+        QTRY_COMPARE_WITH_TIMEOUT(peer->state(), QAbstractSocket::UnconnectedState, peerMs);
     }
 };
 

@@ -2,6 +2,7 @@
 #include "LineBreakSetting.h"
 #include "RowPainter.h"
 #include "TextRules.h"
+#include "TimeTexts.h"
 #include "WireEditScript.h"
 #include "WireMetrics.h"
 #include "WireTextEdit.h"
@@ -16,6 +17,7 @@
 #include <QScrollBar>
 #include <QStandardPaths>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
 
 // The box's text is exactly what was put in, whatever was edited around it,
@@ -341,6 +343,70 @@ private slots:
         QCOMPARE(rows.cellOf(box.text().size()), 260);
         QCOMPARE(HexRows::cellText(box.document(), 5), QStringLiteral("\U0001F600"));
         QCOMPARE(HexRows::cellText(box.document(), 0), QStringLiteral("\u2400"));
+    }
+
+    // The gutter's local times, in a zone east or west of UTC: cut to the
+    // millisecond, never rounded up into the next second or day.
+    void clockTimesAreLocal_data()
+    {
+        QTest::addColumn<qint64>("time");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QString>("shown");
+        const qint64 read = 1709647387123456; // 2024-03-05 14:03:07.123456 UTC
+        QTest::newRow("UTC") << read << 0 << "14:03:07.123";
+        QTest::newRow("east, past midnight") << read << 10 * 3600 + 1800 << "00:33:07.123";
+        QTest::newRow("west, the day before")
+            << read - qint64(14) * 3600'000'000 << -8 * 3600 << "16:03:07.123";
+        QTest::newRow("cut, not rounded") << read - 123456 - 400 << 0 << "14:03:06.999";
+    }
+    void clockTimesAreLocal()
+    {
+        QFETCH(qint64, time);
+        QFETCH(int, offset);
+        QFETCH(QString, shown);
+        QCOMPARE(TimeTexts::clockTime(time, QTimeZone(offset)), shown);
+    }
+
+    // What the tip says about the character under the pointer: its piece's
+    // read time, size (a piece an edit cut in two whole) and the gap since
+    // the piece before; a status line's time; nothing for typed text.
+    void tipsTellThePiece_data()
+    {
+        QTest::addColumn<qsizetype>("position");
+        QTest::addColumn<QString>("tip");
+        const QString first = QStringLiteral("Read 14:03:07.123456 \u00B7 1,448 bytes \u00B7 no "
+                                             "earlier piece in the transcript");
+        QTest::newRow("first piece") << qsizetype(0) << first;
+        QTest::newRow("typed inside it") << qsizetype(100) << QString();
+        QTest::newRow("its other half") << qsizetype(1449) << first;
+        QTest::newRow("status line")
+            << qsizetype(1450) << QStringLiteral("Status line written 14:03:07.123461");
+        QTest::newRow("one byte")
+            << qsizetype(1459)
+            << QStringLiteral("Read 14:03:07.124268 \u00B7 1 byte \u00B7 0.812 ms after the "
+                              "previous piece");
+        QTest::newRow("seconds later")
+            << qsizetype(1462)
+            << QStringLiteral("Read 14:03:19.123801 \u00B7 3 bytes \u00B7 11.999533 s after "
+                              "the previous piece");
+        QTest::newRow("clock set back")
+            << qsizetype(1463)
+            << QStringLiteral("Read 14:03:19.121301 \u00B7 1 byte \u00B7 2.500 ms before the "
+                              "previous piece");
+    }
+    void tipsTellThePiece()
+    {
+        QFETCH(qsizetype, position);
+        QFETCH(QString, tip);
+        const qint64 read = 1709647387123456;
+        OriginSpans origins;
+        origins.append(1448, {Origin::Peer, read});
+        origins.append(9, {Origin::Status, read + 5});
+        origins.append(1, {Origin::Peer, read + 812});
+        origins.append(3, {Origin::Peer, read + 12'000'345});
+        origins.append(1, {Origin::Peer, read + 11'997'845});
+        origins.replace(100, 100, {{2, {}}});
+        QCOMPARE(TimeTexts::originTip(origins, position, QTimeZone::utc()), tip);
     }
 
     void copyAndPasteAreExact_data()
