@@ -10,7 +10,7 @@
 
 #include "AppError.h"
 #include "BenchPeer.h"
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "FileCommands.h"
 #include "Payload.h"
 #include "RunMeter.h"
@@ -276,7 +276,7 @@ Figures runSend(const Shape &shape, qint64 mib)
         QString text;
         text.reserve(mib * MiB);
         for (Payload payload(shape.content, mib * MiB); payload.left() > 0;)
-            text += CodePage1252::decode(payload.next(pieceSize));
+            text += CodePageTable::decode(payload.next(pieceSize));
         window.findChild<WireTextEdit *>(QStringLiteral("txtSendData"))->setText(text);
     }
     const quint16 port = listen(window);

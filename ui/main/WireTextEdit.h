@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaretMoves.h"
+#include "EditCommands.h"
 #include "HexView.h"
 #include "TextArea.h"
 #include "TextView.h"
@@ -26,9 +27,10 @@ class QMimeData;
 // else.
 //
 // The box is an input map and a frame for a view: it turns keys, clicks,
-// drops and input methods into edits and caret moves of its document, and
-// shows on screen the rows of the view it holds (RowView): the text
-// (TextView) or the hex dump (HexView). Its jobs live in files named for
+// drops and input methods into the document's editing commands
+// (EditCommands) and caret moves, and shows on screen the rows of the view it
+// holds (RowView): the text (TextView) or the hex dump (HexView). What typing
+// and pasting put in is the view's to say. Its jobs live in files named for
 // them: WireTextEdit.cpp (the document, clipboard, menu, timers),
 // WireTextEditView.cpp (the view shown, scrolling, the frame, painting),
 // WireTextEditKeys.cpp (keys and input methods), WireTextEditMouse.cpp
@@ -89,7 +91,7 @@ public:
     // Where the caret is drawn, once its row is laid out (empty before).
     QRect caretRect() const;
     // The position nearest to a point of the viewport.
-    qsizetype positionAt(const QPoint &point, bool *atRowEnd = nullptr);
+    qsizetype positionAt(const QPoint &point) { return caretAt(point).position; }
     void ensureVisible(qsizetype position);
 
     // The rows the text is shown in, for those who check how it wraps. Text
@@ -105,7 +107,7 @@ public:
     QColor statusMark() const;
 
     // Replaces [from, to) by `text` as the user would: undoable, with the
-    // caret after the new text; nothing while the dump is shown.
+    // caret after the new text; nothing while the view shown takes no edits.
     void replaceRange(qsizetype from, qsizetype to, const QString &text);
     // Replaces the whole text with bytes in the wire's code page, as the
     // user would (Open File), with the caret at the start.
@@ -119,11 +121,19 @@ public:
     // of its name going in as text.
     void setAcceptsFileDrops(bool accepts) { m_acceptsFileDrops = accepts; }
 
+    // What Enter, Return and the keypad's Enter put in (CR LF until told
+    // otherwise). What a screen reader or a paste puts in stays as it is.
+    void setLineBreak(EditCommands::LineBreak lineBreak) { m_lineBreak = lineBreak; }
+
     // Shows the same document as a hex dump (HexView): an offset, sixteen
     // bytes in the code page, then the same sixteen characters, one cell
-    // each. Caret and selection stay the document's; while the dump is shown
-    // the box takes no typing, paste or drop.
+    // each. Caret and selection stay on the same characters; the caret can
+    // stand between the CR and LF of a pair there, and moves to after the LF
+    // when the text is shown again. The dump takes no edits unless made
+    // editable (setHexEditable): hex digits in its byte column, characters in
+    // the other.
     void setHexShown(bool shown);
+    void setHexEditable(bool editable) { m_hexView.setEditable(editable); }
     bool isHexShown() const { return m_view == &m_hexView; }
     const HexRows &hexRows() const { return m_hexView.rows(); }
     // Whether the user can change the text in the view shown.
@@ -184,16 +194,18 @@ private:
     void documentAboutToChange(qsizetype from, qsizetype removed, qsizetype added);
     void documentChanged(qsizetype from, qsizetype removed, qsizetype added, bool appended);
     void selectionSet(qsizetype oldAnchor, qsizetype oldPosition);
-    void insertFromUser(const QString &text, bool typed = false);
-    void deleteSelectionOr(qsizetype from, qsizetype to);
+    // An edit or a new selection that no caret move made: the caret keeps
+    // only its column in the dump, and a digit waiting there is dropped.
+    void forgetCaretPlace();
+    // Runs an editing command on the document, if the view shown takes edits.
+    void runCommand(const std::function<void(WireDocument &)> &command);
+    // Puts in what typing or pasting amounts to in the view shown.
+    void enter(const RowView::Entry &entry);
+    void removeSelection();
+    // Tells the user at the caret why a key or a paste did nothing.
+    void showRefusal(const QString &why);
     void selectionToSelectionClipboard();
     void restartBlinking();
-    // An edit or a new selection: the caret no longer keeps a row end or a column.
-    void forgetCaretPlace()
-    {
-        m_caretAtRowEnd = false;
-        m_wantedX = -1;
-    }
 
     // The view shown, scrolling and painting (WireTextEditView.cpp).
     void relayout();
@@ -208,6 +220,7 @@ private:
     QPoint rowOrigin(qsizetype row) const;
     qsizetype rowAtY(int y) const;
     QRect rectOf(const RowView::Place &place) const;
+    CaretMoves::Caret caretAt(const QPoint &point);
     qsizetype characterAt(const QPoint &point);
     // The character drawn under `point` and its cell (in the dump, the one
     // under the point of its two); -1 where none is.
@@ -216,8 +229,7 @@ private:
     void updateTimeGutter();
     std::optional<qint64> rowTime(qsizetype row) const;
     void showTimeTip(const QHelpEvent *event);
-    CaretMoves::Caret caret() const { return {m_document.position(), m_caretAtRowEnd, m_wantedX}; }
-    qsizetype caretRow() const { return m_view->caretRow(caret()); }
+    qsizetype caretRow() const { return m_view->caretRow(m_caret); }
     // Shows what a peer appended: at once, or while it floods together with
     // what follows, a few dozen times a second.
     void showChanges();
@@ -225,8 +237,8 @@ private:
     QPalette::ColorGroup colourGroup() const;
 
     // Keys (WireTextEditKeys.cpp).
-    void moveCursor(qsizetype position, bool select, bool keepColumn = false,
-                    bool atRowEnd = false);
+    // Moves the caret to `target`, keeping the anchor if `select`.
+    void moveCursor(const CaretMoves::Caret &target, bool select);
     bool handleMovement(QKeyEvent *event);
     bool handleEditing(QKeyEvent *event);
     // Shift+F10: the context menu at the caret.
@@ -255,11 +267,11 @@ private:
     // What an edit removes, kept for the screen reader's announcement.
     QString m_removedForReader;
 
-    // At a wrap, the caret can stand at the end of the row above instead of the
-    // start of the row below (after End, or a click past a row's end).
-    bool m_caretAtRowEnd = false;
-    // Up and Down keep to the column they started from (CaretMoves::Caret).
-    int m_wantedX = -1;
+    // The caret as the view shown places it (CaretMoves::Caret): its position
+    // is the document's, with where it stands at a wrap, the column Up and
+    // Down keep to, and its column in the dump.
+    CaretMoves::Caret m_caret;
+    EditCommands::LineBreak m_lineBreak = EditCommands::LineBreak::CrLf;
 
     QString m_preedit;
     bool m_caretShown = true;

@@ -25,8 +25,12 @@ void WireTextEdit::setHexShown(bool shown)
 {
     if (shown == isHexShown())
         return;
-    const qsizetype position = m_document.position();
+    m_view->dropPendingDigit();
+    // Leaving the dump, an end between a CR and its LF moves to after the LF.
+    m_document.setCaretBetweenCrLf(shown);
     m_view = shown ? static_cast<RowView *>(&m_hexView) : &m_textView;
+    // Typing in the dump starts in the byte column.
+    m_caret.column = CaretMoves::Column::Bytes;
     // A composition belongs to the view it was begun in.
     m_preedit.clear();
     // The view shown now was left alone while the other was.
@@ -34,7 +38,7 @@ void WireTextEdit::setHexShown(bool shown)
     setAcceptDrops(isEditable());
     viewport()->setAcceptDrops(isEditable());
     verticalScrollBar()->setValue(0);
-    ensureVisible(position);
+    ensureVisible(m_document.position());
 }
 
 void WireTextEdit::setTimesShown(bool shown)
@@ -148,7 +152,7 @@ QRect WireTextEdit::caretRect() const
 {
     if (caretRow() >= m_view->rowCount())
         return {}; // not laid out yet
-    return rectOf(m_view->caretPlace(caret()));
+    return rectOf(m_view->caretPlace(m_caret));
 }
 
 QRect WireTextEdit::characterRect(qsizetype position)
@@ -156,11 +160,11 @@ QRect WireTextEdit::characterRect(qsizetype position)
     return rectOf(m_view->characterPlace(qBound<qsizetype>(0, position, m_document.size())));
 }
 
-qsizetype WireTextEdit::positionAt(const QPoint &point, bool *atRowEnd)
+CaretMoves::Caret WireTextEdit::caretAt(const QPoint &point)
 {
     // Only rows that are laid out are on screen.
     m_view->layOutThrough(0);
-    return m_view->positionAt(rowAtY(point.y()), point.x() - rowLeft(), atRowEnd);
+    return m_view->caretAt(rowAtY(point.y()), point.x() - rowLeft());
 }
 
 qsizetype WireTextEdit::characterAt(const QPoint &point)
@@ -336,7 +340,7 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
     }
     const qsizetype caretRow = this->caretRow();
     if (hasFocus() && m_caretShown && m_preedit.isEmpty() && caretRow < m_view->rowCount())
-        m_view->paintCaret(painter, caret(), rowOrigin(caretRow), colours.text);
+        m_view->paintCaret(painter, m_caret, rowOrigin(caretRow), colours.text);
     if (m_dropPosition >= 0) {
         const QRect at = characterRect(m_dropPosition);
         painter.fillRect(QRect(at.topLeft(), QSize(1, at.height())),

@@ -121,6 +121,8 @@ private slots:
         QTest::newRow("status-lines-dump") << false << true << true << false;
         QTest::newRow("times") << false << true << false << true;
         QTest::newRow("times-dump") << false << true << true << true;
+        // Typing over, with a hex digit waiting for its pair.
+        QTest::newRow("outgoing-dump") << true << false << true << false;
     }
     void looksAsBefore()
     {
@@ -154,6 +156,14 @@ private slots:
         box.setFocus();
         QVERIFY(QTest::qWaitForWindowActive(&box));
         QTRY_VERIFY(box.hasFocus());
+        if (outgoing && dump) {
+            box.resize(560, 120);
+            box.setHexEditable(true);
+            box.setHexShown(true);
+            box.setCursorPosition(18);
+            QTest::keyClick(&box, Qt::Key_Insert);
+            QTest::keyClick(&box, Qt::Key_4);
+        }
         QImage image = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(image.devicePixelRatio(), 1.0);
 

@@ -1,4 +1,5 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
+#include "LineBreakSetting.h"
 #include "RowPainter.h"
 #include "TextRules.h"
 #include "TimeTexts.h"
@@ -14,6 +15,7 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTest>
 #include <QTimeZone>
 #include <QTimer>
@@ -30,7 +32,7 @@ private:
         QByteArray bytes;
         for (int c = 0; c < 256; ++c)
             bytes += char(c);
-        return CodePage1252::decode(bytes);
+        return CodePageTable::decode(bytes);
     }
     static QFont wireFont()
     {
@@ -46,6 +48,9 @@ private:
     }
 
 private slots:
+    // The setting Enter's choice is kept in stays away from the user's own.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void exactAcrossAppends_data()
     {
         QTest::addColumn<QStringList>("pieces");
@@ -127,6 +132,39 @@ private slots:
             QVERIFY2(failure.isEmpty(),
                      qPrintable(QStringLiteral("step %1: %2").arg(step).arg(failure)));
         }
+    }
+
+    void enterInsertsTheChosenLineBreak_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("inserted");
+        QTest::newRow("CR LF") << int(EditCommands::LineBreak::CrLf) << QStringLiteral("\r\n");
+        QTest::newRow("LF") << int(EditCommands::LineBreak::Lf) << QStringLiteral("\n");
+        QTest::newRow("CR") << int(EditCommands::LineBreak::Cr) << QStringLiteral("\r");
+    }
+    void enterInsertsTheChosenLineBreak()
+    {
+        // Chosen, the line break is kept for the next run; Enter, Return and
+        // the keypad's Enter put it in, in the text and in the dump.
+        QFETCH(int, choice);
+        QFETCH(QString, inserted);
+        {
+            QWidget window;
+            LineBreakSetting(&window).setLineBreak(EditCommands::LineBreak(choice));
+        }
+        QWidget window;
+        const LineBreakSetting kept(&window);
+        QCOMPARE(int(kept.lineBreak()), choice);
+        WireTextEdit box;
+        box.setLineBreak(kept.lineBreak());
+        box.setHexEditable(true);
+        box.show();
+        box.setFocus();
+        QTest::keyClick(&box, Qt::Key_Return);
+        QTest::keyClick(&box, Qt::Key_Enter, Qt::KeypadModifier);
+        box.setHexShown(true);
+        QTest::keyClick(&box, Qt::Key_Enter);
+        QCOMPARE(box.text(), inserted.repeated(3));
     }
 
     void longLineIsOneLine_data()
@@ -476,7 +514,7 @@ private slots:
         WireTextEdit box;
         box.resize(600, 200);
         box.show();
-        const QString sent = CodePage1252::decode(
+        const QString sent = CodePageTable::decode(
             QByteArray("one\r\ntwo\rthree\nfour\0\a\x1b[0m\x7f\tfive\xe9\x80 end", 37));
         box.appendText(sent);
         QAccessibleTextInterface *text =
