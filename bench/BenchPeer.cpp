@@ -7,6 +7,7 @@
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -102,6 +103,19 @@ bool sendPayload(const QByteArray &payload, quint16 port)
         whole = n > 0;
         sent += n;
     }
+    if (fd >= 0)
+        ::close(fd);
+    return whole;
+}
+
+bool tricklePayload(const QByteArray &payload, quint16 port)
+{
+    const int fd = connectTo(port);
+    const int noDelay = 1;
+    bool whole =
+        fd >= 0 && ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &noDelay, sizeof noDelay) == 0;
+    for (qint64 sent = 0; whole && sent < payload.size(); ++sent)
+        whole = ::send(fd, payload.constData() + sent, 1, MSG_NOSIGNAL) == 1;
     if (fd >= 0)
         ::close(fd);
     return whole;

@@ -37,6 +37,9 @@ private:
 
 // Sends the payload as fast as the socket takes it, then closes.
 bool sendPayload(const QByteArray &payload, quint16 port);
+// Sends the payload a byte at a time, each in a segment of its own
+// (TCP_NODELAY), then closes.
+bool tricklePayload(const QByteArray &payload, quint16 port);
 // Sends the payload inside TLS (not checking the certificate) with blocking
 // writes straight from OpenSSL to the socket, as the plain peer does, then
 // closes TLS with close_notify and the connection.

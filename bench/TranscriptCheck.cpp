@@ -1,6 +1,6 @@
 #include "TranscriptCheck.h"
 
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "Payload.h"
 #include "WireTextEdit.h"
 
@@ -25,7 +25,7 @@ FileText::FileText(const QString &path) : m_file(path)
 
 QString FileText::range(qsizetype from, qsizetype length) const
 {
-    return m_file.seek(from) ? CodePage1252::decode(m_file.read(length)) : QString();
+    return m_file.seek(from) ? CodePageTable::decode(m_file.read(length)) : QString();
 }
 
 // Reads the blocks one by one; an enhanced packet block (6) holds its
@@ -68,13 +68,13 @@ QString RecordedText::range(qsizetype from, qsizetype length) const
         m_file.seek(piece.fileOffset + start - piece.textOffset);
         bytes += m_file.read(end - start);
     }
-    return CodePage1252::decode(bytes);
+    return CodePageTable::decode(bytes);
 }
 
 bool holdsFrom(const TextRanges &text, qsizetype from, Payload payload)
 {
     for (qsizetype at = from; payload.left() > 0;) {
-        const QString expected = CodePage1252::decode(payload.next(pieceSize));
+        const QString expected = CodePageTable::decode(payload.next(pieceSize));
         if (text.range(at, expected.size()) != expected)
             return false;
         at += expected.size();

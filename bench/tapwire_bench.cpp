@@ -10,7 +10,7 @@
 
 #include "AppError.h"
 #include "BenchPeer.h"
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "FileCommands.h"
 #include "Payload.h"
 #include "RunMeter.h"
@@ -137,17 +137,23 @@ bool Reception::transcriptExact() const
     return transcriptHolds(BoxText(m_transcript), Payload(m_shape.content, bytes()), m_shape.tls);
 }
 
+QByteArray field(const char *key, double value)
+{
+    return QByteArray(" ") + key + '=' + QByteArray::number(value, 'f', 3);
+}
+
+// What remembering where each character came from costs: the spans, and
+// their memory per byte received.
 Figures runReceive(const Shape &shape, qint64 mib)
 {
     Reception reception(shape, mib);
     RunMeter meter;
     Figures figures = reception.receiveChecked(meter);
+    const OriginSpans &origins = reception.transcript()->document().origins();
+    figures.more +=
+        " origin_spans=" + QByteArray::number(origins.spanCount()) +
+        field("origin_bytes_per_byte", double(origins.memoryBytes()) / double(reception.bytes()));
     return figures;
-}
-
-QByteArray field(const char *key, double value)
-{
-    return QByteArray(" ") + key + '=' + QByteArray::number(value, 'f', 3);
 }
 
 // After receiving, a user types 中, which the code page has no byte for, in
@@ -272,7 +278,7 @@ Figures runSend(const Shape &shape, qint64 mib)
         QString text;
         text.reserve(mib * MiB);
         for (Payload payload(shape.content, mib * MiB); payload.left() > 0;)
-            text += CodePage1252::decode(payload.next(pieceSize));
+            text += CodePageTable::decode(payload.next(pieceSize));
         window.findChild<WireTextEdit *>(QStringLiteral("txtSendData"))->setText(text);
     }
     const quint16 port = listen(window);
@@ -385,6 +391,12 @@ void showHex(frmMain &window)
     window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setHexShown(true);
 }
 
+// The transcript with the time of each line beside it.
+void showTimes(frmMain &window)
+{
+    window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData"))->setTimesShown(true);
+}
+
 // Every run there is. A new one is a row here: what the peer's bytes look
 // like, the program's side and the peer's side, the sizes `make bench` runs
 // by default, and, for a receiving run that needs the window set up first
@@ -393,8 +405,11 @@ const Shape shapes[] = {
     {"noline", Content::Printable, runReceive, sendPayload, {4, 64, 256}},
     {"lines80", Content::Lines80, runReceive, sendPayload, {4, 64, 256}},
     {"binary", Content::Binary, runReceive, sendPayload, {4, 64, 256}},
+    {"trickle", Content::Binary, runReceive, tricklePayload, {1}},
     {"hex", Content::Binary, runReceive, sendPayload, {64}, showHex},
     {"record", Content::Binary, runRecord, sendPayload, {64}},
+
+    {"times", Content::Binary, runReceive, sendPayload, {64}, showTimes},
     {"tls", Content::Binary, runReceive, sendPayloadTls, {64}, nullptr, true},
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},
     {"send", Content::Lines80, runSend, takePayload, {16}},

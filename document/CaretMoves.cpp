@@ -46,9 +46,9 @@ qsizetype alongText(const WireDocument &text, Move move, qsizetype position, boo
     const bool collapse = text.hasSelection() && !select;
     switch (move) {
     case Move::NextChar:
-        return collapse ? text.selectionEnd() : TextRules::nextBoundary(text, position);
+        return collapse ? text.selectionEnd() : TextRules::nextStop(text, position);
     case Move::PreviousChar:
-        return collapse ? text.selectionStart() : TextRules::previousBoundary(text, position);
+        return collapse ? text.selectionStart() : TextRules::previousStop(text, position);
     case Move::NextWord:
         return TextRules::nextWordStart(text, position);
     case Move::PreviousWord:

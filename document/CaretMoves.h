@@ -27,16 +27,21 @@ enum class Move {
     DocumentEnd,
 };
 
+// The dump's two columns, where the caret types bytes as hex digits or
+// characters as themselves. The text has only characters.
+enum class Column : quint8 { Bytes, Characters };
+
 // The caret as a view keeps it. At a wrap, the caret can stand at the end of
 // the row above instead of the start of the row below (`atRowEnd`, after End
 // or a click past a row's end). Up and Down keep to the column they started
 // from (`wantedX`, in CharacterMetrics units from the row's start; -1 when
-// not moving up or down).
+// not moving up or down). In the dump it stands in one of its columns.
 struct Caret
 {
     qsizetype position = 0;
     bool atRowEnd = false;
     int wantedX = -1;
+    Column column = Column::Bytes;
 };
 
 // The row the caret is shown in.

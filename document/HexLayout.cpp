@@ -29,10 +29,15 @@ HexLayout::Span HexLayout::cellSpan(qsizetype position, Column column) const
     return {left * m_cell, (left + 1) * m_cell};
 }
 
+HexLayout::Column HexLayout::columnAt(int x) const
+{
+    return qreal(x) / m_cell >= charactersColumn - 1 ? Column::Characters : Column::Bytes;
+}
+
 qsizetype HexLayout::positionAt(qsizetype row, int x, bool nearest) const
 {
     const qreal column = qreal(x) / m_cell;
-    qreal inRow = column >= charactersColumn - 1
+    qreal inRow = columnAt(x) == Column::Characters
                       ? column - charactersColumn
                       : (column - bytesColumn - (column >= byteColumnOf(8) - 1 ? 1 : 0)) / 3;
     inRow = qBound(qreal(0), inRow + (nearest ? 0.5 : 0), qreal(cellsPerRow - (nearest ? 0 : 1)));

@@ -17,7 +17,7 @@ public:
     static constexpr qsizetype cellsPerRow = HexRows::cellsPerRow;
 
     // The two columns a character shows in.
-    enum class Column { Bytes, Characters };
+    using Column = CaretMoves::Column;
     // Where something stands in a row, [left, right) in units.
     struct Span
     {
@@ -31,9 +31,9 @@ public:
     const HexRows &rows() const { return m_rows; }
     void rebuild(const WireDocument &text) { m_rows.rebuild(text); }
     // [from, from + removed) became `added` characters.
-    void changed(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added)
+    void followChange(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added)
     {
-        m_rows.changed(text, from, removed, added);
+        m_rows.followChange(text, from, removed, added);
     }
 
     // The row's offset, then the character at `position` in either column.
@@ -42,6 +42,8 @@ public:
     // The position nearest to `x` (units from the row's left edge) in `row`,
     // or, unless `nearest`, that of the cell under it, in either column.
     qsizetype positionAt(qsizetype row, int x, bool nearest) const;
+    // The column at `x`, the nearer of the two in the gap between them.
+    Column columnAt(int x) const;
 
     // Where `move` takes the caret at `position`: a row is sixteen cells on
     // or back, a page `pageRows` rows; the caret's row starts and ends its

@@ -1,6 +1,6 @@
 #include "HexRows.h"
 
-#include "ByteCode.h"
+#include "CodePageTable.h"
 #include "TextRules.h"
 #include "WireDocument.h"
 
@@ -43,7 +43,8 @@ void HexRows::rebuild(const WireDocument &text)
     scan(text, 0, m_size);
 }
 
-void HexRows::changed(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added)
+void HexRows::followChange(const WireDocument &text, qsizetype from, qsizetype removed,
+                           qsizetype added)
 {
     // Pairs from just before the edit on are found again where the edit can
     // have made or broken one; those after it only move.
@@ -93,9 +94,9 @@ std::vector<qsizetype> HexRows::cellsOfRow(const WireDocument &text, qsizetype r
 
 QString HexRows::byteText(const WireDocument &text, qsizetype position)
 {
-    const auto &bytes = ByteCode::byteTable();
+    const auto &bytes = CodePageTable::byteTable();
     const char16_t c = text.at(position);
-    if (pairsAt(text, position) || !ByteCode::hasByte(bytes, c))
+    if (pairsAt(text, position) || !CodePageTable::hasByte(bytes, c))
         return QStringLiteral("??");
     return QString::number(bytes[c], 16).toUpper().rightJustified(2, u'0');
 }
@@ -105,10 +106,9 @@ QString HexRows::cellText(const WireDocument &text, qsizetype position)
     if (pairsAt(text, position))
         return text.text(position, position + 2);
     const char16_t c = text.at(position);
-    const char16_t spoken =
-        c == u'\t' || c == u'\r' || c == u'\n' ? char16_t(0x2400 + c) : TextRules::spokenAs(c);
-    if (spoken != c)
-        return QString(QChar(spoken));
+    const char16_t picture = TextRules::controlPicture(c);
+    if (picture != c)
+        return QString(QChar(picture));
     if (TextRules::markKindOf(c) != TextRules::MarkKind::None)
         return QString(QChar(0x00B7));
     return QString(QChar(c));

@@ -17,7 +17,7 @@ public:
 
     void rebuild(const WireDocument &text);
     // [from, from + removed) became `added` characters.
-    void changed(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added);
+    void followChange(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added);
 
     // The cell of the character at `position` (a boundary).
     qsizetype cellOf(qsizetype position) const;

@@ -1,7 +1,7 @@
 #include "RowLayout.h"
 
-#include "ByteCode.h"
 #include "CharacterMetrics.h"
+#include "CodePageTable.h"
 #include "TextRules.h"
 #include "WireDocument.h"
 
@@ -38,7 +38,7 @@ inline Step stepAt(const CharacterMetrics &metrics, char16_t c, char16_t next, i
 
 inline char16_t characterOf(unsigned char byte)
 {
-    return ByteCode::characterOf(byte);
+    return CodePageTable::characterOf(byte);
 }
 
 inline char16_t characterOf(char16_t unit)
@@ -144,7 +144,7 @@ void RowLayout::wrap(const WireDocument &document, qsizetype start, RowFound row
         const qsizetype runEnd = run.start + run.length;
         if (run.bytes && !byteEntriesKnown) {
             for (int byte = 0; byte < 256; ++byte)
-                byteEntries[byte] = m_metrics->entry(ByteCode::characterOf(uchar(byte)));
+                byteEntries[byte] = m_metrics->entry(CodePageTable::characterOf(uchar(byte)));
             byteEntriesKnown = true;
         }
         if (!(run.bytes
@@ -253,8 +253,8 @@ int RowLayout::walk(const WireDocument &document, qsizetype from, qsizetype to,
     return x;
 }
 
-void RowLayout::changed(const WireDocument &text, qsizetype from, qsizetype removed,
-                        qsizetype added)
+void RowLayout::followChange(const WireDocument &text, qsizetype from, qsizetype removed,
+                             qsizetype added)
 {
     // A large insertion, or an edit that moves every row of a long line, is
     // laid out in slices, so that the window keeps answering.

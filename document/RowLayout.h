@@ -36,10 +36,10 @@ public:
                 qsizetype budget = std::numeric_limits<qsizetype>::max());
 
     // The text has changed as for update(), but the rows from the edit on are
-    // left for layOutMore(). changed() does one or the other: an insertion
+    // left for layOutMore(). followChange() does one or the other: an insertion
     // longer than the slice is laid out later, a slice at a time.
     void updateLater(qsizetype from);
-    void changed(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added);
+    void followChange(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added);
     void setSlice(qsizetype characters) { m_slice = qMax<qsizetype>(1, characters); }
     qsizetype slice() const { return m_slice; }
     // Lays the whole text out anew: at once, or from the start in slices

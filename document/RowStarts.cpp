@@ -44,28 +44,34 @@ void RowStarts::replace(qsizetype first, qsizetype removed, const std::vector<qs
     // after them only move.
     qsizetype firstBlock = 0;
     qsizetype endBlock = 0;
-    std::vector<qsizetype> rows;
+    qsizetype headFirst = first;
+    qsizetype tailEnd = first + removed;
     if (!m_blocks.empty()) {
         firstBlock = blockOfRow(first);
         endBlock = (removed > 0 ? blockOfRow(first + removed - 1) : firstBlock) + 1;
-        const Block &head = m_blocks[firstBlock];
-        for (qsizetype row = m_firstRow[firstBlock]; row < first; ++row)
-            rows.push_back(head.base + head.offsets[row - m_firstRow[firstBlock]]);
+        headFirst = m_firstRow[firstBlock];
+        tailEnd = m_firstRow[endBlock - 1] + qsizetype(m_blocks[endBlock - 1].offsets.size());
     }
+    std::vector<qsizetype> rows;
+    rows.reserve(size_t(first - headFirst) + starts.size() + size_t(tailEnd - first - removed));
+    for (qsizetype row = headFirst; row < first; ++row)
+        rows.push_back(m_blocks[firstBlock].base + m_blocks[firstBlock].offsets[row - headFirst]);
     rows.insert(rows.end(), starts.begin(), starts.end());
     if (!m_blocks.empty()) {
         const Block &tail = m_blocks[endBlock - 1];
         const qsizetype tailFirst = m_firstRow[endBlock - 1];
-        for (qsizetype row = first + removed; row < tailFirst + qsizetype(tail.offsets.size());
-             ++row)
+        for (qsizetype row = first + removed; row < tailEnd; ++row)
             rows.push_back(tail.base + tail.offsets[row - tailFirst] + shift);
     }
 
     std::vector<Block> rebuilt;
-    for (const qsizetype start : rows) {
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const qsizetype start = rows[i];
         if (rebuilt.empty() || qsizetype(rebuilt.back().offsets.size()) >= rowsPerBlock ||
-            start - rebuilt.back().base > std::numeric_limits<quint32>::max())
+            start - rebuilt.back().base > std::numeric_limits<quint32>::max()) {
             rebuilt.push_back(Block{start, {}});
+            rebuilt.back().offsets.reserve(qMin(size_t(rowsPerBlock), rows.size() - i));
+        }
         rebuilt.back().offsets.push_back(quint32(start - rebuilt.back().base));
     }
     for (qsizetype block = endBlock; block < qsizetype(m_blocks.size()); ++block)

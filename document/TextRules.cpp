@@ -118,14 +118,47 @@ qsizetype previousBoundary(const WireDocument &text, qsizetype position)
     return isBoundary(text, position - 1) ? position - 1 : position - 2;
 }
 
+bool isStop(const WireDocument &text, qsizetype position)
+{
+    if (!text.caretBetweenCrLf())
+        return isBoundary(text, position);
+    return position <= 0 || position >= text.size() ||
+           !(QChar::isHighSurrogate(text.at(position - 1)) &&
+             QChar::isLowSurrogate(text.at(position)));
+}
+
+qsizetype snapToStop(const WireDocument &text, qsizetype position)
+{
+    position = qBound<qsizetype>(0, position, text.size());
+    return isStop(text, position) ? position : position - 1;
+}
+
+qsizetype nextStop(const WireDocument &text, qsizetype position)
+{
+    if (position >= text.size())
+        return text.size();
+    return isStop(text, position + 1) ? position + 1 : position + 2;
+}
+
+qsizetype previousStop(const WireDocument &text, qsizetype position)
+{
+    if (position <= 0)
+        return 0;
+    return isStop(text, position - 1) ? position - 1 : position - 2;
+}
+
+bool isLineStart(const WireDocument &text, qsizetype position)
+{
+    // The CR of a pair ends nothing on its own: the LF after it does.
+    return position <= 0 || lineEndLength(text.at(position - 1),
+                                          position < text.size() ? text.at(position) : u'\0') == 1;
+}
+
 qsizetype lineStart(const WireDocument &text, qsizetype position)
 {
-    for (qsizetype i = position; i > 0; --i) {
-        // The CR of a pair ends nothing on its own: the LF after it does.
-        if (lineEndLength(text.at(i - 1), i < text.size() ? text.at(i) : u'\0') == 1)
-            return i;
-    }
-    return 0;
+    while (!isLineStart(text, position))
+        --position;
+    return qMax<qsizetype>(0, position);
 }
 
 qsizetype lineEndAfter(const WireDocument &text, qsizetype position)
@@ -158,6 +191,11 @@ Span wordAt(const WireDocument &text, qsizetype position)
     while (span.to < text.size() && classAt(text, span.to) == kind)
         span.to = nextBoundary(text, span.to);
     return span;
+}
+
+Span lineAt(const WireDocument &text, qsizetype position)
+{
+    return {lineStart(text, position), lineEndAfter(text, position)};
 }
 
 qsizetype nextWordStart(const WireDocument &text, qsizetype position)

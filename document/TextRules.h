@@ -39,14 +39,18 @@ struct Mark
 Mark markFor(char16_t c);
 MarkKind markKindOf(char16_t c);
 
-// What a character is called for a reader that cannot hear controls: each C0
-// control but TAB, CR and LF, and DEL, becomes its control picture
-// (U+2400-U+241F, U+2421); everything else stays itself.
+// A control character's picture: each C0 control becomes U+2400-U+241F,
+// DEL U+2421; everything else stays itself.
+constexpr char16_t controlPicture(char16_t c)
+{
+    return c < 0x20 ? char16_t(0x2400 + c) : c == 0x7F ? char16_t(0x2421) : c;
+}
+
+// What a character is called for a reader that cannot hear controls: its
+// control picture, but TAB, CR and LF stay themselves.
 constexpr char16_t spokenAs(char16_t c)
 {
-    if (c < 0x20 && c != u'\t' && c != u'\r' && c != u'\n')
-        return char16_t(0x2400 + c);
-    return c == 0x7F ? char16_t(0x2421) : c;
+    return c == u'\t' || c == u'\r' || c == u'\n' ? c : controlPicture(c);
 }
 // The same for every character of a piece, one for one.
 QString spokenText(QString piece);
@@ -68,6 +72,19 @@ qsizetype previousBoundary(const WireDocument &text, qsizetype position);
 // The length of the line end at `position` (lineEndLength), 0 past the end.
 int lineEndAt(const WireDocument &text, qsizetype position);
 
+// Where the caret and the selection's ends stand (stops): at boundaries, but
+// while the document is shown as a dump (WireDocument::caretBetweenCrLf), the
+// CR and the LF of a pair are cells of their own, and the caret can stand
+// between them too.
+bool isStop(const WireDocument &text, qsizetype position);
+// The stop at or before `position`, and the stops one character on and back.
+qsizetype snapToStop(const WireDocument &text, qsizetype position);
+qsizetype nextStop(const WireDocument &text, qsizetype position);
+qsizetype previousStop(const WireDocument &text, qsizetype position);
+
+// Whether a line starts at `position`: the start of the text, or just after
+// a line end.
+bool isLineStart(const WireDocument &text, qsizetype position);
 // The line around `position`, from just after the previous line end to just
 // after its own (the end of the text when it has none).
 qsizetype lineStart(const WireDocument &text, qsizetype position);
@@ -85,6 +102,8 @@ struct Span
     qsizetype to = 0;
 };
 Span wordAt(const WireDocument &text, qsizetype position);
+// The whole line around `position`, to and with its line end.
+Span lineAt(const WireDocument &text, qsizetype position);
 qsizetype nextWordStart(const WireDocument &text, qsizetype position);
 qsizetype previousWordStart(const WireDocument &text, qsizetype position);
 

@@ -1,6 +1,6 @@
 #include "TextStore.h"
 
-#include "ByteCode.h"
+#include "CodePageTable.h"
 
 #include <algorithm>
 #include <initializer_list>
@@ -98,7 +98,7 @@ void TextStore::copy(qsizetype from, qsizetype to, char16_t *out) const
         if (run.units)
             std::copy_n(run.units + offset, n, out);
         else
-            ByteCode::decode(reinterpret_cast<const char *>(run.bytes) + offset, n, out);
+            CodePageTable::decode(reinterpret_cast<const char *>(run.bytes) + offset, n, out);
         out += n;
         from += n;
     }
@@ -125,7 +125,7 @@ qsizetype TextStore::forEachBytePiece(qsizetype from, qsizetype to,
         } else {
             bytes.resize(n);
             const qsizetype refused =
-                ByteCode::encode(QStringView(block.units).mid(offset, n), bytes.data());
+                CodePageTable::encode(QStringView(block.units).mid(offset, n), bytes.data());
             if (refused >= 0)
                 return from + refused;
             visit(bytes);
@@ -139,7 +139,7 @@ TextStore::Block TextStore::makeBlock(QStringView text)
 {
     Block block;
     block.bytes = QByteArray(text.size(), Qt::Uninitialized); // resize() would round up
-    if (ByteCode::encode(text, block.bytes.data()) >= 0) {
+    if (CodePageTable::encode(text, block.bytes.data()) >= 0) {
         block.bytes = QByteArray();
         block.units = text.toString();
         block.wide = true;
@@ -198,7 +198,7 @@ void TextStore::append(QStringView text)
     for (qsizetype at = 0; at < text.size(); at += m_blockLength) {
         const QStringView piece = text.mid(at, m_blockLength);
         bytes.resize(piece.size());
-        if (ByteCode::encode(piece, bytes.data()) < 0)
+        if (CodePageTable::encode(piece, bytes.data()) < 0)
             appendBytes(bytes);
         else
             replace(m_size, m_size, piece);
@@ -217,7 +217,7 @@ void TextStore::appendBytes(QByteArrayView bytes)
         const qsizetype n = qMin(left, m_blockLength - units.size());
         const qsizetype at = units.size();
         units.resize(at + n);
-        ByteCode::decode(data, n, reinterpret_cast<char16_t *>(units.data()) + at);
+        CodePageTable::decode(data, n, reinterpret_cast<char16_t *>(units.data()) + at);
         data += n;
         left -= n;
         m_size += n;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ByteCode.h"
+#include "CodePageTable.h"
 
 #include <QByteArray>
 #include <QByteArrayView>
@@ -89,7 +89,7 @@ private:
     static char16_t characterIn(const Block &block, qsizetype offset)
     {
         return block.wide ? block.units.at(offset).unicode()
-                          : ByteCode::characterOf(uchar(block.bytes.at(offset)));
+                          : CodePageTable::characterOf(uchar(block.bytes.at(offset)));
     }
     // A block of `text`: bytes when every character has one, else UTF-16.
     static Block makeBlock(QStringView text);

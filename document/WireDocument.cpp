@@ -2,6 +2,8 @@
 
 #include "TextRules.h"
 
+#include <utility>
+
 WireDocument::WireDocument(QObject *parent, qsizetype blockLength)
     : QObject(parent), m_store(blockLength)
 {
@@ -33,9 +35,19 @@ void WireDocument::setSelection(qsizetype anchor, qsizetype position)
 {
     const qsizetype oldAnchor = m_anchor;
     const qsizetype oldPosition = m_position;
-    m_anchor = TextRules::snapBack(*this, anchor);
-    m_position = TextRules::snapBack(*this, position);
+    m_anchor = TextRules::snapToStop(*this, anchor);
+    m_position = TextRules::snapToStop(*this, position);
     emit selectionSet(oldAnchor, oldPosition);
+}
+
+void WireDocument::setCaretBetweenCrLf(bool between)
+{
+    m_caretBetweenCrLf = between;
+    const auto outOfPair = [this](qsizetype position) {
+        return TextRules::isStop(*this, position) ? position : position + 1;
+    };
+    if (!between && (!TextRules::isStop(*this, m_anchor) || !TextRules::isStop(*this, m_position)))
+        setSelection(outOfPair(m_anchor), outOfPair(m_position));
 }
 
 void WireDocument::recordForUndo(qsizetype from, qsizetype to, qsizetype added, bool typed)
@@ -43,8 +55,8 @@ void WireDocument::recordForUndo(qsizetype from, qsizetype to, qsizetype added, 
     if (!m_undoEnabled)
         return;
     UndoRecord record{from, added, m_store.mid(from, to), m_origins.runs(from, to)};
-    if (m_gathering)
-        m_gathering->edits.push_back(std::move(record));
+    if (m_gathering > 0)
+        m_gathered.edits.push_back(std::move(record));
     else
         m_undo.record({{std::move(record)}, m_anchor, m_position}, typed);
 }
@@ -60,8 +72,8 @@ void WireDocument::change(qsizetype from, qsizetype removed, qsizetype added, bo
             return position + added - removed;
         return qMin(position, from);
     };
-    m_anchor = TextRules::snapBack(*this, keep(m_anchor));
-    m_position = TextRules::snapBack(*this, keep(m_position));
+    m_anchor = TextRules::snapToStop(*this, keep(m_anchor));
+    m_position = TextRules::snapToStop(*this, keep(m_position));
     emit changed(from, removed, added, appended);
 }
 
@@ -152,18 +164,17 @@ void WireDocument::replaceAllWithBytes(const QList<QByteArray> &pieces)
     setCaret(0);
 }
 
-void WireDocument::replaceRange(qsizetype from, qsizetype to, const QString &text)
+void WireDocument::replaceRange(qsizetype from, qsizetype to, const QString &text, bool typed)
 {
-    from = TextRules::snapBack(*this, from);
-    to = qMax(from, TextRules::snapBack(*this, to));
-    edit(from, to, text, EditKind::User);
+    from = TextRules::snapToStop(*this, from);
+    to = qMax(from, TextRules::snapToStop(*this, to));
+    edit(from, to, text, typed ? EditKind::Typing : EditKind::User);
     setCaret(from + text.size());
 }
 
 void WireDocument::drop(qsizetype at, const QString &text, bool moved)
 {
-    UndoStep step{{}, m_anchor, m_position};
-    m_gathering = &step;
+    beginUndoStep();
     if (moved) {
         const qsizetype from = selectionStart();
         const qsizetype to = selectionEnd();
@@ -171,11 +182,9 @@ void WireDocument::drop(qsizetype at, const QString &text, bool moved)
         if (at > to)
             at -= to - from;
     }
-    at = TextRules::snapBack(*this, at);
+    at = TextRules::snapToStop(*this, at);
     edit(at, at, text, EditKind::User);
-    m_gathering = nullptr;
-    if (!step.edits.empty())
-        m_undo.record(std::move(step), false);
+    endUndoStep();
     setSelection(at, at + text.size());
 }
 
@@ -184,6 +193,18 @@ void WireDocument::setUndoEnabled(bool enabled)
     m_undoEnabled = enabled;
     if (!enabled)
         m_undo.clear();
+}
+
+void WireDocument::beginUndoStep()
+{
+    if (m_gathering++ == 0)
+        m_gathered = {{}, m_anchor, m_position};
+}
+
+void WireDocument::endUndoStep()
+{
+    if (--m_gathering == 0 && !m_gathered.edits.empty())
+        m_undo.record(std::exchange(m_gathered, {}), false);
 }
 
 void WireDocument::apply(UndoStep &step, bool backwards)

@@ -22,9 +22,11 @@ class RowLayout;
 // announced (aboutToChange, changed) with where it happened, how many
 // characters went and how many came.
 //
-// Nobody outside reads the store directly: a character (at), a copy of a
-// range (text) or copies of its pieces in order (forEachPiece) are what the
-// document hands out, so that how it keeps the text can change behind them.
+// Outside the document only RowLayout reads the store, to wrap rows straight
+// from its blocks; everyone else is handed a character (at), a copy of a range
+// (text) or copies of its pieces in order (forEachPiece), so that how it keeps
+// the text can change behind them. What the editing keys do is written once,
+// in EditCommands, over the edits below.
 class WireDocument : public QObject
 {
     Q_OBJECT
@@ -59,8 +61,9 @@ public:
     }
 
     // The caret (position) and the other end of the selection (anchor). A
-    // position between the CR and LF of a pair, or inside a surrogate pair,
-    // moves back to the one before.
+    // position that is no stop (TextRules::isStop: between the CR and LF of a
+    // pair, unless the dump is shown, or inside a surrogate pair) moves back
+    // to the one before.
     qsizetype anchor() const { return m_anchor; }
     qsizetype position() const { return m_position; }
     qsizetype selectionStart() const { return qMin(m_anchor, m_position); }
@@ -70,6 +73,11 @@ public:
     QString selectedText() const { return text(selectionStart(), selectionEnd()); }
     void setSelection(qsizetype anchor, qsizetype position);
     void setCaret(qsizetype position) { setSelection(position, position); }
+    // Whether the caret can stand between the CR and LF of a pair, as it can
+    // in the dump, where each is a cell of its own. Turned off, an end that
+    // stands there moves to after the LF, so it stays by the same characters.
+    void setCaretBetweenCrLf(bool between);
+    bool caretBetweenCrLf() const { return m_caretBetweenCrLf; }
 
     // User and Typing edits are recorded for undo; what a peer appends and
     // Other edits (undo and redo themselves, replacing the whole text) are not.
@@ -94,8 +102,9 @@ public:
     // Replaces the whole text with pieces of bytes in the wire's code page,
     // as a user would (Open File): one step for undo.
     void replaceAllWithBytes(const QList<QByteArray> &pieces);
-    // Replaces [from, to), moved back to boundaries, as a user would.
-    void replaceRange(qsizetype from, qsizetype to, const QString &text);
+    // Replaces [from, to), moved back to stops, as a user would; `typed` as
+    // for replaceSelection.
+    void replaceRange(qsizetype from, qsizetype to, const QString &text, bool typed = false);
     // Puts dropped text at `at`; `moved` takes the selection away first (a
     // drag within the box). One step for undo; the new text ends up selected.
     void drop(qsizetype at, const QString &text, bool moved);
@@ -108,6 +117,9 @@ public:
     bool canRedo() const { return m_undoEnabled && m_undo.canRedo(); }
     void undo();
     void redo();
+    // The edits from beginUndoStep() to endUndoStep() are taken back as one.
+    void beginUndoStep();
+    void endUndoStep();
 
 signals:
     // Just before [from, from + removed) becomes `added` characters.
@@ -122,7 +134,7 @@ private:
     const TextStore &store() const { return m_store; }
 
     // Records a user's edit of [from, to) to `added` characters, before it
-    // is made: in the step a drop is gathering, or as a step of its own.
+    // is made: in the step being gathered, or as a step of its own.
     void recordForUndo(qsizetype from, qsizetype to, qsizetype added, bool typed);
     // [from, to) becomes `text`, its characters of the origins `runs`.
     void replace(qsizetype from, qsizetype to, const QString &text, const OriginRuns &runs,
@@ -139,6 +151,9 @@ private:
     qsizetype m_position = 0;
     bool m_undoEnabled = true;
     UndoHistory m_undo;
-    // The step a drop is gathering its edits into, while it does.
-    UndoStep *m_gathering = nullptr;
+    // The step edits are gathered into between beginUndoStep() and
+    // endUndoStep(), while m_gathering is above 0.
+    UndoStep m_gathered;
+    int m_gathering = 0;
+    bool m_caretBetweenCrLf = false;
 };

@@ -9,7 +9,7 @@
 namespace {
 
 // The font a mark's label is written in: the box's own, a little smaller so
-// that three letters take about two cells.
+// that three letters take about two spaces.
 QFont markFontFor(const QFont &font)
 {
     QFont markFont = font;
@@ -19,7 +19,7 @@ QFont markFontFor(const QFont &font)
     return markFont;
 }
 
-int cellOf(const QFont &font)
+int spaceAdvanceOf(const QFont &font)
 {
     return qMax(1,
                 CharacterMetrics::toUnits(QFontMetricsF(font).horizontalAdvance(QLatin1Char(' '))));
@@ -27,12 +27,13 @@ int cellOf(const QFont &font)
 
 } // namespace
 
-WireMetrics::WireMetrics(const QFont &font) : WireMetrics(font, cellOf(font))
+WireMetrics::WireMetrics(const QFont &font) : WireMetrics(font, spaceAdvanceOf(font))
 {
 }
 
-WireMetrics::WireMetrics(const QFont &font, int cell)
-    : CharacterMetrics(8 * cell), m_font(font), m_markFont(markFontFor(font)), m_cell(cell)
+WireMetrics::WireMetrics(const QFont &font, int spaceAdvance)
+    : CharacterMetrics(8 * spaceAdvance), m_font(font), m_markFont(markFontFor(font)),
+      m_spaceAdvance(spaceAdvance)
 {
     const QFontMetricsF metrics(m_font);
     m_rowHeight = qMax(1, qCeil(metrics.height()));
@@ -53,7 +54,7 @@ int WireMetrics::measureAdvance(char16_t c, Drawn *drawn) const
     // Right-to-left scripts and combining marks are drawn one by one, so
     // that each stands where its advance puts it, in the order it came.
     const QChar::Direction direction = QChar::direction(char32_t(c));
-    *drawn = advance == m_cell && metrics.inFont(QChar(c)) && direction != QChar::DirR &&
+    *drawn = advance == m_spaceAdvance && metrics.inFont(QChar(c)) && direction != QChar::DirR &&
                      direction != QChar::DirAL && !QChar::isMark(char32_t(c))
                  ? Drawn::InRun
                  : Drawn::Alone;

@@ -17,7 +17,7 @@ public:
     int rowHeight() const { return m_rowHeight; }
     qreal baseline() const { return m_baseline; }
     // The advance of a space, in units.
-    int cell() const { return m_cell; }
+    int spaceAdvance() const { return m_spaceAdvance; }
 
     // Space around a mark's label, inside and outside its frame, in pixels.
     static constexpr qreal markPadding = 2;
@@ -28,11 +28,11 @@ protected:
     int measurePair(char16_t high, char16_t low) const override;
 
 private:
-    WireMetrics(const QFont &font, int cell);
+    WireMetrics(const QFont &font, int spaceAdvance);
 
     QFont m_font;
     QFont m_markFont;
     int m_rowHeight = 1;
     qreal m_baseline = 0;
-    int m_cell = 1;
+    int m_spaceAdvance = 1;
 };

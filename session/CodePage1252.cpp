@@ -1,7 +1,7 @@
 #include "CodePage1252.h"
 
 #include "AppError.h"
-#include "ByteCode.h"
+#include "CodePageTable.h"
 #include "TextArea.h"
 
 namespace {
@@ -19,13 +19,6 @@ char32_t codePointAt(QStringView text, qsizetype index)
 
 namespace CodePage1252 {
 
-QString decode(const char *bytes, qsizetype size)
-{
-    QString text(size, Qt::Uninitialized);
-    ByteCode::decode(bytes, size, reinterpret_cast<char16_t *>(text.data()));
-    return text;
-}
-
 QString describeCharacter(QStringView text, qsizetype index, TextRules::PlaceCounter before)
 {
     const QString codePoint =
@@ -36,11 +29,6 @@ QString describeCharacter(QStringView text, qsizetype index, TextRules::PlaceCou
         .arg(codePoint)
         .arg(place.line)
         .arg(place.column);
-}
-
-qsizetype firstUnencodable(QStringView text)
-{
-    return ByteCode::firstWithoutByte(text);
 }
 
 void encodePieces(const TextArea &box, int number, const QString &done,
@@ -68,7 +56,7 @@ void encodePieces(const TextArea &box, int number, const QString &done,
 QByteArray encode(QStringView text)
 {
     QByteArray bytes(text.size(), Qt::Uninitialized);
-    const qsizetype refused = ByteCode::encode(text, bytes.data());
+    const qsizetype refused = CodePageTable::encode(text, bytes.data());
     if (refused >= 0)
         throw AppError(40200, describeCharacter(text, refused) +
                                   QStringLiteral(" cannot be sent in the Windows-1252 code page"));

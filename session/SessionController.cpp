@@ -140,6 +140,7 @@ void SessionController::cmdSendData_Click()
     QList<QByteArray> pieces;
     CodePage1252::encodePieces(*m_controls.txtSendData, 40200, QStringLiteral("sent"),
                                [&pieces](const QByteArray &bytes) { pieces.append(bytes); });
+    emit textSent(pieces);
     // Each piece is let go once the socket has it.
     while (!pieces.isEmpty())
         m_endpoint->SendBytes(pieces.takeFirst());

@@ -6,6 +6,8 @@
 #include "SessionRecorder.h"
 #include "TranscriptLimit.h"
 
+#include <QByteArray>
+#include <QList>
 #include <QObject>
 
 class QAbstractButton;
@@ -80,6 +82,11 @@ public:
     void ValidateEntries();
     void txtAddress_Change();
     void txtPort_Change();
+
+signals:
+    // Send Data took the outgoing text, as these bytes in the code page, and
+    // nothing refuses it any more: it goes out now, or once a handshake ends.
+    void textSent(const QList<QByteArray> &bytes);
 
 private:
     void connectHandlers();

@@ -1,7 +1,7 @@
 #include "TlsText.h"
 
 #include "AddressText.h"
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -45,7 +45,7 @@ QString escaped(QStringView field)
             // Padding could push text of the peer's choosing to where a
             // wrapped row ends, as if the line ended there.
             out += QStringLiteral("\\x20");
-        } else if (CodePage1252::firstUnencodable(QStringView(&c, 1)) >= 0) {
+        } else if (CodePageTable::firstWithoutByte(QStringView(&c, 1)) >= 0) {
             out += QStringLiteral("\\u") + hex(c.unicode(), 4);
         } else {
             out += c;

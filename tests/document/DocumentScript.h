@@ -5,10 +5,12 @@
 // that the document holds exactly what the reference holds, and that the rows
 // kept up to date edit by edit are those of a fresh layout. Used by the
 // headless differential test (seeded) and the fuzz target (driven by the fuzz
-// input).
+// input). Each step says what it did only when a check fails: writing it out
+// would cost more than the step.
 
-#include "ByteCode.h"
 #include "CaretMoves.h"
+#include "CodePageTable.h"
+#include "EditCommands.h"
 #include "RowLayout.h"
 #include "TextRules.h"
 #include "WireDocument.h"
@@ -16,23 +18,68 @@
 
 #include <QObject>
 
-// Whether `rows`, kept up to date edit by edit, are the rows of a fresh
-// layout of `text`, as far as they are known yet.
-inline bool sameAsFreshLayout(const RowLayout &rows, const QString &text,
-                              const CharacterMetrics &metrics)
+// What a step did, written out only for a message: `what`, with %2, %3 and
+// %4 standing for the numbers and %1 for `text` written out; or, with no
+// `what`, `text` as it is.
+class Did
 {
-    // Kept from check to check; the rows are laid out afresh each time.
-    static WireDocument document;
-    static RowLayout fresh;
-    document.setText(text);
-    fresh.setGeometry(&metrics, rows.width());
-    fresh.relayout(document);
-    bool same = rows.isComplete() ? fresh.rowCount() == rows.rowCount()
-                                  : fresh.rowCount() >= rows.knownRows();
-    for (qsizetype row = 0; same && row < rows.knownRows(); ++row)
-        same = fresh.rowStart(row) == rows.rowStart(row);
-    return same;
-}
+public:
+    explicit Did(const char *what = "", const QString &text = {}, qint64 first = 0,
+                 qint64 second = 0, qint64 third = 0)
+        : m_what(what), m_text(text), m_numbers{first, second, third}
+    {
+    }
+    QString operator()() const
+    {
+        if (!m_what)
+            return m_text;
+        QString out = QString::fromLatin1(m_what);
+        for (int i = 0; i < 3; ++i)
+            out.replace(QStringLiteral("%%1").arg(i + 2), QString::number(m_numbers[i]));
+        return out.replace(QLatin1String("%1"), showText(m_text));
+    }
+
+private:
+    const char *m_what;
+    QString m_text;
+    qint64 m_numbers[3];
+};
+
+// The checks compare every character after every step: they are the oracle,
+// not what is fuzzed.
+ORACLE_BEGIN
+
+// A fresh layout of a text, in a document of its own, for the rows kept up to
+// date edit by edit to be held against. It is laid out anew only when the
+// text, the width or the metrics are not those of the last time; short blocks
+// keep each copy of the text cheap, and wrapping walks across them.
+class FreshLayout
+{
+public:
+    // Whether `rows` are those of a fresh layout of `text`, as far as they
+    // are known yet.
+    bool matches(const RowLayout &rows, const QString &text, const CharacterMetrics &metrics)
+    {
+        if (text != m_text || rows.width() != m_rows.width() || m_metrics != &metrics) {
+            m_document.setText(text);
+            m_rows.setGeometry(&metrics, rows.width());
+            m_rows.relayout(m_document);
+            m_text = text;
+            m_metrics = &metrics;
+        }
+        bool same = rows.isComplete() ? m_rows.rowCount() == rows.rowCount()
+                                      : m_rows.rowCount() >= rows.knownRows();
+        for (qsizetype row = 0; same && row < rows.knownRows(); ++row)
+            same = m_rows.rowStart(row) == rows.rowStart(row);
+        return same;
+    }
+
+private:
+    WireDocument m_document{nullptr, 256};
+    RowLayout m_rows;
+    QString m_text;
+    const CharacterMetrics *m_metrics = nullptr;
+};
 
 // Where the spans first differ from the reference's origin of each character,
 // or stop being canonical (every span holds characters, neighbours differ);
@@ -56,8 +103,7 @@ inline qsizetype firstOtherOrigin(const OriginSpans &spans, const std::vector<Or
 
 // What differs between the text and selection of `doc` and the reference
 // after `did`; nothing when they agree.
-inline QString textDifferences(const WireDocument &doc, const WireReference &ref,
-                               const QString &did)
+inline QString textDifferences(const WireDocument &doc, const WireReference &ref, const Did &did)
 {
     // Read both ways: a character at a time, and as one copy of a range.
     bool same = doc.size() == ref.text.size();
@@ -67,32 +113,32 @@ inline QString textDifferences(const WireDocument &doc, const WireReference &ref
     same = same && doc.text(from, doc.size()) == QStringView(ref.text).mid(from);
     // And as the code page's bytes, as far as the first character without one.
     QByteArray bytes;
+    bytes.reserve(doc.size());
     const qsizetype refused =
         doc.forEachBytePiece(0, doc.size(), [&](const QByteArray &piece) { bytes += piece; });
-    const qsizetype expected = ByteCode::firstWithoutByte(ref.text);
+    const qsizetype expected = CodePageTable::firstWithoutByte(ref.text);
     same = same && refused == expected &&
            (refused < 0 ? bytes.size() == ref.text.size() : bytes.size() <= refused);
     for (qsizetype i = 0; same && i < bytes.size(); ++i)
-        same = ByteCode::characterOf(uchar(bytes[i])) == ref.text[i].unicode();
+        same = CodePageTable::characterOf(uchar(bytes[i])) == ref.text[i].unicode();
     if (!same)
         return QStringLiteral("after %1: the document holds %2, the reference %3")
-            .arg(did, showText(doc.text(0, doc.size())), showText(ref.text));
+            .arg(did(), showText(doc.text(0, doc.size())), showText(ref.text));
     if (const qsizetype at = firstOtherOrigin(doc.origins(), ref.origins); at >= 0)
         return QStringLiteral("after %1: the origins differ from the reference's at %2 of %3")
-            .arg(did)
+            .arg(did())
             .arg(at)
             .arg(showText(ref.text));
     if (doc.position() != ref.position || doc.anchor() != ref.anchor)
         return QStringLiteral("after %1: selection %2..%3, the reference %4..%5 in %6")
-            .arg(did)
+            .arg(did())
             .arg(doc.anchor())
             .arg(doc.position())
             .arg(ref.anchor)
             .arg(ref.position)
             .arg(showText(ref.text));
-    if (!WireReference::isBoundary(ref.text, ref.position) ||
-        !WireReference::isBoundary(ref.text, ref.anchor))
-        return QStringLiteral("after %1: the caret stands inside a pair").arg(did);
+    if (!ref.isStop(ref.position) || !ref.isStop(ref.anchor))
+        return QStringLiteral("after %1: the caret stands inside a pair").arg(did());
     return QString();
 }
 
@@ -100,15 +146,17 @@ inline QString textDifferences(const WireDocument &doc, const WireReference &ref
 // nothing when they agree.
 inline QString differences(const WireDocument &doc, const RowLayout &rows,
                            const CharacterMetrics &metrics, const WireReference &ref,
-                           const QString &did)
+                           FreshLayout &fresh, const Did &did)
 {
     if (const QString text = textDifferences(doc, ref, did); !text.isEmpty())
         return text;
-    if (!sameAsFreshLayout(rows, ref.text, metrics))
+    if (!fresh.matches(rows, ref.text, metrics))
         return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
-            .arg(did, showText(ref.text));
+            .arg(did(), showText(ref.text));
     return QString();
 }
+
+ORACLE_END
 
 // `Random` gives a number below its argument.
 template <typename Random> class DocumentScript
@@ -127,7 +175,7 @@ public:
         m_rows.relayout(m_document);
         QObject::connect(&m_document, &WireDocument::changed,
                          [this](qsizetype from, qsizetype removed, qsizetype added, bool) {
-                             m_rows.changed(m_document, from, removed, added);
+                             m_rows.followChange(m_document, from, removed, added);
                          });
     }
 
@@ -136,17 +184,17 @@ public:
     {
         WireReference &ref = m_reference;
         WireDocument &doc = m_document;
-        quint32 operation = m_random(18);
+        quint32 operation = m_random(21);
         // A peer appends only to the transcript, which keeps no history; the
         // outgoing box takes bytes only from Open File.
         if (operation == 0 && ref.undoEnabled)
             operation = 7;
-        QString did;
+        Did did;
         switch (operation) {
         case 0: {
             const QString piece = randomWireText(m_random);
             const OriginStamp stamp = nextStamp(Origin::Status);
-            did = QStringLiteral("append %1 at %2").arg(showText(piece)).arg(stamp.time);
+            did = Did("append %1 at %2", piece, stamp.time);
             doc.append(piece, stamp);
             ref.append(piece, stamp);
             break;
@@ -157,17 +205,17 @@ public:
             QString piece;
             for (quint32 n = m_random(5) == 0 ? 20 + m_random(120) : m_random(6); n > 0; --n) {
                 bytes += char(m_random(4) == 0 ? "\r\n"[m_random(2)] : m_random(256));
-                piece += QChar(ByteCode::characterOf(uchar(bytes.back())));
+                piece += QChar(CodePageTable::characterOf(uchar(bytes.back())));
             }
             if (ref.undoEnabled) {
-                did = QStringLiteral("open %1").arg(showText(piece));
+                did = Did("open %1", piece);
                 doc.replaceAllWithBytes(
                     {bytes.left(bytes.size() / 2), bytes.mid(bytes.size() / 2)});
                 ref.replace(0, ref.text.size(), piece);
                 ref.anchor = ref.position = 0;
             } else {
                 const OriginStamp stamp = nextStamp(Origin::Peer);
-                did = QStringLiteral("append bytes %1 at %2").arg(showText(piece)).arg(stamp.time);
+                did = Did("append bytes %1 at %2", piece, stamp.time);
                 doc.appendBytes(bytes, stamp);
                 ref.append(piece, stamp);
             }
@@ -180,24 +228,28 @@ public:
                 QStringLiteral("\u00E9"),     QStringLiteral("\u2400"), QStringLiteral("\u4E2D"),
                 QStringLiteral("\U0001F600"), QStringLiteral("-")};
             const QString typed = typeable[m_random(8)];
-            did = QStringLiteral("type %1").arg(showText(typed));
-            doc.replaceSelection(typed, typed.size() == 1);
+            did = Did("type %1", typed);
+            EditCommands::type(doc, typed, false, typed.size() == 1);
             ref.replaceSelection(typed, typed.size() == 1);
             break;
         }
-        case 4:
-            did = QStringLiteral("Enter");
-            doc.replaceSelection(QStringLiteral("\r\n"));
-            ref.replaceSelection(QStringLiteral("\r\n"));
+        case 4: {
+            static const QString lineBreaks[] = {QStringLiteral("\r\n"), QStringLiteral("\n"),
+                                                 QStringLiteral("\r")};
+            const quint32 choice = m_random(3);
+            did = Did("Enter inserting %1", lineBreaks[choice]);
+            EditCommands::insertLineBreak(doc, EditCommands::LineBreak(choice));
+            ref.replaceSelection(lineBreaks[choice]);
             break;
+        }
         case 5:
-            did = QStringLiteral("Backspace");
-            doc.removeSelectionOr(TextRules::previousBoundary(doc, doc.position()), doc.position());
+            did = Did("Backspace");
+            EditCommands::backspace(doc);
             ref.removeOr(ref.previous(ref.position), ref.position);
             break;
         case 6:
-            did = QStringLiteral("Delete");
-            doc.removeSelectionOr(doc.position(), TextRules::nextBoundary(doc, doc.position()));
+            did = Did("Delete");
+            EditCommands::deleteForward(doc);
             ref.removeOr(ref.position, ref.next(ref.position));
             break;
         case 7: {
@@ -207,15 +259,13 @@ public:
                 // Moved within the box, unless dropped onto itself.
                 const bool moved = doc.hasSelection() && m_random(2) &&
                                    (at < doc.selectionStart() || at > doc.selectionEnd());
-                did = QStringLiteral("drop %1 at %2%3")
-                          .arg(showText(pasted))
-                          .arg(at)
-                          .arg(moved ? QStringLiteral(", moving the selection") : QString());
+                did = Did(moved ? "drop %1 at %2, moving the selection" : "drop %1 at %2", pasted,
+                          at);
                 doc.drop(at, pasted, moved);
                 ref.drop(at, pasted, moved);
                 break;
             }
-            did = QStringLiteral("paste %1").arg(showText(pasted));
+            did = Did("paste %1", pasted);
             doc.replaceSelection(pasted);
             ref.replaceSelection(pasted);
             break;
@@ -223,11 +273,12 @@ public:
         case 8:
         case 9: {
             const bool cut = operation == 8;
-            did = cut ? QStringLiteral("cut") : QStringLiteral("copy");
             // Exactly the selection is copied.
             if (doc.selectedText() != ref.selected())
                 return QStringLiteral("%1 copied %2, not %3")
-                    .arg(did, showText(doc.selectedText()), showText(ref.selected()));
+                    .arg(cut ? QStringLiteral("cut") : QStringLiteral("copy"),
+                         showText(doc.selectedText()), showText(ref.selected()));
+            did = Did(cut ? "cut" : "copy");
             if (cut && doc.hasSelection()) {
                 doc.replaceSelection(QString());
                 ref.replaceSelection(QString());
@@ -236,10 +287,10 @@ public:
         }
         case 10:
         case 11: {
-            // Any two positions, boundaries or not.
+            // Any two positions, stops or not.
             const qsizetype anchor = qsizetype(m_random(quint32(ref.text.size() + 1)));
             const qsizetype position = qsizetype(m_random(quint32(ref.text.size() + 1)));
-            did = QStringLiteral("select %1..%2").arg(anchor).arg(position);
+            did = Did("select %2..%3", {}, anchor, position);
             doc.setSelection(anchor, position);
             ref.anchor = ref.snap(anchor);
             ref.position = ref.snap(position);
@@ -249,17 +300,17 @@ public:
         case 13: {
             const auto move = CaretMoves::Move(m_random(14));
             const bool select = m_random(2);
-            did = QStringLiteral("move %1%2").arg(int(move)).arg(select ? " selecting" : "");
+            did = Did(select ? "move %2 selecting" : "move %2", {}, int(move));
             const bool hadSelection = doc.hasSelection();
             m_caret.position = doc.position();
             m_caret = CaretMoves::target(doc, m_rows, move, m_caret, select, 5);
             doc.setSelection(select ? doc.anchor() : m_caret.position, m_caret.position);
             if (!select && !hadSelection && move == CaretMoves::Move::NextChar &&
                 doc.position() != ref.next(ref.position))
-                return did + QStringLiteral(": not one character on");
+                return did() + QStringLiteral(": not one character on");
             if (!select && !hadSelection && move == CaretMoves::Move::PreviousChar &&
                 doc.position() != ref.previous(ref.position))
-                return did + QStringLiteral(": not one character back");
+                return did() + QStringLiteral(": not one character back");
             ref.anchor = doc.anchor();
             ref.position = doc.position();
             break;
@@ -270,16 +321,14 @@ public:
             const qsizetype row = qsizetype(m_random(quint32(m_rows.knownRows())));
             const int x = int(m_random(quint32(m_rows.width() + 1)));
             const quint32 clicks = m_random(3);
-            did = QStringLiteral("%1 clicks at row %2, x %3").arg(clicks + 1).arg(row).arg(x);
+            did = Did("%2 clicks at row %3, x %4", {}, clicks + 1, row, x);
             const qsizetype at = m_rows.positionInRow(doc, row, x, &m_caret.atRowEnd);
             doc.setCaret(at);
             m_caret.atRowEnd = m_caret.atRowEnd && clicks == 0;
-            if (clicks == 1) {
-                const TextRules::Span word = TextRules::wordAt(doc, at);
-                doc.setSelection(word.from, word.to);
-            } else if (clicks == 2) {
-                doc.setSelection(TextRules::lineStart(doc, at), TextRules::lineEndAfter(doc, at));
-            }
+            if (clicks == 1)
+                EditCommands::selectWord(doc, at);
+            else if (clicks == 2)
+                EditCommands::selectLine(doc, at);
             ref.anchor = doc.anchor();
             ref.position = doc.position();
             // A line is selected to and with its line end, and no further.
@@ -287,33 +336,64 @@ public:
             for (qsizetype i = 0; clicks == 2 && i < selected.size(); ++i) {
                 const int lineEnd = WireReference::lineEndAt(selected, i);
                 if (lineEnd && i + lineEnd != selected.size())
-                    return did + QStringLiteral(": selected more than a line: ") +
+                    return did() + QStringLiteral(": selected more than a line: ") +
                            showText(selected);
             }
             break;
         }
         case 15:
             if (m_random(4) == 0) {
-                did = QStringLiteral("clear");
+                did = Did("clear");
                 doc.setText(QString());
                 ref.setText(QString());
             } else {
                 const QString text = randomWireText(m_random);
-                did = QStringLiteral("set %1").arg(showText(text));
+                did = Did("set %1", text);
                 doc.setText(text);
                 ref.setText(text);
             }
             break;
         case 16:
-            did = QStringLiteral("undo");
+            did = Did("undo");
             doc.undo();
             ref.undo();
             break;
-        default:
-            did = QStringLiteral("redo");
+        case 17:
+            did = Did("redo");
             doc.redo();
             ref.redo();
             break;
+        case 18: {
+            // The dump shown, or the text again.
+            const bool cells = !doc.caretBetweenCrLf();
+            did = Did(cells ? "show the dump" : "show the text");
+            doc.setCaretBetweenCrLf(cells);
+            ref.showCells(cells);
+            break;
+        }
+        case 19: {
+            // A byte typed as hex digits, or a character in the dump's other
+            // column, put in or, in the dump, typed over the next character.
+            const QString typed(QChar(CodePageTable::characterOf(uchar(m_random(256)))));
+            const bool overwrite = ref.cells && m_random(2);
+            did = Did(overwrite ? "type %1 over" : "type %1", typed);
+            EditCommands::type(doc, typed, overwrite, false);
+            ref.type(typed, overwrite);
+            break;
+        }
+        default: {
+            const bool back = m_random(2);
+            did = Did(back ? "delete a word back" : "delete a word on");
+            const qsizetype at = doc.position();
+            if (back) {
+                ref.removeOr(TextRules::previousWordStart(doc, at), at);
+                EditCommands::deleteWordBack(doc);
+            } else {
+                ref.removeOr(at, TextRules::nextWordStart(doc, at));
+                EditCommands::deleteWordForward(doc);
+            }
+            break;
+        }
         }
         // Only moves keep the column; only moves and a single click can leave
         // the caret at the end of a row that wraps.
@@ -324,8 +404,9 @@ public:
         // Now and then the rows are laid out a slice further, as between events.
         if (!m_rows.isComplete() && m_random(2))
             m_rows.layOutMore(doc, m_rows.slice());
-        if (qEnvironmentVariableIsSet("TAPWIRE_TRACE"))
-            qDebug("%s", qPrintable(did));
+        static const bool trace = qEnvironmentVariableIsSet("TAPWIRE_TRACE");
+        if (trace)
+            qDebug("%s", qPrintable(did()));
         return check(did);
     }
 
@@ -337,9 +418,9 @@ private:
         return {origin, m_time};
     }
 
-    QString check(const QString &did) const
+    QString check(const Did &did)
     {
-        return differences(m_document, m_rows, m_metrics, m_reference, did);
+        return differences(m_document, m_rows, m_metrics, m_reference, m_fresh, did);
     }
 
     const CharacterMetrics &m_metrics;
@@ -348,5 +429,6 @@ private:
     RowLayout m_rows;
     CaretMoves::Caret m_caret;
     WireReference m_reference;
+    FreshLayout m_fresh;
     qint64 m_time = 1'760'000'000'000'000;
 };

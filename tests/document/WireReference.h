@@ -7,23 +7,28 @@
 //
 // The reference's rules:
 // - The text is a plain string; the box must hold exactly it.
-// - A position is never between the CR and LF of a pair, nor between the two
-//   halves of a surrogate pair: a position there moves back one.
+// - A position is never between the two halves of a surrogate pair, nor,
+//   unless the text is shown as a dump (cells), between the CR and LF of a
+//   pair: a position there moves back one. When the dump gives way to the
+//   text, a position between CR and LF moves on to after the LF.
 // - An append adds at the end; a caret or anchor at the end moves with it.
 // - Typing, Enter, paste and an input method's text replace the selection;
-//   the caret ends after the new text. Enter inserts CR LF. Text dropped from
+//   the caret ends after the new text. Enter inserts CR LF, LF or CR, as
+//   chosen. Typed over (in the dump), a character with no selection replaces
+//   the character after the caret, if there is one. Text dropped from
 //   elsewhere goes in where it is dropped and ends up selected.
 // - Backspace and Delete remove the selection, or else one character before
-//   or after the caret, where a CR LF pair, a lone CR, a lone LF and a
-//   surrogate pair are one character each.
+//   or after the caret, where a lone CR, a lone LF and a surrogate pair are
+//   one character each, and a CR LF pair is one in the text, two in the dump.
 // - Cut copies the selection and removes it; copy leaves the text alone and
 //   puts exactly the selection on the clipboard.
 // - Clear and setting the text replace everything, put the caret at 0 and
 //   forget the undo history.
 // - Undo (outgoing box only) takes back one step: one edit, or characters
-//   typed one after another, each right after the one before. It restores
-//   the text and selection from before the step; redo restores the text after
-//   it, with the caret after it.
+//   typed one after another, each right after the one before (not in the
+//   dump). It restores the text and selection from before the step; redo
+//   restores the text after it, with the caret after it (each moved back as
+//   above, should the view have changed since).
 // - Moving the caret (keys, clicks) never changes the text.
 // - Every character has an origin: an appended one the stamp it was appended
 //   with, anything else typed. A peer's piece read in the same millisecond
@@ -34,7 +39,24 @@
 
 #include <QString>
 
+#include <utility>
 #include <vector>
+
+// The reference and the checks against it are the oracle, not what is fuzzed:
+// clang leaves their comparisons out of the coverage a fuzzer learns from,
+// which they would only slow down.
+// clang-format off
+#if defined(__clang__)
+#define ORACLE_BEGIN \
+    _Pragma("clang attribute push(__attribute__((no_sanitize(\"coverage\"))), apply_to = function)")
+#define ORACLE_END _Pragma("clang attribute pop")
+#else
+#define ORACLE_BEGIN
+#define ORACLE_END
+#endif
+// clang-format on
+
+ORACLE_BEGIN
 
 class WireReference
 {
@@ -45,6 +67,8 @@ public:
     qsizetype anchor = 0;
     qsizetype position = 0;
     bool undoEnabled = true;
+    // Shown as a dump, where CR and LF are cells of their own.
+    bool cells = false;
 
     qsizetype selectionStart() const { return qMin(anchor, position); }
     qsizetype selectionEnd() const { return qMax(anchor, position); }
@@ -62,22 +86,38 @@ public:
         return !(text[at - 1] == u'\r' && text[at] == u'\n') &&
                !(text[at - 1].isHighSurrogate() && text[at].isLowSurrogate());
     }
+    // Where the caret can stand as the text is shown.
+    bool isStop(qsizetype at) const
+    {
+        if (!cells)
+            return isBoundary(text, at);
+        return at <= 0 || at >= text.size() ||
+               !(text[at - 1].isHighSurrogate() && text[at].isLowSurrogate());
+    }
     qsizetype snap(qsizetype at) const
     {
         at = qBound<qsizetype>(0, at, text.size());
-        return isBoundary(text, at) ? at : at - 1;
+        return isStop(at) ? at : at - 1;
     }
     qsizetype next(qsizetype at) const
     {
         if (at >= text.size())
             return text.size();
-        return isBoundary(text, at + 1) ? at + 1 : at + 2;
+        return isStop(at + 1) ? at + 1 : at + 2;
     }
     qsizetype previous(qsizetype at) const
     {
         if (at <= 0)
             return 0;
-        return isBoundary(text, at - 1) ? at - 1 : at - 2;
+        return isStop(at - 1) ? at - 1 : at - 2;
+    }
+    void showCells(bool shown)
+    {
+        cells = shown;
+        if (!isStop(anchor))
+            ++anchor;
+        if (!isStop(position))
+            ++position;
     }
     // 2 for CR LF, 1 for a lone CR or LF.
     static int lineEndAt(const QString &text, qsizetype at)
@@ -117,16 +157,15 @@ public:
     {
         if (from == to && with.isEmpty())
             return;
-        const Step before{text, origins, anchor, position, {}, {}, 0};
+        const bool merge = typed && m_typing && from == to && from == m_typedEnd;
+        if (undoEnabled && !merge)
+            m_undo.push_back({text, origins, anchor, position, {}, {}, 0});
         text.replace(from, to - from, with);
         typeOver(from, to, with.size());
         anchor = position = snap(from + with.size());
         if (!undoEnabled)
             return;
         m_redo.clear();
-        const bool merge = typed && m_typing && from == to && from == m_typedEnd;
-        if (!merge)
-            m_undo.push_back(before);
         m_undo.back().textAfter = text;
         m_undo.back().originsAfter = origins;
         m_undo.back().caretAfter = position;
@@ -136,6 +175,12 @@ public:
     void replaceSelection(const QString &with, bool typed = false)
     {
         replace(selectionStart(), selectionEnd(), with, typed);
+    }
+    // `typed` (one character) put in, or typed over the next character.
+    void type(const QString &typed, bool overwrite)
+    {
+        const bool over = overwrite && anchor == position;
+        replace(selectionStart(), over ? next(position) : selectionEnd(), typed);
     }
     void removeOr(qsizetype from, qsizetype to)
     {
@@ -148,7 +193,8 @@ public:
     // first. One step for undo; the new text ends up selected.
     void drop(qsizetype at, const QString &piece, bool moved)
     {
-        const Step before{text, origins, anchor, position, {}, {}, 0};
+        if (undoEnabled)
+            m_undo.push_back({text, origins, anchor, position, {}, {}, 0});
         if (moved) {
             const qsizetype from = selectionStart();
             const qsizetype to = selectionEnd();
@@ -165,7 +211,6 @@ public:
         if (!undoEnabled)
             return;
         m_redo.clear();
-        m_undo.push_back(before);
         m_undo.back().textAfter = text;
         m_undo.back().originsAfter = origins;
         m_undo.back().caretAfter = position;
@@ -175,23 +220,23 @@ public:
     {
         if (!undoEnabled || m_undo.empty())
             return;
-        m_redo.push_back(m_undo.back());
+        m_redo.push_back(std::move(m_undo.back()));
         m_undo.pop_back();
         text = m_redo.back().textBefore;
         origins = m_redo.back().originsBefore;
-        anchor = m_redo.back().anchorBefore;
-        position = m_redo.back().positionBefore;
+        anchor = snap(m_redo.back().anchorBefore);
+        position = snap(m_redo.back().positionBefore);
         m_typing = false;
     }
     void redo()
     {
         if (!undoEnabled || m_redo.empty())
             return;
-        m_undo.push_back(m_redo.back());
+        m_undo.push_back(std::move(m_redo.back()));
         m_redo.pop_back();
         text = m_undo.back().textAfter;
         origins = m_undo.back().originsAfter;
-        anchor = position = m_undo.back().caretAfter;
+        anchor = position = snap(m_undo.back().caretAfter);
         m_typing = false;
     }
 
@@ -246,3 +291,5 @@ inline QString showText(const QString &text)
                      : QString(c);
     return QLatin1Char('"') + shown + QLatin1Char('"');
 }
+
+ORACLE_END

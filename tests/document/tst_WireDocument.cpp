@@ -1,4 +1,5 @@
 #include "DocumentScript.h"
+#include "HexInput.h"
 #include "WireMetrics.h"
 
 #include <QGuiApplication>
@@ -66,7 +67,7 @@ private slots:
         const WireMetrics metrics(wireFont());
         QRandomGenerator generator(seed);
         auto random = [&generator](quint32 bound) { return generator.bounded(bound); };
-        DocumentScript<decltype(random)> script(metrics, cells * metrics.cell() + 17, slice,
+        DocumentScript<decltype(random)> script(metrics, cells * metrics.spaceAdvance() + 17, slice,
                                                 outgoing, blockLength, random);
         for (int step = 0; step < 5000; ++step) {
             const QString failure = script.step();
@@ -103,6 +104,7 @@ private slots:
             WireDocument text;
             text.setText(randomText());
             RowLayout rows;
+            FreshLayout fresh;
             rows.setGeometry(&metrics, width);
             rows.relayout(text);
             for (int step = 0; step < 40; ++step) {
@@ -113,10 +115,47 @@ private slots:
                 rows.update(text, from, removed, added.size(), random.bounded(2) ? 1000 : 3);
                 while (!rows.isComplete())
                     rows.layOutMore(text, 1 + random.bounded(5));
-                QVERIFY2(sameAsFreshLayout(rows, text.text(0, text.size()), metrics),
+                QVERIFY2(fresh.matches(rows, text.text(0, text.size()), metrics),
                          qPrintable(QStringLiteral("round %1, step %2").arg(round).arg(step)));
             }
         }
+    }
+
+    void readsHexPairs_data()
+    {
+        QTest::addColumn<QString>("pasted");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<qsizetype>("badAt");
+        QTest::addColumn<bool>("odd");
+        const auto row = [](const char *name, const QString &pasted, const QByteArray &bytes,
+                            qsizetype badAt = 0, bool odd = false) {
+            QTest::newRow(name) << pasted << bytes << badAt << odd;
+        };
+        row("either case", QStringLiteral("0d0A1bFf"), QByteArray("\r\n\x1b\xff"));
+        row("separators", QStringLiteral("00\r\n 7f,\t:,80"), QByteArray("\0\x7f\x80", 3));
+        row("0x before a pair", QStringLiteral("0x41,0X42 0x00"), QByteArray("AB\0", 3));
+        row("nothing", QString(), QByteArray());
+        row("odd", QStringLiteral("0d 0a 1"), QByteArray(), 7, true);
+        row("not a digit", QStringLiteral("41 4g"), QByteArray(), 5);
+        row("a pair cut in two", QStringLiteral("4 1"), QByteArray(), 2);
+        row("0x alone", QStringLiteral("41 0x"), QByteArray(), 4);
+        row("0x and a space", QStringLiteral("0x 41"), QByteArray(), 3);
+        row("x inside a pair", QStringLiteral("10x1"), QByteArray(), 3);
+        row("beyond the BMP", QStringLiteral("\U0001F600 41 \U0001F600"), QByteArray(), 1);
+        row("counted after one", QStringLiteral("41\u00A0\u2603"), QByteArray(), 4);
+    }
+    void readsHexPairs()
+    {
+        // Whole pairs or nothing: nothing is padded or guessed, and the first
+        // character that breaks the rule is named.
+        QFETCH(QString, pasted);
+        QFETCH(QByteArray, bytes);
+        QFETCH(qsizetype, badAt);
+        QFETCH(bool, odd);
+        const HexInput::Pairs pairs = HexInput::readPairs(pasted);
+        QCOMPARE(pairs.bytes, bytes);
+        QCOMPARE(pairs.badAt, badAt);
+        QCOMPARE(pairs.odd, odd);
     }
 
     void placesCountAcrossPieces_data()

@@ -1,5 +1,6 @@
 #include "AppError.h"
 #include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "FuzzCheck.h"
 
 #include <cstddef>
@@ -12,25 +13,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
 {
     // Received bytes: each one becomes one character that encodes back to it.
     const QByteArray bytes(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString received = CodePage1252::decode(bytes);
+    const QString received = CodePageTable::decode(bytes);
     check(received.size() == bytes.size());
-    check(CodePage1252::firstUnencodable(received) == -1);
+    check(CodePageTable::firstWithoutByte(received) == -1);
     check(CodePage1252::encode(received) == bytes);
 
     // The same bytes read as UTF-16 text typed by the user: all or nothing.
     QString typed(qsizetype(size / 2), Qt::Uninitialized);
     std::memcpy(typed.data(), data, size / 2 * 2);
-    const qsizetype first = CodePage1252::firstUnencodable(typed);
+    const qsizetype first = CodePageTable::firstWithoutByte(typed);
     try {
         const QByteArray sent = CodePage1252::encode(typed);
         check(first == -1);
         check(sent.size() == typed.size());
-        check(CodePage1252::decode(sent) == typed);
+        check(CodePageTable::decode(sent) == typed);
     } catch (const AppError &error) {
         // The error names the first character the code page cannot carry.
         check(error.number() == 40200 && first >= 0);
-        check(CodePage1252::firstUnencodable(typed.left(first)) == -1);
-        check(CodePage1252::firstUnencodable(typed.mid(first, 1)) == 0);
+        check(CodePageTable::firstWithoutByte(typed.left(first)) == -1);
+        check(CodePageTable::firstWithoutByte(typed.mid(first, 1)) == 0);
     }
     return 0;
 }

@@ -62,7 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     // Laid out a few characters at a time, edits meet rows not laid out yet;
     // a few characters to a row, marks push words across several rows.
     const qsizetype slice = data[0] & 2 ? 9 : 1 << 20;
-    const int width = (data[0] & 4 ? 7 : 30) * widths.cell() + 17;
+    const int width = (data[0] & 4 ? 7 : 30) * widths.spaceAdvance() + 17;
     // Blocks of a few characters, edits span, split and join them.
     const qsizetype blockLength = data[0] & 8 ? 4 : TextStore::defaultBlockLength;
     FuzzChoices choices(data + 1, size - 1);

@@ -3,6 +3,7 @@
 #include "CaretMoves.h"
 
 #include <QColor>
+#include <QString>
 
 class QPainter;
 class QPoint;
@@ -35,12 +36,51 @@ public:
         int left;
         int right;
     };
+    // What typing or pasting puts in at the caret, as this view reads it.
+    struct Entry
+    {
+        // In place of the selection, or, with `overwrite`, over the
+        // characters after the caret; `merge` joins the typing before it for
+        // undo (EditCommands::type).
+        QString text;
+        bool overwrite = false;
+        bool merge = false;
+        // Nothing goes in yet: a hex digit waits for its pair.
+        bool waits = false;
+        // Why nothing goes in, for a tip at the caret.
+        QString refusal;
+
+        static Entry of(const QString &text, bool overwrite = false, bool merge = false)
+        {
+            Entry entry;
+            entry.text = text;
+            entry.overwrite = overwrite;
+            entry.merge = merge;
+            return entry;
+        }
+        static Entry refused(const QString &why)
+        {
+            Entry entry;
+            entry.refusal = why;
+            return entry;
+        }
+    };
 
     virtual ~RowView() = default;
 
     // Whether the user may change the text in this view: type, paste, drop,
     // undo, or edit it through a screen reader.
     virtual bool isEditable() const = 0;
+    // What typing `typed`, or pasting `pasted`, with the caret at `caret`
+    // puts in. The text takes either as it is.
+    virtual Entry typing(const CaretMoves::Caret &caret, const QString &typed) = 0;
+    virtual Entry pasting(const CaretMoves::Caret &caret, const QString &pasted) const = 0;
+    // The Insert key: switches between inserting and typing over, where the
+    // view does both; returns whether it does.
+    virtual bool toggleOverwrite() { return false; }
+    // Drops a hex digit that waits for its pair (Escape, or the caret moved,
+    // or the text changed); returns whether one waited.
+    virtual bool dropPendingDigit() { return false; }
     // Whether PageUp and PageDown scroll the view a page before the caret
     // follows, or only move the caret and let the view follow it.
     virtual bool scrollsByPage() const = 0;
@@ -50,8 +90,9 @@ public:
     virtual void layOut(int width) = 0;
     // Whether the rows as laid out suit a view `width` units wide.
     virtual bool suitsWidth(int width) const = 0;
-    // The document changed: [from, from + removed) became `added` characters.
-    virtual void changed(qsizetype from, qsizetype removed, qsizetype added) = 0;
+    // Follows a change of the document: [from, from + removed) became `added`
+    // characters.
+    virtual void followChange(qsizetype from, qsizetype removed, qsizetype added) = 0;
     // A large insertion is laid out a slice at a time, between events:
     // layOutMore() lays out one more slice and returns whether every row is known.
     virtual bool isComplete() const = 0;
@@ -67,9 +108,10 @@ public:
     // The row the caret is shown in.
     virtual qsizetype caretRow(const CaretMoves::Caret &caret) const = 0;
 
-    // The position nearest to `x` in `row`; `atRowEnd` says it is the end of
-    // a row that wraps rather than the start of the next.
-    virtual qsizetype positionAt(qsizetype row, int x, bool *atRowEnd) const = 0;
+    // The caret a click at `x` in `row` puts down: at the position nearest
+    // to it, at the end of a row that wraps rather than the start of the next
+    // (atRowEnd), in the column clicked.
+    virtual CaretMoves::Caret caretAt(qsizetype row, int x) const = 0;
     // The character under `x` in `row`.
     virtual qsizetype characterAt(qsizetype row, int x) = 0;
     // Where the character at `position` is shown, laying out as far as it.

@@ -17,9 +17,9 @@ void TextView::layOut(int width)
     m_rows.relayoutInSlices(m_text);
 }
 
-void TextView::changed(qsizetype from, qsizetype removed, qsizetype added)
+void TextView::followChange(qsizetype from, qsizetype removed, qsizetype added)
 {
-    m_rows.changed(m_text, from, removed, added);
+    m_rows.followChange(m_text, from, removed, added);
 }
 
 bool TextView::layOutMore()
@@ -47,17 +47,19 @@ int TextView::xOf(qsizetype row, qsizetype position) const
     return m_rows.walk(m_text, m_rows.rowStart(row), position) / WireMetrics::unitsPerPixel;
 }
 
-qsizetype TextView::positionAt(qsizetype row, int x, bool *atRowEnd) const
+CaretMoves::Caret TextView::caretAt(qsizetype row, int x) const
 {
-    return m_rows.positionInRow(m_text, row, WireMetrics::toUnits(x), atRowEnd);
+    CaretMoves::Caret caret;
+    caret.position = m_rows.positionInRow(m_text, row, WireMetrics::toUnits(x), &caret.atRowEnd);
+    return caret;
 }
 
 qsizetype TextView::characterAt(qsizetype row, int x)
 {
-    const qsizetype position = positionAt(row, x, nullptr);
+    const qsizetype position = m_rows.positionInRow(m_text, row, WireMetrics::toUnits(x));
     if (position >= m_text.size())
         return m_text.isEmpty() ? 0 : TextRules::previousBoundary(m_text, position);
-    // positionAt() rounds to the nearer edge; the character under the point
+    // positionInRow() rounds to the nearer edge; the character under the point
     // is the one that holds it.
     const Place place = characterPlace(position);
     const qsizetype before = TextRules::previousBoundary(m_text, position);

@@ -20,11 +20,19 @@ public:
     void forgetMarks() { m_painter.forgetMarks(); }
 
     bool isEditable() const override { return true; }
+    Entry typing(const CaretMoves::Caret &, const QString &typed) override
+    {
+        return Entry::of(typed, false, typed.size() == 1);
+    }
+    Entry pasting(const CaretMoves::Caret &, const QString &pasted) const override
+    {
+        return Entry::of(pasted);
+    }
     bool scrollsByPage() const override { return true; }
 
     void layOut(int width) override;
     bool suitsWidth(int width) const override { return width == m_rows.width(); }
-    void changed(qsizetype from, qsizetype removed, qsizetype added) override;
+    void followChange(qsizetype from, qsizetype removed, qsizetype added) override;
     bool isComplete() const override { return m_rows.isComplete(); }
     bool layOutMore() override;
     bool isLaidOut(qsizetype position) const override { return m_rows.isLaidOut(position); }
@@ -36,7 +44,7 @@ public:
     qsizetype rowAt(qsizetype position) const override { return m_rows.rowAt(position); }
     qsizetype caretRow(const CaretMoves::Caret &caret) const override;
 
-    qsizetype positionAt(qsizetype row, int x, bool *atRowEnd) const override;
+    CaretMoves::Caret caretAt(qsizetype row, int x) const override;
     qsizetype characterAt(qsizetype row, int x) override;
     Place characterPlace(qsizetype position) override;
     Place caretPlace(const CaretMoves::Caret &caret) const override;

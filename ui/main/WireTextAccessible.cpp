@@ -220,8 +220,10 @@ WireTextAccessible::Unit WireTextAccessible::unitAt(qsizetype offset,
         const QPair<qsizetype, qsizetype> row = box()->shownRow(offset);
         return {row.first, row.second};
     }
-    default: // a sentence, a paragraph or no boundary at all: the line
-        return {TextRules::lineStart(text, offset), TextRules::lineEndAfter(text, offset)};
+    default: { // a sentence, a paragraph or no boundary at all: the line
+        const TextRules::Span line = TextRules::lineAt(text, offset);
+        return {line.from, line.to};
+    }
     }
 }
 

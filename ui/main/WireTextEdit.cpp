@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QScrollBar>
+#include <QToolTip>
 
 #include <memory>
 
@@ -79,7 +80,12 @@ void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype 
 {
     // Only the view shown follows the text; the other is laid out anew when
     // it is shown again.
-    m_view->changed(from, removed, added);
+    m_view->followChange(from, removed, added);
+    // What a peer appends leaves the caret's place alone.
+    if (appended)
+        m_caret.position = m_document.position();
+    else
+        forgetCaretPlace();
     if (!m_view->isComplete())
         m_layoutTimer.start(0, this);
     if (appended) {
@@ -108,12 +114,18 @@ void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype 
 
 void WireTextEdit::setSelection(qsizetype anchor, qsizetype position)
 {
-    forgetCaretPlace();
     m_document.setSelection(anchor, position);
+}
+
+void WireTextEdit::forgetCaretPlace()
+{
+    m_caret = {m_document.position(), false, -1, m_caret.column};
+    m_view->dropPendingDigit();
 }
 
 void WireTextEdit::selectionSet(qsizetype oldAnchor, qsizetype oldPosition)
 {
+    forgetCaretPlace();
     restartBlinking();
     viewport()->update();
     const qsizetype position = m_document.position();
@@ -140,56 +152,53 @@ void WireTextEdit::selectionSet(qsizetype oldAnchor, qsizetype oldPosition)
 
 void WireTextEdit::replaceRange(qsizetype from, qsizetype to, const QString &text)
 {
-    if (!isEditable())
-        return;
-    forgetCaretPlace();
-    m_document.replaceRange(from, to, text);
+    if (isEditable())
+        m_document.replaceRange(from, to, text);
 }
 
 void WireTextEdit::replaceAllWithBytes(const QList<QByteArray> &pieces)
 {
-    if (!isEditable())
-        return;
-    forgetCaretPlace();
-    m_document.replaceAllWithBytes(pieces);
+    if (isEditable())
+        m_document.replaceAllWithBytes(pieces);
 }
 
-void WireTextEdit::insertFromUser(const QString &text, bool typed)
+void WireTextEdit::runCommand(const std::function<void(WireDocument &)> &command)
 {
     if (!isEditable())
         return;
-    forgetCaretPlace();
-    m_document.replaceSelection(text, typed);
+    command(m_document);
     ensureVisible(m_document.position());
 }
 
-void WireTextEdit::deleteSelectionOr(qsizetype from, qsizetype to)
+void WireTextEdit::enter(const RowView::Entry &entry)
 {
     if (!isEditable())
         return;
-    forgetCaretPlace();
-    const bool changes = hasSelection() || from < to;
-    m_document.removeSelectionOr(from, to);
-    if (changes)
-        ensureVisible(m_document.position());
+    if (!entry.refusal.isEmpty())
+        showRefusal(entry.refusal);
+    else if (entry.waits)
+        viewport()->update();
+    else
+        runCommand([&entry](WireDocument &text) {
+            EditCommands::type(text, entry.text, entry.overwrite, entry.merge);
+        });
+}
+
+void WireTextEdit::showRefusal(const QString &why)
+{
+    QToolTip::showText(viewport()->mapToGlobal(caretRect().bottomLeft()), why, this);
 }
 
 void WireTextEdit::undo()
 {
-    if (!m_document.canUndo() || !isEditable())
-        return;
-    forgetCaretPlace();
-    m_document.undo();
-    ensureVisible(m_document.position());
+    if (m_document.canUndo())
+        runCommand([](WireDocument &text) { text.undo(); });
 }
 
 void WireTextEdit::redo()
 {
-    if (!m_document.canRedo() || !isEditable())
-        return;
-    forgetCaretPlace();
-    m_document.redo();
-    ensureVisible(m_document.position());
+    if (m_document.canRedo())
+        runCommand([](WireDocument &text) { text.redo(); });
 }
 
 void WireTextEdit::selectAll()
@@ -216,14 +225,19 @@ void WireTextEdit::cut()
     if (!hasSelection() || !isEditable())
         return;
     copy();
-    insertFromUser(QString());
+    removeSelection();
+}
+
+void WireTextEdit::removeSelection()
+{
+    runCommand([](WireDocument &text) { text.replaceSelection(QString()); });
 }
 
 void WireTextEdit::paste()
 {
     const QMimeData *data = QApplication::clipboard()->mimeData();
     if (data && canInsertFromMimeData(data))
-        insertFromUser(textFromMimeData(data));
+        enter(m_view->pasting(m_caret, textFromMimeData(data)));
 }
 
 bool WireTextEdit::canInsertFromMimeData(const QMimeData *source) const
@@ -264,7 +278,7 @@ QMenu *WireTextEdit::createStandardContextMenu()
         editable && clipboard && canInsertFromMimeData(clipboard), &WireTextEdit::paste);
     QAction *remove = menu->addAction(tr("Delete"));
     remove->setEnabled(editable && hasSelection());
-    connect(remove, &QAction::triggered, this, [this] { insertFromUser(QString()); });
+    connect(remove, &QAction::triggered, this, &WireTextEdit::removeSelection);
     menu->addSeparator();
     add(tr("Select All"), QKeySequence::SelectAll, !m_document.isEmpty(), &WireTextEdit::selectAll);
     if (!m_contextActions.isEmpty()) {

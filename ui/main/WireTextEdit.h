@@ -1,6 +1,7 @@
 #pragma once
 
 #include "CaretMoves.h"
+#include "EditCommands.h"
 #include "HexView.h"
 #include "TextArea.h"
 #include "TextView.h"
@@ -11,7 +12,10 @@
 #include <QBasicTimer>
 #include <QElapsedTimer>
 
+#include <optional>
+
 class QAction;
+class QHelpEvent;
 class QMenu;
 class QMimeData;
 
@@ -23,9 +27,10 @@ class QMimeData;
 // else.
 //
 // The box is an input map and a frame for a view: it turns keys, clicks,
-// drops and input methods into edits and caret moves of its document, and
-// shows on screen the rows of the view it holds (RowView): the text
-// (TextView) or the hex dump (HexView). Its jobs live in files named for
+// drops and input methods into the document's editing commands
+// (EditCommands) and caret moves, and shows on screen the rows of the view it
+// holds (RowView): the text (TextView) or the hex dump (HexView). What typing
+// and pasting put in is the view's to say. Its jobs live in files named for
 // them: WireTextEdit.cpp (the document, clipboard, menu, timers),
 // WireTextEditView.cpp (the view shown, scrolling, the frame, painting),
 // WireTextEditKeys.cpp (keys and input methods), WireTextEditMouse.cpp
@@ -86,7 +91,7 @@ public:
     // Where the caret is drawn, once its row is laid out (empty before).
     QRect caretRect() const;
     // The position nearest to a point of the viewport.
-    qsizetype positionAt(const QPoint &point, bool *atRowEnd = nullptr);
+    qsizetype positionAt(const QPoint &point) { return caretAt(point).position; }
     void ensureVisible(qsizetype position);
 
     // The rows the text is shown in, for those who check how it wraps. Text
@@ -102,7 +107,7 @@ public:
     QColor statusMark() const;
 
     // Replaces [from, to) by `text` as the user would: undoable, with the
-    // caret after the new text; nothing while the dump is shown.
+    // caret after the new text; nothing while the view shown takes no edits.
     void replaceRange(qsizetype from, qsizetype to, const QString &text);
     // Replaces the whole text with bytes in the wire's code page, as the
     // user would (Open File), with the caret at the start.
@@ -116,17 +121,32 @@ public:
     // of its name going in as text.
     void setAcceptsFileDrops(bool accepts) { m_acceptsFileDrops = accepts; }
 
+    // What Enter, Return and the keypad's Enter put in (CR LF until told
+    // otherwise). What a screen reader or a paste puts in stays as it is.
+    void setLineBreak(EditCommands::LineBreak lineBreak) { m_lineBreak = lineBreak; }
+
     // Shows the same document as a hex dump (HexView): an offset, sixteen
     // bytes in the code page, then the same sixteen characters, one cell
-    // each. Caret and selection stay the document's; while the dump is shown
-    // the box takes no typing, paste or drop.
+    // each. Caret and selection stay on the same characters; the caret can
+    // stand between the CR and LF of a pair there, and moves to after the LF
+    // when the text is shown again. The dump takes no edits unless made
+    // editable (setHexEditable): hex digits in its byte column, characters in
+    // the other.
     void setHexShown(bool shown);
+    void setHexEditable(bool editable) { m_hexView.setEditable(editable); }
     bool isHexShown() const { return m_view == &m_hexView; }
     const HexRows &hexRows() const { return m_hexView.rows(); }
     // Whether the user can change the text in the view shown.
     bool isEditable() const { return m_view->isEditable(); }
     // The row shown around `position`, [first, second).
     QPair<qsizetype, qsizetype> shownRow(qsizetype position);
+
+    // Shows, in a gutter left of the rows, the local time (HH:MM:SS.mmm) of
+    // each row that starts a line (in the dump, of each row) whose first
+    // character came from the peer or is a status line's; the text wraps in
+    // the width left. Hovering over such a character then tells its time to
+    // the microsecond, and for the peer's, about the piece it came in.
+    void setTimesShown(bool shown);
 
 public slots:
     void selectAll();
@@ -144,6 +164,7 @@ signals:
 
 protected:
     bool event(QEvent *event) override;
+    bool viewportEvent(QEvent *event) override;
     void paintEvent(QPaintEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
@@ -173,16 +194,18 @@ private:
     void documentAboutToChange(qsizetype from, qsizetype removed, qsizetype added);
     void documentChanged(qsizetype from, qsizetype removed, qsizetype added, bool appended);
     void selectionSet(qsizetype oldAnchor, qsizetype oldPosition);
-    void insertFromUser(const QString &text, bool typed = false);
-    void deleteSelectionOr(qsizetype from, qsizetype to);
+    // An edit or a new selection that no caret move made: the caret keeps
+    // only its column in the dump, and a digit waiting there is dropped.
+    void forgetCaretPlace();
+    // Runs an editing command on the document, if the view shown takes edits.
+    void runCommand(const std::function<void(WireDocument &)> &command);
+    // Puts in what typing or pasting amounts to in the view shown.
+    void enter(const RowView::Entry &entry);
+    void removeSelection();
+    // Tells the user at the caret why a key or a paste did nothing.
+    void showRefusal(const QString &why);
     void selectionToSelectionClipboard();
     void restartBlinking();
-    // An edit or a new selection: the caret no longer keeps a row end or a column.
-    void forgetCaretPlace()
-    {
-        m_caretAtRowEnd = false;
-        m_wantedX = -1;
-    }
 
     // The view shown, scrolling and painting (WireTextEditView.cpp).
     void relayout();
@@ -197,9 +220,16 @@ private:
     QPoint rowOrigin(qsizetype row) const;
     qsizetype rowAtY(int y) const;
     QRect rectOf(const RowView::Place &place) const;
+    CaretMoves::Caret caretAt(const QPoint &point);
     qsizetype characterAt(const QPoint &point);
-    CaretMoves::Caret caret() const { return {m_document.position(), m_caretAtRowEnd, m_wantedX}; }
-    qsizetype caretRow() const { return m_view->caretRow(caret()); }
+    // The character drawn under `point` and its cell (in the dump, the one
+    // under the point of its two); -1 where none is.
+    qsizetype characterUnder(const QPoint &point, QRect *cell);
+    // The time gutter's width, and the time shown beside `row`, if any.
+    void updateTimeGutter();
+    std::optional<qint64> rowTime(qsizetype row) const;
+    void showTimeTip(const QHelpEvent *event);
+    qsizetype caretRow() const { return m_view->caretRow(m_caret); }
     // Shows what a peer appended: at once, or while it floods together with
     // what follows, a few dozen times a second.
     void showChanges();
@@ -207,8 +237,8 @@ private:
     QPalette::ColorGroup colourGroup() const;
 
     // Keys (WireTextEditKeys.cpp).
-    void moveCursor(qsizetype position, bool select, bool keepColumn = false,
-                    bool atRowEnd = false);
+    // Moves the caret to `target`, keeping the anchor if `select`.
+    void moveCursor(const CaretMoves::Caret &target, bool select);
     bool handleMovement(QKeyEvent *event);
     bool handleEditing(QKeyEvent *event);
     // Shift+F10: the context menu at the caret.
@@ -227,6 +257,9 @@ private:
     HexView m_hexView{m_document, m_metrics};
     // The view shown.
     RowView *m_view = &m_textView;
+    bool m_timesShown = false;
+    // The time gutter's width in pixels, 0 while it is hidden.
+    int m_timeGutter = 0;
     QBasicTimer m_layoutTimer;
     // Where to scroll once layout gets there (-1 for nowhere).
     qsizetype m_visibleLater = -1;
@@ -234,11 +267,11 @@ private:
     // What an edit removes, kept for the screen reader's announcement.
     QString m_removedForReader;
 
-    // At a wrap, the caret can stand at the end of the row above instead of the
-    // start of the row below (after End, or a click past a row's end).
-    bool m_caretAtRowEnd = false;
-    // Up and Down keep to the column they started from (CaretMoves::Caret).
-    int m_wantedX = -1;
+    // The caret as the view shown places it (CaretMoves::Caret): its position
+    // is the document's, with where it stands at a wrap, the column Up and
+    // Down keep to, and its column in the dump.
+    CaretMoves::Caret m_caret;
+    EditCommands::LineBreak m_lineBreak = EditCommands::LineBreak::CrLf;
 
     QString m_preedit;
     bool m_caretShown = true;

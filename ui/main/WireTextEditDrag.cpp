@@ -21,7 +21,7 @@ void WireTextEdit::startDrag()
     if (action == Qt::MoveAction && drag->target() != this && drag->target() != viewport() &&
         m_document.text(from, from + dragged.size()) == dragged) {
         setSelection(from, from + dragged.size());
-        insertFromUser(QString());
+        removeSelection();
     }
 }
 
@@ -92,7 +92,6 @@ void WireTextEdit::dropEvent(QDropEvent *event)
         viewport()->update();
         return;
     }
-    forgetCaretPlace();
     m_document.drop(at, text, moveHere);
     // A move within the box is done here; the drag must not remove anything.
     event->setDropAction(moveHere ? Qt::CopyAction : event->proposedAction());

@@ -1,6 +1,7 @@
 // Keys and input methods: what each key does to the document and the caret.
 #include "WireTextEdit.h"
 
+#include "EditCommands.h"
 #include "KeyMoves.h"
 #include "TextRules.h"
 
@@ -24,12 +25,11 @@ bool WireTextEdit::event(QEvent *event)
     return QAbstractScrollArea::event(event);
 }
 
-void WireTextEdit::moveCursor(qsizetype position, bool select, bool keepColumn, bool atRowEnd)
+void WireTextEdit::moveCursor(const CaretMoves::Caret &target, bool select)
 {
-    const int wantedX = m_wantedX;
-    m_document.setSelection(select ? m_document.anchor() : position, position);
-    m_caretAtRowEnd = atRowEnd;
-    m_wantedX = keepColumn ? wantedX : -1;
+    m_document.setSelection(select ? m_document.anchor() : target.position, target.position);
+    m_caret = target;
+    m_caret.position = m_document.position();
     ensureVisible(m_document.position());
 }
 
@@ -44,9 +44,7 @@ bool WireTextEdit::handleMovement(QKeyEvent *event)
         QScrollBar *bar = verticalScrollBar();
         bar->setValue(bar->value() + (key->move == Move::NextPage ? fullRows() : -fullRows()));
     }
-    const CaretMoves::Caret target = m_view->target(key->move, caret(), key->select, fullRows());
-    m_wantedX = target.wantedX;
-    moveCursor(target.position, key->select, target.wantedX >= 0, target.atRowEnd);
+    moveCursor(m_view->target(key->move, m_caret, key->select, fullRows()), key->select);
     if (key->select)
         selectionToSelectionClipboard();
     return true;
@@ -54,7 +52,7 @@ bool WireTextEdit::handleMovement(QKeyEvent *event)
 
 bool WireTextEdit::handleEditing(QKeyEvent *event)
 {
-    const qsizetype position = m_document.position();
+    const bool plain = !(event->modifiers() & ~Qt::KeypadModifier);
     if (event->matches(QKeySequence::SelectAll)) {
         selectAll();
     } else if (event->matches(QKeySequence::Copy)) {
@@ -68,17 +66,22 @@ bool WireTextEdit::handleEditing(QKeyEvent *event)
     } else if (event->matches(QKeySequence::Redo)) {
         redo();
     } else if (event->matches(QKeySequence::DeleteStartOfWord)) {
-        deleteSelectionOr(TextRules::previousWordStart(m_document, position), position);
+        runCommand(&EditCommands::deleteWordBack);
     } else if (event->matches(QKeySequence::DeleteEndOfWord)) {
-        deleteSelectionOr(position, TextRules::nextWordStart(m_document, position));
+        runCommand(&EditCommands::deleteWordForward);
     } else if (event->matches(QKeySequence::Delete)) {
-        deleteSelectionOr(position, TextRules::nextBoundary(m_document, position));
+        runCommand(&EditCommands::deleteForward);
     } else if (event->key() == Qt::Key_Backspace &&
                !(event->modifiers() & (Qt::ControlModifier | Qt::AltModifier))) {
-        deleteSelectionOr(TextRules::previousBoundary(m_document, position), position);
+        runCommand(&EditCommands::backspace);
     } else if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
-        // A line break typed here is CR LF, whatever modifier is held with Enter.
-        insertFromUser(QStringLiteral("\r\n"));
+        // The line break chosen, whatever modifier is held with Enter.
+        runCommand(
+            [this](WireDocument &text) { EditCommands::insertLineBreak(text, m_lineBreak); });
+    } else if (event->key() == Qt::Key_Insert && plain && m_view->toggleOverwrite()) {
+        viewport()->update();
+    } else if (event->key() == Qt::Key_Escape && plain && m_view->dropPendingDigit()) {
+        viewport()->update();
     } else {
         return false;
     }
@@ -110,7 +113,7 @@ void WireTextEdit::keyPressEvent(QKeyEvent *event)
         return;
     }
     if (KeyMoves::typesText(event)) {
-        insertFromUser(event->text(), event->text().size() == 1);
+        enter(m_view->typing(m_caret, event->text()));
         event->accept();
         return;
     }
@@ -131,7 +134,7 @@ void WireTextEdit::inputMethodEvent(QInputMethodEvent *event)
                 qBound<qsizetype>(0, m_document.position() + event->replacementStart(), size);
             setSelection(from, qMin(size, from + event->replacementLength()));
         }
-        insertFromUser(commit, commit.size() == 1);
+        enter(m_view->typing(m_caret, commit));
     }
     m_preedit = event->preeditString();
     viewport()->update();

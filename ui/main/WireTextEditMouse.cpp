@@ -2,12 +2,23 @@
 // selection paste, and scrolling while a selection is dragged past an edge.
 #include "WireTextEdit.h"
 
-#include "TextRules.h"
+#include "EditCommands.h"
 
 #include <QApplication>
 #include <QClipboard>
 #include <QMouseEvent>
 #include <QScrollBar>
+
+namespace {
+
+// Only a click itself can leave the caret at the end of a row that wraps.
+CaretMoves::Caret atRowStart(CaretMoves::Caret caret)
+{
+    caret.atRowEnd = false;
+    return caret;
+}
+
+} // namespace
 
 void WireTextEdit::mousePressEvent(QMouseEvent *event)
 {
@@ -15,8 +26,8 @@ void WireTextEdit::mousePressEvent(QMouseEvent *event)
     if (event->button() == Qt::MiddleButton) {
         QClipboard *clipboard = QApplication::clipboard();
         if (clipboard->supportsSelection() && isEditable()) {
-            setCursorPosition(positionAt(point));
-            insertFromUser(clipboard->text(QClipboard::Selection));
+            moveCursor(atRowStart(caretAt(point)), false);
+            enter(m_view->pasting(m_caret, clipboard->text(QClipboard::Selection)));
         }
         return;
     }
@@ -25,21 +36,19 @@ void WireTextEdit::mousePressEvent(QMouseEvent *event)
     if (m_tripleClickTimer.isActive() &&
         (point - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
         // A third click selects the line, to and with its line end.
-        const qsizetype at = characterAt(point);
-        setSelection(TextRules::lineStart(m_document, at), TextRules::lineEndAfter(m_document, at));
+        EditCommands::selectLine(m_document, characterAt(point));
         m_tripleClickTimer.stop();
         selectionToSelectionClipboard();
         return;
     }
-    bool atRowEnd = false;
-    const qsizetype position = positionAt(point, &atRowEnd);
+    const CaretMoves::Caret caret = caretAt(point);
     if (!(event->modifiers() & Qt::ShiftModifier) && hasSelection() &&
-        position >= selectionStart() && position < selectionEnd()) {
+        caret.position >= selectionStart() && caret.position < selectionEnd()) {
         m_mightDrag = true;
         m_pressPoint = point;
         return;
     }
-    moveCursor(position, event->modifiers() & Qt::ShiftModifier, false, atRowEnd);
+    moveCursor(caret, event->modifiers() & Qt::ShiftModifier);
     m_selecting = true;
 }
 
@@ -55,7 +64,7 @@ void WireTextEdit::mouseMoveEvent(QMouseEvent *event)
     }
     if (!m_selecting || !(event->buttons() & Qt::LeftButton))
         return;
-    moveCursor(positionAt(point), true);
+    moveCursor(atRowStart(caretAt(point)), true);
     if (viewport()->rect().contains(point))
         m_autoScrollTimer.stop();
     else if (!m_autoScrollTimer.isActive())
@@ -66,7 +75,7 @@ void WireTextEdit::mouseReleaseEvent(QMouseEvent *event)
 {
     if (m_mightDrag) {
         m_mightDrag = false;
-        setCursorPosition(positionAt(event->position().toPoint()));
+        moveCursor(atRowStart(caretAt(event->position().toPoint())), false);
     }
     m_selecting = false;
     m_autoScrollTimer.stop();
@@ -78,8 +87,7 @@ void WireTextEdit::mouseDoubleClickEvent(QMouseEvent *event)
     if (event->button() != Qt::LeftButton)
         return;
     const QPoint point = event->position().toPoint();
-    const TextRules::Span word = TextRules::wordAt(m_document, characterAt(point));
-    setSelection(word.from, word.to);
+    EditCommands::selectWord(m_document, characterAt(point));
     m_tripleClickPoint = point;
     m_tripleClickTimer.start(QApplication::doubleClickInterval(), this);
     selectionToSelectionClipboard();
@@ -93,5 +101,5 @@ void WireTextEdit::autoScroll()
         bar->setValue(bar->value() - 1);
     else if (point.y() > viewport()->height())
         bar->setValue(bar->value() + 1);
-    moveCursor(positionAt(point), true);
+    moveCursor(atRowStart(caretAt(point)), true);
 }

@@ -3,10 +3,14 @@
 #include "WireTextEdit.h"
 
 #include "StatusColours.h"
+#include "TextRules.h"
+#include "TimeTexts.h"
 
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QTimeZone>
+#include <QToolTip>
 
 namespace {
 
@@ -21,8 +25,12 @@ void WireTextEdit::setHexShown(bool shown)
 {
     if (shown == isHexShown())
         return;
-    const qsizetype position = m_document.position();
+    m_view->dropPendingDigit();
+    // Leaving the dump, an end between a CR and its LF moves to after the LF.
+    m_document.setCaretBetweenCrLf(shown);
     m_view = shown ? static_cast<RowView *>(&m_hexView) : &m_textView;
+    // Typing in the dump starts in the byte column.
+    m_caret.column = CaretMoves::Column::Bytes;
     // A composition belongs to the view it was begun in.
     m_preedit.clear();
     // The view shown now was left alone while the other was.
@@ -30,7 +38,40 @@ void WireTextEdit::setHexShown(bool shown)
     setAcceptDrops(isEditable());
     viewport()->setAcceptDrops(isEditable());
     verticalScrollBar()->setValue(0);
-    ensureVisible(position);
+    ensureVisible(m_document.position());
+}
+
+void WireTextEdit::setTimesShown(bool shown)
+{
+    if (shown == m_timesShown)
+        return;
+    m_timesShown = shown;
+    updateTimeGutter();
+    relayout();
+}
+
+void WireTextEdit::updateTimeGutter()
+{
+    // A time, and twice the margin after it: a status line's mark, in the
+    // margin just left of the text, stays apart from the time and with the
+    // text it marks.
+    m_timeGutter =
+        m_timesShown
+            ? QFontMetrics(m_metrics.font()).horizontalAdvance(TimeTexts::clockTime(0, {})) +
+                  2 * margin
+            : 0;
+}
+
+std::optional<qint64> WireTextEdit::rowTime(qsizetype row) const
+{
+    const qsizetype start = m_view->rowStart(row);
+    // A line's later rows in the text have none.
+    if (start >= m_document.size() || (!isHexShown() && !TextRules::isLineStart(m_document, start)))
+        return std::nullopt;
+    const OriginStamp stamp = m_document.origins().spanAt(start).stamp;
+    if (stamp.origin == Origin::Typed)
+        return std::nullopt;
+    return stamp.time;
 }
 
 QPair<qsizetype, qsizetype> WireTextEdit::shownRow(qsizetype position)
@@ -70,7 +111,7 @@ int WireTextEdit::fullRows() const
 
 int WireTextEdit::rowLeft() const
 {
-    return margin;
+    return margin + m_timeGutter;
 }
 
 int WireTextEdit::wrapWidth() const
@@ -111,7 +152,7 @@ QRect WireTextEdit::caretRect() const
 {
     if (caretRow() >= m_view->rowCount())
         return {}; // not laid out yet
-    return rectOf(m_view->caretPlace(caret()));
+    return rectOf(m_view->caretPlace(m_caret));
 }
 
 QRect WireTextEdit::characterRect(qsizetype position)
@@ -119,17 +160,50 @@ QRect WireTextEdit::characterRect(qsizetype position)
     return rectOf(m_view->characterPlace(qBound<qsizetype>(0, position, m_document.size())));
 }
 
-qsizetype WireTextEdit::positionAt(const QPoint &point, bool *atRowEnd)
+CaretMoves::Caret WireTextEdit::caretAt(const QPoint &point)
 {
     // Only rows that are laid out are on screen.
     m_view->layOutThrough(0);
-    return m_view->positionAt(rowAtY(point.y()), point.x() - rowLeft(), atRowEnd);
+    return m_view->caretAt(rowAtY(point.y()), point.x() - rowLeft());
 }
 
 qsizetype WireTextEdit::characterAt(const QPoint &point)
 {
     m_view->layOutThrough(0);
     return m_view->characterAt(rowAtY(point.y()), point.x() - rowLeft());
+}
+
+qsizetype WireTextEdit::characterUnder(const QPoint &point, QRect *cell)
+{
+    const qsizetype position = characterAt(point);
+    if (position >= m_document.size())
+        return -1;
+    *cell = characterRect(position);
+    if (isHexShown() && !cell->contains(point))
+        *cell = rectOf(m_hexView.bytePlace(position));
+    return cell->contains(point) ? position : -1;
+}
+
+bool WireTextEdit::viewportEvent(QEvent *event)
+{
+    if (event->type() == QEvent::ToolTip && m_timesShown) {
+        showTimeTip(static_cast<QHelpEvent *>(event));
+        return true;
+    }
+    return QAbstractScrollArea::viewportEvent(event);
+}
+
+void WireTextEdit::showTimeTip(const QHelpEvent *event)
+{
+    QRect cell;
+    const qsizetype position = characterUnder(event->pos(), &cell);
+    const QString tip = position < 0 ? QString()
+                                     : TimeTexts::originTip(m_document.origins(), position,
+                                                            QTimeZone::systemTimeZone());
+    if (tip.isEmpty())
+        QToolTip::hideText();
+    else
+        QToolTip::showText(event->globalPos(), tip, viewport(), cell);
 }
 
 void WireTextEdit::ensureVisible(qsizetype position)
@@ -162,6 +236,7 @@ void WireTextEdit::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_metrics = WireMetrics(font());
         m_textView.forgetMarks();
+        updateTimeGutter();
         relayout();
     }
 }
@@ -232,12 +307,21 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
                                    palette.color(group, QPalette::PlaceholderText),
                                    statusTint()};
     const QColor mark = statusMark();
+    const QTimeZone zone = m_timesShown ? QTimeZone::systemTimeZone() : QTimeZone();
     for (qsizetype row = first + qMax(0, (clipTop - margin) / rowHeight); row < m_view->rowCount();
          ++row) {
         const QPoint origin = rowOrigin(row);
         if (origin.y() > clipBottom)
             break;
         m_view->paintRow(painter, row, origin, colours);
+        if (m_timesShown) {
+            if (const std::optional<qint64> time = rowTime(row)) {
+                painter.setFont(m_metrics.font());
+                painter.setPen(colours.aside);
+                painter.drawText(QPointF(margin, origin.y() + m_metrics.baseline()),
+                                 TimeTexts::clockTime(*time, zone));
+            }
+        }
         // Beside each row that holds a status line's characters, in the
         // margin, where nothing a peer sends is ever drawn.
         if (m_document.origins().holds(m_view->rowStart(row), m_view->rowEnd(row), Origin::Status))
@@ -256,7 +340,7 @@ void WireTextEdit::paintEvent(QPaintEvent *event)
     }
     const qsizetype caretRow = this->caretRow();
     if (hasFocus() && m_caretShown && m_preedit.isEmpty() && caretRow < m_view->rowCount())
-        m_view->paintCaret(painter, caret(), rowOrigin(caretRow), colours.text);
+        m_view->paintCaret(painter, m_caret, rowOrigin(caretRow), colours.text);
     if (m_dropPosition >= 0) {
         const QRect at = characterRect(m_dropPosition);
         painter.fillRect(QRect(at.topLeft(), QSize(1, at.height())),

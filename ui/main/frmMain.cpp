@@ -6,7 +6,9 @@
 #include "ControlStates.h"
 #include "ErrorReport.h"
 #include "FileCommands.h"
+#include "LineBreakSetting.h"
 #include "MemoryRelease.h"
+#include "RecentSends.h"
 #include "RecordCommand.h"
 #include "ResourcePictures.h"
 #include "SessionController.h"
@@ -17,6 +19,7 @@
 #include <QGuiApplication>
 #include <QHelpEvent>
 #include <QLayout>
+#include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QScreen>
@@ -74,18 +77,14 @@ frmMain::frmMain(QWidget *parent) : QMainWindow(parent), ui(std::make_unique<Ui:
                                    ui->txtRecvData, mnuStartTLS};
     m_session = new SessionController(controls, m_endpoint, this);
     m_files = new FileCommands(ui->txtRecvData, ui->txtSendData, this);
-    new RecordCommand(ui->txtRecvData, m_session, this);
     // A cleared box's text goes back to the system, once the box has let it
     // go, so that clearing a large transcript shrinks the process.
     for (QAbstractButton *clear : {ui->cmdSendDataC, ui->cmdRecvDataC})
         connect(clear, &QAbstractButton::clicked, this, &releaseFreedMemory, Qt::QueuedConnection);
-    // The transcript can show the same text as a hex dump.
-    auto *showHex = new QAction(tr("Show as &Hex"), this);
-    showHex->setCheckable(true);
-    connect(showHex, &QAction::toggled, ui->txtRecvData, &WireTextEdit::setHexShown);
-    ui->txtRecvData->addContextAction(showHex);
-    ui->txtSendData->addContextAction(mnuStartTLS);
-    ui->txtRecvData->addContextAction(mnuStartTLS);
+    m_recentSends = new RecentSends(ui->txtSendData, this);
+    connect(m_session, &SessionController::textSent, m_recentSends, &RecentSends::remember);
+    m_lineBreaks = new LineBreakSetting(this);
+    buildContextMenus();
     ui->txtPort->installEventFilter(this);
 
     buildMenus();
@@ -143,6 +142,33 @@ void frmMain::buildMenus()
     }
     // Tools has nothing to offer yet: shown, but greyed out.
     mnuMain[1]->setEnabled(false);
+}
+
+void frmMain::buildContextMenus()
+{
+    // Either box can show the same text as a hex dump; in the outgoing box's,
+    // hex digits type bytes.
+    ui->txtSendData->setHexEditable(true);
+    for (WireTextEdit *box : {ui->txtSendData, ui->txtRecvData}) {
+        auto *showHex = new QAction(tr("Show as &Hex"), box);
+        showHex->setCheckable(true);
+        connect(showHex, &QAction::toggled, box, &WireTextEdit::setHexShown);
+        box->addContextAction(showHex);
+        if (box == ui->txtRecvData) {
+            // I, as T is taken by Cut in the same menu.
+            auto *showTimes = new QAction(tr("Show T&imes"), box);
+            showTimes->setCheckable(true);
+            connect(showTimes, &QAction::toggled, box, &WireTextEdit::setTimesShown);
+            box->addContextAction(showTimes);
+            new RecordCommand(box, m_session, this);
+        }
+        box->addContextAction(mnuStartTLS);
+        box->setLineBreak(m_lineBreaks->lineBreak());
+        connect(m_lineBreaks, &LineBreakSetting::lineBreakChanged, box,
+                &WireTextEdit::setLineBreak);
+        box->addContextAction(m_lineBreaks->menu()->menuAction());
+    }
+    ui->txtSendData->addContextAction(m_recentSends->menu()->menuAction());
 }
 
 void frmMain::Form_Load()

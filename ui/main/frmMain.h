@@ -9,8 +9,10 @@ namespace Ui {
 class frmMain;
 }
 class FileCommands;
+class LineBreakSetting;
 class QAction;
 class QMenu;
+class RecentSends;
 class SessionController;
 class SocketEndpoint;
 
@@ -28,6 +30,8 @@ public:
     SocketEndpoint *wskWinSock() const { return m_endpoint; }
     SessionController *session() const { return m_session; }
     FileCommands *files() const { return m_files; }
+    RecentSends *recentSends() const { return m_recentSends; }
+    LineBreakSetting *lineBreaks() const { return m_lineBreaks; }
 
     void mnuFile_Click(qint16 index);
     void mnuTools_Click(qint16 index);
@@ -46,10 +50,14 @@ protected:
 
 private:
     void buildMenus();
+    // What the boxes' context menus offer beyond editing.
+    void buildContextMenus();
     void Form_Load();
 
     std::unique_ptr<Ui::frmMain> ui;
     SocketEndpoint *m_endpoint = nullptr;
     SessionController *m_session = nullptr;
     FileCommands *m_files = nullptr;
+    RecentSends *m_recentSends = nullptr;
+    LineBreakSetting *m_lineBreaks = nullptr;
 };

@@ -8,10 +8,11 @@
 // turns into.
 //
 // Now and then, if asked, the box shows its text as a hex dump, or again as
-// text. In the dump nothing the user does changes the text, and each key
-// moves the caret by cells: one character on or back as in the text, a row
-// sixteen cells, a page sixteen cells for each row in view, Home and End to
-// the row's first and last cell.
+// text. In the transcript's dump nothing the user does changes the text, and
+// each key moves the caret by cells: one cell on or back (the CR and LF of a
+// pair are two, the caret can stand between them, and it moves on past the
+// LF when the text is shown again), a row sixteen cells, a page sixteen cells
+// for each row in view, Home and End to the row's first and last cell.
 
 #include "DocumentScript.h"
 #include "KeyMoves.h"
@@ -44,6 +45,7 @@ public:
         WireReference &ref = m_reference;
         if (m_showsDump && m_random(16) == 0) {
             m_box.setHexShown(!m_box.isHexShown());
+            ref.showCells(m_box.isHexShown());
             return check(m_box.isHexShown() ? QStringLiteral("show the dump")
                                             : QStringLiteral("show the text"));
         }
@@ -264,11 +266,13 @@ public:
     }
 
 private:
-    QString check(const QString &did) const
+    QString check(const QString &did)
     {
+        const Did describe(nullptr, did);
         if (!m_box.isHexShown())
-            return differences(m_box.document(), m_box.rows(), m_box.metrics(), m_reference, did);
-        if (const QString text = textDifferences(m_box.document(), m_reference, did);
+            return differences(m_box.document(), m_box.rows(), m_box.metrics(), m_reference,
+                               m_fresh, describe);
+        if (const QString text = textDifferences(m_box.document(), m_reference, describe);
             !text.isEmpty())
             return text;
         // Each row of the dump starts sixteen of the reference's cells on.
@@ -367,4 +371,5 @@ private:
     Random &m_random;
     bool m_showsDump = false;
     WireReference m_reference;
+    FreshLayout m_fresh;
 };

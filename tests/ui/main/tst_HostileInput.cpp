@@ -1,4 +1,4 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "WindowDriver.h"
 
 #include <QClipboard>
@@ -141,7 +141,7 @@ private slots:
         QFETCH(QByteArray, bytes);
         auto peer = w.acceptedPeer();
         QVERIFY(peer);
-        const QString text = CodePage1252::decode(bytes);
+        const QString text = CodePageTable::decode(bytes);
         paste(w.box("txtSendData"), text);
         QVERIFY(w.click("cmdSendData"));
         QByteArray sent;

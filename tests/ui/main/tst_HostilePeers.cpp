@@ -1,4 +1,4 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "FileCommands.h"
 #include "SessionController.h"
 #include "TextStore.h"
@@ -54,7 +54,7 @@ private slots:
         resetConnection(*peer);
         QVERIFY(spinUntil([&] { return !w.reports.isEmpty(); }));
 
-        QCOMPARE(w.transcript(), before + CodePage1252::decode(first + rest));
+        QCOMPARE(w.transcript(), before + CodePageTable::decode(first + rest));
         QCOMPARE(w.reportNumbers(), QList<int>{10054});
         QCOMPARE(w.endpoint()->State(), int(EndpointState::Error));
         QCOMPARE(w.enabledControls(), WindowDriver::connected());
@@ -62,7 +62,7 @@ private slots:
         QVERIFY(w.click("cmdSendData"));
         QCOMPARE(w.reportNumbers(), (QList<int>{10054, 40006}));
         QVERIFY(w.click("cmdClose"));
-        QCOMPARE(w.transcript(), before + CodePage1252::decode(first + rest) + "CLOSED.\r\n");
+        QCOMPARE(w.transcript(), before + CodePageTable::decode(first + rest) + "CLOSED.\r\n");
         QCOMPARE(w.enabledControls(), WindowDriver::idle());
     }
 
@@ -78,7 +78,7 @@ private slots:
         QVERIFY(halfClose(*peer));
         QVERIFY(spinUntil([&] { return w.button("cmdListen")->isEnabled(); }, 30000));
 
-        QCOMPARE(w.transcript(), before + CodePage1252::decode(payload) + "CLOSED.\r\n");
+        QCOMPARE(w.transcript(), before + CodePageTable::decode(payload) + "CLOSED.\r\n");
         QCOMPARE(w.endpoint()->State(), int(EndpointState::Closing));
         QCOMPARE(w.enabledControls(), WindowDriver::idle());
         QCOMPARE(w.reports.size(), 0);
@@ -234,7 +234,7 @@ private slots:
         QVERIFY(opened);
         QCOMPARE(arrivedWhenOpened, qint64(0));
         QVERIFY(landed);
-        QCOMPARE(w.transcript(), before + CodePage1252::decode(flood));
+        QCOMPARE(w.transcript(), before + CodePageTable::decode(flood));
         QCOMPARE(w.enabledControls(), WindowDriver::connected());
     }
 

@@ -1,4 +1,4 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "SessionController.h"
 #include "WindowDriver.h"
 
@@ -120,9 +120,9 @@ private slots:
         QVERIFY(click("cmdSendData"));
         QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(QStringLiteral("PEER NOT TRUSTED.\r\n")),
                                  peerMs);
-        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
-        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePage1252::decode(everyByte()) +
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePageTable::decode(everyByte()) +
                                                        QStringLiteral("CLOSED.\r\n")),
                                  peerMs);
         QTRY_COMPARE_WITH_TIMEOUT(server.state(), QProcess::NotRunning, peerMs);
@@ -131,7 +131,7 @@ private slots:
         auto peer = sessionWith(QStringLiteral("::1"), true);
         QVERIFY(peer);
         QVERIFY(LoopbackTools::writeThrough(*peer, everyByte()));
-        QTRY_VERIFY(transcript().endsWith(CodePage1252::decode(everyByte())));
+        QTRY_VERIFY(transcript().endsWith(CodePageTable::decode(everyByte())));
         QVERIFY(click("cmdSendData"));
         QTRY_COMPARE(peer->bytesAvailable(), 256);
         QCOMPARE(peer->readAll(), everyByte());

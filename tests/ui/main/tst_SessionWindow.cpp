@@ -1,5 +1,6 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "ErrorReport.h"
+#include "RecentSends.h"
 #include "SessionController.h"
 #include "SocketEndpoint.h"
 #include "WindowDriver.h"
@@ -8,6 +9,7 @@
 
 #include <QHelpEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
@@ -155,9 +157,9 @@ private slots:
         const QString accepted = transcript();
         peer->write(bytes);
         QTRY_COMPARE(transcript().size(), accepted.size() + 256);
-        QCOMPARE(transcript().mid(accepted.size()), CodePage1252::decode(bytes));
+        QCOMPARE(transcript().mid(accepted.size()), CodePageTable::decode(bytes));
 
-        box("txtSendData")->setText(CodePage1252::decode(bytes));
+        box("txtSendData")->setText(CodePageTable::decode(bytes));
         QVERIFY(click("cmdSendData"));
         QByteArray echoed;
         QTRY_VERIFY((echoed += peer->readAll(), echoed.size() >= 256));
@@ -345,6 +347,99 @@ private slots:
         QByteArray got;
         QTRY_VERIFY_WITH_TIMEOUT((got += peer->readAll(), got.size() >= text.size()), 30000);
         QCOMPARE(got, text.toLatin1());
+    }
+
+    void typesBytesInTheOutgoingDump()
+    {
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        WireTextEdit *outgoing = box("txtSendData");
+        const std::unique_ptr<QMenu> menu(outgoing->createStandardContextMenu());
+        for (QAction *action : menu->actions()) {
+            if (action->text() == QStringLiteral("Show as &Hex"))
+                action->trigger();
+        }
+        QVERIFY(outgoing->isHexShown());
+        outgoing->setFocus();
+        // A digit Escape dropped is gone; a key that is no hex digit types
+        // nothing and says why.
+        QTest::keyClicks(outgoing, QStringLiteral("4"));
+        QTest::keyClick(outgoing, Qt::Key_Escape);
+        QTest::keyClicks(outgoing, QStringLiteral("g"));
+        QVERIFY(QToolTip::text().contains(QStringLiteral("hex digits")));
+        QTest::keyClicks(outgoing, QStringLiteral("00ff"));
+        QVERIFY(click("cmdSendData"));
+        QTRY_COMPARE(peer->bytesAvailable(), qint64(2));
+        QCOMPARE(peer->readAll(), QByteArray("\0\xff", 2));
+    }
+
+    void recallsWhatWasSent()
+    {
+        auto peer = acceptedPeer();
+        QVERIFY(peer);
+        WireTextEdit *outgoing = box("txtSendData");
+        for (const QString &text : {QStringLiteral("one\r\n"), QStringLiteral("two\n"),
+                                    QStringLiteral("three"), QStringLiteral("\u2603")}) {
+            outgoing->setText(text);
+            QVERIFY(click("cmdSendData"));
+        }
+        QCOMPARE(reportNumbers(), QList<int>{40200}); // refused, so not kept
+        QTRY_COMPARE(peer->bytesAvailable(), qint64(14));
+        outgoing->setText(QString());
+        QTest::keyClicks(outgoing, QStringLiteral("draft"));
+        const auto recall = [outgoing](Qt::Key key) {
+            QTest::keyClick(outgoing, key, Qt::AltModifier);
+            return outgoing->text();
+        };
+        QCOMPARE(recall(Qt::Key_Up), QStringLiteral("three"));
+        QCOMPARE(recall(Qt::Key_Up), QStringLiteral("two\n"));
+        QCOMPARE(recall(Qt::Key_Up), QStringLiteral("one\r\n"));
+        QCOMPARE(recall(Qt::Key_Up), QStringLiteral("one\r\n"));
+        QCOMPARE(recall(Qt::Key_Down), QStringLiteral("two\n"));
+        QCOMPARE(recall(Qt::Key_Down), QStringLiteral("three"));
+        QCOMPARE(recall(Qt::Key_Down), QStringLiteral("draft"));
+        QCOMPARE(recall(Qt::Key_Down), QStringLiteral("draft"));
+        // Each recall is one step for undo.
+        QTest::keyClick(outgoing, Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(outgoing->text(), QStringLiteral("three"));
+        const SendHistory &history = window->recentSends()->history();
+        QCOMPARE(history.label(2), QStringLiteral("one\u240D\u240A\t5 bytes"));
+    }
+
+    void keepsTheLastSendsWithinLimits_data()
+    {
+        QTest::addColumn<QList<qsizetype>>("lengths");
+        QTest::addColumn<QList<qsizetype>>("kept");
+        QList<qsizetype> fiftyOne;
+        QList<qsizetype> lastFifty;
+        for (qsizetype length = 1; length <= 51; ++length) {
+            fiftyOne.append(length);
+            lastFifty.prepend(length);
+        }
+        lastFifty.removeLast();
+        const qsizetype half = SendHistory::maxBytes / 2;
+        QTest::newRow("the last 50") << fiftyOne << lastFifty;
+        QTest::newRow("16 MiB together")
+            << QList<qsizetype>{half, half, 1} << QList<qsizetype>{1, half};
+        QTest::newRow("one larger than all")
+            << QList<qsizetype>{SendHistory::maxBytes + 1, SendHistory::maxBytes, 0}
+            << QList<qsizetype>{SendHistory::maxBytes};
+    }
+    void keepsTheLastSendsWithinLimits()
+    {
+        QFETCH(QList<qsizetype>, lengths);
+        QFETCH(QList<qsizetype>, kept);
+        SendHistory history;
+        for (const qsizetype length : lengths)
+            history.remember({QByteArray(length / 2, 'a'), QByteArray(length - length / 2, 'b')});
+        QList<qsizetype> found;
+        for (qsizetype index = 0; index < history.count(); ++index) {
+            qsizetype length = 0;
+            for (const QByteArray &piece : history.pieces(index))
+                length += piece.size();
+            found.append(length);
+        }
+        QCOMPARE(found, kept);
     }
 
     void talksToSocatEchoServer()

@@ -1,4 +1,4 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
 #include "ServerIdentity.h"
 #include "TlsText.h"
 #include "WindowDriver.h"
@@ -160,19 +160,19 @@ private slots:
                               QSslError(QSslError::SelfSignedCertificate).errorString()));
         const QString started = transcript();
         // The session stays open; what is sent now, the user sends knowing.
-        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         QByteArray got;
         QVERIFY(readUntil(server, got, 256));
         QCOMPARE(got, everyByte());
         server.write(everyByte());
-        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePage1252::decode(everyByte()),
+        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePageTable::decode(everyByte()),
                                   peerMs);
 
         server.kill(); // no close_notify
         QTRY_COMPARE_WITH_TIMEOUT(
             transcript(),
-            started + CodePage1252::decode(everyByte()) +
+            started + CodePageTable::decode(everyByte()) +
                 QStringLiteral("TLS ENDED WITHOUT CLOSE NOTIFY.\r\nCLOSED.\r\n"),
             peerMs);
         QCOMPARE(enabledControls(), idle());
@@ -202,7 +202,7 @@ private slots:
 
         startTls()->trigger();
         // Held during the handshake; it goes out once the peer is trusted.
-        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         QTRY_VERIFY_WITH_TIMEOUT(transcript().contains(QStringLiteral("TRUSTED.\r\n")), peerMs);
         const QSslCertificate leaf = certificate(file("leaf.pem"));
@@ -220,7 +220,7 @@ private slots:
 
         // The echo, then the server's close_notify: no truncation line.
         QTRY_COMPARE_WITH_TIMEOUT(transcript(),
-                                  plain + lines + CodePage1252::decode(everyByte()) +
+                                  plain + lines + CodePageTable::decode(everyByte()) +
                                       QStringLiteral("CLOSED.\r\n"),
                                   peerMs);
         QCOMPARE(LoopbackTools::openSocketCount(), socketsBefore);
@@ -257,9 +257,9 @@ private slots:
         const QString started = transcript();
 
         client.write(everyByte());
-        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePage1252::decode(everyByte()),
+        QTRY_COMPARE_WITH_TIMEOUT(transcript(), started + CodePageTable::decode(everyByte()),
                                   peerMs);
-        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         QByteArray got;
         QVERIFY(readUntil(client, got, 256));
@@ -316,22 +316,22 @@ private slots:
         box("txtSendData")->setText(QStringLiteral("220 go ahead\r\n"));
         QVERIFY(click("cmdSendData"));
         QTRY_VERIFY_WITH_TIMEOUT(transcript().contains(QStringLiteral("OUR CERTIFICATE")), peerMs);
-        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePage1252::decode(everyByte())), peerMs);
+        QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePageTable::decode(everyByte())), peerMs);
         QVERIFY(transcript().endsWith(
             QStringLiteral("TLS ARMED.\r\nTLS STARTED (TLSv1.3, TLS_AES_256_GCM_SHA384).\r\n"
                            "OUR CERTIFICATE (CN=Tapwire; SHA-256 %1).\r\n")
                 .arg(sha256(ServerIdentity::get().certificate)) +
-            CodePage1252::decode(everyByte())));
+            CodePageTable::decode(everyByte())));
         QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), peerMs);
         QCOMPARE(client.readLine(),
                  QByteArray("GO-AHEAD ") + QByteArray("220 go ahead\r\n").toHex() + '\n');
 
-        box("txtSendData")->setText(CodePage1252::decode(everyByte()));
+        box("txtSendData")->setText(CodePageTable::decode(everyByte()));
         QVERIFY(click("cmdSendData"));
         QTRY_VERIFY_WITH_TIMEOUT(client.canReadLine(), peerMs);
         QCOMPARE(client.readLine(), "GOT " + everyByte().toHex() + '\n');
         if (clientCloses) {
-            QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePage1252::decode(everyByte()) +
+            QTRY_VERIFY_WITH_TIMEOUT(transcript().endsWith(CodePageTable::decode(everyByte()) +
                                                            QStringLiteral("CLOSED.\r\n")),
                                      peerMs);
             QCOMPARE(LoopbackTools::openSocketCount(), socketsBefore);

@@ -81,6 +81,8 @@ private slots:
         QApplication::setStyle(QStyleFactory::create(QStringLiteral("Fusion")));
         // A caret that does not blink is always drawn.
         QApplication::setCursorFlashTime(0);
+        // The gutter shows local times.
+        qputenv("TZ", "UTC");
     }
 
     // A peer's line that imitates a status line, the real one, and a peer's
@@ -93,28 +95,52 @@ private slots:
         box.appendText(QStringLiteral("CLOSED.\r\n"), {Origin::Status, 4});
     }
 
+    // Times beside lines that start in the middle of a piece, a line split
+    // across pieces, a status line sharing the peer's row, typed text, a
+    // line that wraps and one after a lone LF.
+    static void appendTimed(WireTextEdit &box)
+    {
+        const qint64 read = 1709647387123456; // 2024-03-05 14:03:07.123456 UTC
+        box.appendBytes("HTTP/1.1 200 OK\r\nServer: x\r\nContent-Le", {Origin::Peer, read});
+        box.appendBytes("ngth: 5\r\n\r\nhello", {Origin::Peer, read + 879'000});
+        box.appendText(QStringLiteral("CLOSED.\r\n"), {Origin::Status, read + 1'500'000});
+        box.appendText(QStringLiteral("typed\r\n"));
+        box.appendBytes(QByteArray(90, 'w') + " no line end\nafter a lone LF",
+                        {Origin::Peer, read + 2'004'000});
+    }
+
     void looksAsBefore_data()
     {
         QTest::addColumn<bool>("outgoing");
         QTest::addColumn<bool>("statusLines");
         QTest::addColumn<bool>("dump");
-        QTest::newRow("outgoing") << true << false << false;
-        QTest::newRow("transcript") << false << false << false;
-        QTest::newRow("status-lines") << false << true << false;
-        QTest::newRow("status-lines-dump") << false << true << true;
+        QTest::addColumn<bool>("times");
+        QTest::newRow("outgoing") << true << false << false << false;
+        QTest::newRow("transcript") << false << false << false << false;
+        QTest::newRow("status-lines") << false << true << false << false;
+        QTest::newRow("status-lines-dump") << false << true << true << false;
+        QTest::newRow("times") << false << true << false << true;
+        QTest::newRow("times-dump") << false << true << true << true;
+        // Typing over, with a hex digit waiting for its pair.
+        QTest::newRow("outgoing-dump") << true << false << true << false;
     }
     void looksAsBefore()
     {
         QFETCH(bool, outgoing);
         QFETCH(bool, statusLines);
         QFETCH(bool, dump);
+        QFETCH(bool, times);
         WireTextEdit box;
         box.setUndoRedoEnabled(outgoing);
         box.setFont(pinnedFont());
-        box.resize(statusLines ? 560 : 230, 120);
+        box.resize(times ? QSize(660, 160) : QSize(statusLines ? 560 : 230, 120));
         if (statusLines) {
-            appendForgedAndReal(box);
+            if (times)
+                appendTimed(box);
+            else
+                appendForgedAndReal(box);
             box.setHexShown(dump);
+            box.setTimesShown(times);
         } else {
             // Marks, a lone CR and LF, CR LF, a line that wraps at a space
             // and a word longer than a row.
@@ -130,6 +156,14 @@ private slots:
         box.setFocus();
         QVERIFY(QTest::qWaitForWindowActive(&box));
         QTRY_VERIFY(box.hasFocus());
+        if (outgoing && dump) {
+            box.resize(560, 120);
+            box.setHexEditable(true);
+            box.setHexShown(true);
+            box.setCursorPosition(18);
+            QTest::keyClick(&box, Qt::Key_Insert);
+            QTest::keyClick(&box, Qt::Key_4);
+        }
         QImage image = box.grab().toImage().convertToFormat(QImage::Format_RGB32);
         QCOMPARE(image.devicePixelRatio(), 1.0);
 

@@ -1,6 +1,8 @@
-#include "CodePage1252.h"
+#include "CodePageTable.h"
+#include "LineBreakSetting.h"
 #include "RowPainter.h"
 #include "TextRules.h"
+#include "TimeTexts.h"
 #include "WireEditScript.h"
 #include "WireMetrics.h"
 #include "WireTextEdit.h"
@@ -13,7 +15,9 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QScrollBar>
+#include <QStandardPaths>
 #include <QTest>
+#include <QTimeZone>
 #include <QTimer>
 
 // The box's text is exactly what was put in, whatever was edited around it,
@@ -28,7 +32,7 @@ private:
         QByteArray bytes;
         for (int c = 0; c < 256; ++c)
             bytes += char(c);
-        return CodePage1252::decode(bytes);
+        return CodePageTable::decode(bytes);
     }
     static QFont wireFont()
     {
@@ -44,6 +48,9 @@ private:
     }
 
 private slots:
+    // The setting Enter's choice is kept in stays away from the user's own.
+    void initTestCase() { QStandardPaths::setTestModeEnabled(true); }
+
     void exactAcrossAppends_data()
     {
         QTest::addColumn<QStringList>("pieces");
@@ -125,6 +132,39 @@ private slots:
             QVERIFY2(failure.isEmpty(),
                      qPrintable(QStringLiteral("step %1: %2").arg(step).arg(failure)));
         }
+    }
+
+    void enterInsertsTheChosenLineBreak_data()
+    {
+        QTest::addColumn<int>("choice");
+        QTest::addColumn<QString>("inserted");
+        QTest::newRow("CR LF") << int(EditCommands::LineBreak::CrLf) << QStringLiteral("\r\n");
+        QTest::newRow("LF") << int(EditCommands::LineBreak::Lf) << QStringLiteral("\n");
+        QTest::newRow("CR") << int(EditCommands::LineBreak::Cr) << QStringLiteral("\r");
+    }
+    void enterInsertsTheChosenLineBreak()
+    {
+        // Chosen, the line break is kept for the next run; Enter, Return and
+        // the keypad's Enter put it in, in the text and in the dump.
+        QFETCH(int, choice);
+        QFETCH(QString, inserted);
+        {
+            QWidget window;
+            LineBreakSetting(&window).setLineBreak(EditCommands::LineBreak(choice));
+        }
+        QWidget window;
+        const LineBreakSetting kept(&window);
+        QCOMPARE(int(kept.lineBreak()), choice);
+        WireTextEdit box;
+        box.setLineBreak(kept.lineBreak());
+        box.setHexEditable(true);
+        box.show();
+        box.setFocus();
+        QTest::keyClick(&box, Qt::Key_Return);
+        QTest::keyClick(&box, Qt::Key_Enter, Qt::KeypadModifier);
+        box.setHexShown(true);
+        QTest::keyClick(&box, Qt::Key_Enter);
+        QCOMPARE(box.text(), inserted.repeated(3));
     }
 
     void longLineIsOneLine_data()
@@ -305,6 +345,70 @@ private slots:
         QCOMPARE(HexRows::cellText(box.document(), 0), QStringLiteral("\u2400"));
     }
 
+    // The gutter's local times, in a zone east or west of UTC: cut to the
+    // millisecond, never rounded up into the next second or day.
+    void clockTimesAreLocal_data()
+    {
+        QTest::addColumn<qint64>("time");
+        QTest::addColumn<int>("offset");
+        QTest::addColumn<QString>("shown");
+        const qint64 read = 1709647387123456; // 2024-03-05 14:03:07.123456 UTC
+        QTest::newRow("UTC") << read << 0 << "14:03:07.123";
+        QTest::newRow("east, past midnight") << read << 10 * 3600 + 1800 << "00:33:07.123";
+        QTest::newRow("west, the day before")
+            << read - qint64(14) * 3600'000'000 << -8 * 3600 << "16:03:07.123";
+        QTest::newRow("cut, not rounded") << read - 123456 - 400 << 0 << "14:03:06.999";
+    }
+    void clockTimesAreLocal()
+    {
+        QFETCH(qint64, time);
+        QFETCH(int, offset);
+        QFETCH(QString, shown);
+        QCOMPARE(TimeTexts::clockTime(time, QTimeZone(offset)), shown);
+    }
+
+    // What the tip says about the character under the pointer: its piece's
+    // read time, size (a piece an edit cut in two whole) and the gap since
+    // the piece before; a status line's time; nothing for typed text.
+    void tipsTellThePiece_data()
+    {
+        QTest::addColumn<qsizetype>("position");
+        QTest::addColumn<QString>("tip");
+        const QString first = QStringLiteral("Read 14:03:07.123456 \u00B7 1,448 bytes \u00B7 no "
+                                             "earlier piece in the transcript");
+        QTest::newRow("first piece") << qsizetype(0) << first;
+        QTest::newRow("typed inside it") << qsizetype(100) << QString();
+        QTest::newRow("its other half") << qsizetype(1449) << first;
+        QTest::newRow("status line")
+            << qsizetype(1450) << QStringLiteral("Status line written 14:03:07.123461");
+        QTest::newRow("one byte")
+            << qsizetype(1459)
+            << QStringLiteral("Read 14:03:07.124268 \u00B7 1 byte \u00B7 0.812 ms after the "
+                              "previous piece");
+        QTest::newRow("seconds later")
+            << qsizetype(1462)
+            << QStringLiteral("Read 14:03:19.123801 \u00B7 3 bytes \u00B7 11.999533 s after "
+                              "the previous piece");
+        QTest::newRow("clock set back")
+            << qsizetype(1463)
+            << QStringLiteral("Read 14:03:19.121301 \u00B7 1 byte \u00B7 2.500 ms before the "
+                              "previous piece");
+    }
+    void tipsTellThePiece()
+    {
+        QFETCH(qsizetype, position);
+        QFETCH(QString, tip);
+        const qint64 read = 1709647387123456;
+        OriginSpans origins;
+        origins.append(1448, {Origin::Peer, read});
+        origins.append(9, {Origin::Status, read + 5});
+        origins.append(1, {Origin::Peer, read + 812});
+        origins.append(3, {Origin::Peer, read + 12'000'345});
+        origins.append(1, {Origin::Peer, read + 11'997'845});
+        origins.replace(100, 100, {{2, {}}});
+        QCOMPARE(TimeTexts::originTip(origins, position, QTimeZone::utc()), tip);
+    }
+
     void copyAndPasteAreExact_data()
     {
         QTest::addColumn<QString>("text");
@@ -410,7 +514,7 @@ private slots:
         WireTextEdit box;
         box.resize(600, 200);
         box.show();
-        const QString sent = CodePage1252::decode(
+        const QString sent = CodePageTable::decode(
             QByteArray("one\r\ntwo\rthree\nfour\0\a\x1b[0m\x7f\tfive\xe9\x80 end", 37));
         box.appendText(sent);
         QAccessibleTextInterface *text =

@@ -1,6 +1,6 @@
-#include "ByteCode.h"
+#include "CodePageTable.h"
 
-namespace ByteCode {
+namespace CodePageTable {
 
 namespace {
 
@@ -44,6 +44,13 @@ void decode(const char *bytes, qsizetype size, char16_t *out)
         out[i] = characters[static_cast<unsigned char>(bytes[i])];
 }
 
+QString decode(QByteArrayView bytes)
+{
+    QString text(bytes.size(), Qt::Uninitialized);
+    decode(bytes.data(), bytes.size(), reinterpret_cast<char16_t *>(text.data()));
+    return text;
+}
+
 qsizetype encode(QStringView text, char *out)
 {
     const auto &table = byteTable();
@@ -67,4 +74,4 @@ qsizetype firstWithoutByte(QStringView text)
     return -1;
 }
 
-} // namespace ByteCode
+} // namespace CodePageTable

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArrayView>
+#include <QString>
 #include <QStringView>
 
 #include <array>
@@ -9,8 +11,10 @@
 // stands for, and the byte of each character that has one. Every byte has a
 // character (the five bytes the code page leaves undefined, 0x81 0x8D 0x8F
 // 0x90 0x9D, keep their own C1 code point), so bytes decode and encode back
-// unchanged. The transcript keeps text as these bytes wherever it can.
-namespace ByteCode {
+// unchanged. The transcript keeps text as these bytes wherever it can. The
+// one place the code page is read: what names a character that has no byte to
+// the user (session's CodePage1252) reads it through here.
+namespace CodePageTable {
 
 extern const std::array<char16_t, 256> characters;
 
@@ -30,6 +34,8 @@ inline bool hasByte(const std::array<std::uint8_t, 0x10000> &table, char16_t uni
 }
 
 void decode(const char *bytes, qsizetype size, char16_t *out);
+// Every byte as the one character it stands for.
+QString decode(QByteArrayView bytes);
 // Writes the bytes of `text` to `out` (text.size() bytes); returns the index
 // of the first character without a byte (what was written is then of no use),
 // or -1.
@@ -37,4 +43,4 @@ qsizetype encode(QStringView text, char *out);
 // The index of the first character without a byte, or -1.
 qsizetype firstWithoutByte(QStringView text);
 
-} // namespace ByteCode
+} // namespace CodePageTable
