@@ -7,9 +7,12 @@ JOBS      ?= $(shell nproc 2>/dev/null || echo 2)
 # libssl-dev: the crypto library's headers, for the server certificate, and
 # the TLS library's, to answer a peer's close_notify; Qt's own TLS plugin
 # comes with qt6-base-dev's libqt6network6. openssl and python3
-# are the tests' TLS peers; ca-certificates the roots a client trusts.
+# are the tests' TLS peers; ca-certificates the roots a client trusts. tshark
+# reads back what Record Session writes (its question about capturing as a
+# user is answered with its default, no, under DEBIAN_FRONTEND=noninteractive).
 PACKAGES  := cmake g++ make qt6-base-dev libssl-dev ca-certificates fonts-liberation2 \
              fonts-dejavu-core fonts-freefont-ttf socat netcat-openbsd openssl python3 xvfb xauth \
+             tshark \
              desktop-file-utils appstream \
              at-spi2-core dbus gir1.2-atspi-2.0 python3-gi \
              man-db

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFile>
+#include <QList>
 #include <QString>
 
 class WireTextEdit;
@@ -41,6 +42,27 @@ public:
 
 private:
     mutable QFile m_file;
+};
+
+// The payloads of the TCP packets in a recording (pcapng, raw IP), one after
+// the other, each byte the character the code page makes of it.
+class RecordedText : public TextRanges
+{
+public:
+    explicit RecordedText(const QString &path);
+    qsizetype size() const override { return m_size; }
+    QString range(qsizetype from, qsizetype length) const override;
+
+private:
+    struct Piece
+    {
+        qint64 fileOffset;
+        qsizetype textOffset;
+        qsizetype size;
+    };
+    mutable QFile m_file;
+    QList<Piece> m_pieces;
+    qsizetype m_size = 0;
 };
 
 // Whether the text holds what is left of `payload` from `from` on.

@@ -14,6 +14,7 @@
 #include "FileCommands.h"
 #include "Payload.h"
 #include "RunMeter.h"
+#include "SessionController.h"
 #include "SocketEndpoint.h"
 #include "TranscriptCheck.h"
 #include "WireTextEdit.h"
@@ -24,6 +25,7 @@
 #include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -362,6 +364,27 @@ Figures runDiscard(const Shape &shape, qint64 mib)
     return figures;
 }
 
+// Received while Record Session writes a file, as the menu does once the
+// dialog has its name; the file must hold every byte the peer sent, in order,
+// and the recording must still run.
+Figures runRecord(const Shape &shape, qint64 mib)
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("session.pcapng"));
+    Reception reception(shape, mib);
+    SessionController *session = reception.window.session();
+    session->startRecording(path);
+    RunMeter meter;
+    Figures figures = reception.receiveChecked(meter);
+    const bool recording = session->recorder().isRecording();
+    session->stopRecording();
+    const RecordedText recorded(path);
+    figures.exact = figures.exact && recording && recorded.size() == reception.bytes() &&
+                    holdsFrom(recorded, 0, Payload(shape.content, reception.bytes()));
+    figures.more = field("file_MiB", double(QFileInfo(path).size()) / MiB);
+    return figures;
+}
+
 // The transcript shown as a hex dump of the same text.
 void showHex(frmMain &window)
 {
@@ -384,6 +407,8 @@ const Shape shapes[] = {
     {"binary", Content::Binary, runReceive, sendPayload, {4, 64, 256}},
     {"trickle", Content::Binary, runReceive, tricklePayload, {1}},
     {"hex", Content::Binary, runReceive, sendPayload, {64}, showHex},
+    {"record", Content::Binary, runRecord, sendPayload, {64}},
+
     {"times", Content::Binary, runReceive, sendPayload, {64}, showTimes},
     {"tls", Content::Binary, runReceive, sendPayloadTls, {64}, nullptr, true},
     {"baseline", Content::Binary, runDiscard, sendPayload, {64}},

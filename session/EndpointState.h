@@ -27,4 +27,13 @@ enum class Tls {
     On,
 };
 
+// How a connection ended: closed by Tapwire or by the peer (FIN), reset by
+// the peer, or dropped by Tapwire at an error (RST).
+enum class Ending {
+    Closed,
+    PeerClosed,
+    PeerReset,
+    Aborted,
+};
+
 } // namespace EndpointState

@@ -18,6 +18,13 @@ qint64 openToRead(QFile &file, const QString &path)
     return file.size();
 }
 
+void openToWrite(QFile &file, const QString &path)
+{
+    file.setFileName(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
+        throw ByteFile::fileError(file, path, false);
+}
+
 QString specialKind(const QString &path)
 {
     const QFileInfo info(path);

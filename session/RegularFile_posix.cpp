@@ -26,11 +26,11 @@ QString kindOf(mode_t mode)
     return QStringLiteral("a special file");
 }
 
-AppError systemError(int error, const QString &path)
+AppError systemError(int error, const QString &path, bool reading = true)
 {
     const bool denied = error == EACCES || error == EPERM;
     return ByteFile::fileError(denied ? QFileDevice::PermissionsError : QFileDevice::OpenError,
-                               path, true, qt_error_string(error));
+                               path, reading, qt_error_string(error));
 }
 
 } // namespace
@@ -60,6 +60,21 @@ qint64 openToRead(QFile &file, const QString &path)
         throw ByteFile::fileError(file, path, true);
     }
     return status.st_size;
+}
+
+void openToWrite(QFile &file, const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_NONBLOCK | O_CLOEXEC, 0666);
+    if (fd < 0)
+        throw systemError(errno, path, false);
+    // Writes wait as they do on any file.
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    if (!file.open(fd, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                   QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw ByteFile::fileError(file, path, false);
+    }
 }
 
 QString specialKind(const QString &path)

@@ -75,6 +75,14 @@ void SessionController::connectHandlers()
             guarded([this](const QString &address, int port, qint64 bytes) {
                 wskWinSock_DataNotSent(address, port, bytes);
             }));
+    connect(m_endpoint, &SocketEndpoint::dataSent, this,
+            guarded([this](quint64 connection, QByteArrayView bytes) {
+                wskWinSock_DataSent(connection, bytes);
+            }));
+    connect(m_endpoint, &SocketEndpoint::connectionEnded, this,
+            guarded([this](quint64 connection, EndpointState::Ending ending, const QString &why) {
+                wskWinSock_ConnectionEnded(connection, ending, why);
+            }));
     wskWinSock_StateChanged();
 
     // Clear or an edit may make room for reading to go on; asked once the
@@ -159,6 +167,7 @@ void SessionController::mnuStartTLS_Click()
 void SessionController::wskWinSock_Connect()
 {
     appendToTranscript(QStringLiteral("CONNECTED (") + peerText() + QStringLiteral(").") + crlf);
+    recordOpened();
     ShowSessionState();
 }
 
@@ -168,6 +177,7 @@ void SessionController::wskWinSock_ConnectionRequest(int requestId)
     m_endpoint->Accept(requestId);
     appendToTranscript(QStringLiteral("CONNECTION ACCEPTED (") + peerText() + QStringLiteral(").") +
                        crlf);
+    recordOpened();
     ShowSessionState();
 }
 
@@ -175,9 +185,10 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
 {
     // The bytes go into the transcript as they came: it keeps them as they are.
     QByteArray data;
+    const qint64 time = m_clock.now();
     try {
         m_endpoint->GetData(data);
-        m_controls.txtRecvData->appendBytes(data, {Origin::Peer, m_clock.now()});
+        m_controls.txtRecvData->appendBytes(data, {Origin::Peer, time});
     } catch (const std::bad_alloc &) {
         // Nothing more is read until the transcript has room again: this
         // read goes back to the endpoint, the rest waits with the peer. The
@@ -185,6 +196,7 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
         m_endpoint->putBack(data);
         throw;
     }
+    m_recorder.received(m_endpoint->connectionId(), data, time);
     // At most one read past the limit; TCP holds the peer back meanwhile.
     if (!m_endpoint->readingPaused() &&
         TranscriptLimit::isReached(transcriptUse(), m_transcriptLimit)) {
@@ -226,6 +238,38 @@ void SessionController::wskWinSock_DataNotSent(const QString &address, int port,
     appendToTranscript(
         bytesLine(QStringLiteral("DATA NOT SENT TO ") + addressAndPort(address, port), bytes) +
         QStringLiteral(".") + crlf);
+}
+
+void SessionController::wskWinSock_DataSent(quint64 connection, QByteArrayView bytes)
+{
+    m_recorder.sent(connection, bytes, m_clock.now());
+}
+
+void SessionController::wskWinSock_ConnectionEnded(quint64 connection, EndpointState::Ending ending,
+                                                   const QString &why)
+{
+    m_recorder.ended(connection, ending, why, m_clock.now());
+}
+
+void SessionController::startRecording(const QString &path)
+{
+    m_recorder.start(path);
+    if (m_endpoint->connectionId() != 0)
+        recordOpened(QStringLiteral("Recording started during this session; its connection was "
+                                    "made before."));
+}
+
+void SessionController::stopRecording()
+{
+    m_recorder.stop();
+}
+
+// The connection just made, framed from its handshake on.
+void SessionController::recordOpened(const QString &comment)
+{
+    m_recorder.opened(m_endpoint->connectionId(), m_endpoint->connectionEnds(),
+                      m_endpoint->accepted() ? TcpFraming::Side::Remote : TcpFraming::Side::Local,
+                      m_clock.now(), comment);
 }
 
 void SessionController::wskWinSock_TlsEndedWithoutCloseNotify()
@@ -292,6 +336,7 @@ void SessionController::txtPort_Change()
 void SessionController::appendToTranscript(const QString &piece)
 {
     m_controls.txtRecvData->appendText(piece, {Origin::Status, m_clock.now()});
+    m_recorder.statusLines(piece);
 }
 
 QString SessionController::peerText() const

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "ControlStates.h"
+#include "EndpointState.h"
 #include "SessionClock.h"
+#include "SessionRecorder.h"
 #include "TranscriptLimit.h"
 
 #include <QByteArray>
@@ -32,9 +34,10 @@ struct SessionControls
 };
 
 // Turns the user's clicks into operations on the window's one endpoint, and the
-// endpoint's events into transcript lines. It keeps no state of its own but
-// its clock and the transcript's limit: everything else is read from the
-// controls and the endpoint when it is needed. Every handler runs its steps
+// endpoint's events into transcript lines, and into a recording while one is
+// made. It keeps no state of its own but its clock, the transcript's limit
+// and the recorder: everything else is read from the controls and the
+// endpoint when it is needed. Every handler runs its steps
 // in order and stops at the first that fails.
 class SessionController : public QObject
 {
@@ -47,6 +50,12 @@ public:
     // Reading pauses once the transcript holds this many characters, and
     // resumes once Clear or an edit leaves it 1 MiB under (TranscriptLimit).
     void setTranscriptLimit(qint64 characters) { m_transcriptLimit = characters; }
+
+    // Records what crosses the wire into `path` until stopped, starting with
+    // the session in hand; throws when the file cannot be opened for writing.
+    void startRecording(const QString &path);
+    void stopRecording();
+    const SessionRecorder &recorder() const { return m_recorder; }
 
     void cmdListen_Click();
     void cmdConnect_Click();
@@ -64,6 +73,9 @@ public:
     void wskWinSock_TlsEndedWithoutCloseNotify();
     void wskWinSock_StateChanged();
     void wskWinSock_DataNotSent(const QString &address, int port, qint64 bytes);
+    void wskWinSock_DataSent(quint64 connection, QByteArrayView bytes);
+    void wskWinSock_ConnectionEnded(quint64 connection, EndpointState::Ending ending,
+                                    const QString &why);
 
     void ShowSessionState();
     void ShowIdleState();
@@ -83,10 +95,13 @@ private:
     QString peerText() const;
     qint64 transcriptUse() const;
     void resumeReadingIfRoom();
+    void recordOpened(const QString &comment = {});
 
     SessionControls m_controls;
     SocketEndpoint *m_endpoint = nullptr;
     qint64 m_transcriptLimit = TranscriptLimit::fromMemory(TranscriptLimit::systemMemory());
-    // When each piece was read and each status line shown.
+    // When each piece was read and each status line shown, and so when each
+    // packet of a recording was.
     SessionClock m_clock;
+    SessionRecorder m_recorder;
 };

@@ -3,6 +3,7 @@
 #include "AddressText.h"
 #include "CodePage1252.h"
 #include "ErrorReport.h"
+#include "SendLedger.h"
 #include "SocketErrors.h"
 
 #include <QHostAddress>
@@ -14,6 +15,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -154,9 +156,11 @@ void SocketEndpoint::Accept(int requestId)
     // The address as the accept gave it: the socket cannot tell it any more
     // once the peer has reset.
     const bool known = !request.peerAddress.isNull();
-    m_remoteHostIP = AddressText::remoteHostIP(known ? request.peerAddress : socket->peerAddress());
+    m_remoteAddress = known ? request.peerAddress : socket->peerAddress();
+    m_remoteHostIP = AddressText::remoteHostIP(m_remoteAddress);
     m_remotePort = known ? request.peerPort : socket->peerPort();
     m_accepted = true;
+    startConnection();
     setState(EndpointState::Connected);
     // Before the event loop lets the socket read: the peer's hello never
     // reaches the transcript.
@@ -184,13 +188,15 @@ void SocketEndpoint::SendBytes(const QByteArray &bytes)
     if (m_tls == EndpointState::Tls::Handshaking)
         return m_held.append(bytes);
     QAbstractSocket *device = writeDevice();
+    m_ledger->handed(bytes);
     if (device->write(bytes) >= 0)
         return;
-    const SocketErrors::Number number = SocketErrors::fromSocketError(device->error());
-    const QString reason = device->errorString();
+    const AppError error =
+        SocketErrors::error(SocketErrors::fromSocketError(device->error()), device->errorString());
+    endConnection(EndpointState::Ending::Aborted, ErrorReport::messageText(error));
     shutDown(false);
     setState(EndpointState::Error);
-    throw SocketErrors::error(number, reason);
+    throw error;
 }
 
 void SocketEndpoint::EndSend()
@@ -257,6 +263,14 @@ void SocketEndpoint::resumeReading()
 qint64 SocketEndpoint::unreadBytes() const
 {
     return bytesAvailable() + m_watch.unreadBytes();
+}
+
+TcpFraming::Ends SocketEndpoint::connectionEnds() const
+{
+    if (!m_socket)
+        return {};
+    return {m_socket->localAddress(), m_socket->localPort(), m_remoteAddress,
+            quint16(m_remotePort)};
 }
 
 int SocketEndpoint::flushingSockets() const
@@ -377,11 +391,36 @@ void SocketEndpoint::adoptSocket(QSslSocket *socket)
             });
 }
 
+// The session is connected: what it sends is counted from here on.
+void SocketEndpoint::startConnection()
+{
+    const quint64 connection = m_connectionId = ++m_connectionsMade;
+    m_ledger = new SendLedger(
+        m_socket, [this, connection](QByteArrayView bytes) { emit dataSent(connection, bytes); });
+}
+
+void SocketEndpoint::endConnection(EndpointState::Ending ending, const QString &why)
+{
+    announceEnd(std::exchange(m_connectionId, 0), ending, why);
+}
+
+void SocketEndpoint::announceEnd(quint64 connection, EndpointState::Ending ending,
+                                 const QString &why)
+{
+    if (connection == 0)
+        return;
+    // After the lines the handler that ended it appends.
+    QMetaObject::invokeMethod(
+        this, [this, connection, ending, why] { emit connectionEnded(connection, ending, why); },
+        Qt::QueuedConnection);
+}
+
 // With `flush`, what SendData accepted still goes out, and an encrypted
 // session ends with close_notify; otherwise the connection is dropped at once.
 void SocketEndpoint::releaseSocket(bool flush)
 {
     m_watch.release();
+    m_ledger = nullptr;
     QSslSocket *socket = std::exchange(m_socket, nullptr);
     if (!socket)
         return;
@@ -393,6 +432,7 @@ void SocketEndpoint::releaseSocket(bool flush)
                            socket->state() == QAbstractSocket::ConnectedState &&
                            (socket->bytesToWrite() > 0 || socket->isEncrypted());
     if (!mustFlush) {
+        endConnection(flush ? EndpointState::Ending::Closed : EndpointState::Ending::Aborted);
         socket->abort();
         socket->deleteLater();
         return;
@@ -400,16 +440,26 @@ void SocketEndpoint::releaseSocket(bool flush)
     // The bytes SendData accepted still go out; the endpoint itself is closed.
     m_flushing.removeAll(nullptr);
     m_flushing.append(socket);
+    // The connection ends once the socket has delivered, or is dropped: once.
+    const auto ended = std::make_shared<bool>(false);
+    const auto end = [this, ended,
+                      connection = std::exchange(m_connectionId, 0)](EndpointState::Ending how) {
+        if (!std::exchange(*ended, true))
+            announceEnd(connection, how);
+    };
     // What the socket still holds when it ends early is named with its peer:
     // the line may come during a later session.
-    const auto dropped = [this, socket, address = m_remoteHostIP, port = m_remotePort] {
+    const auto dropped = [this, socket, end, address = m_remoteHostIP, port = m_remotePort] {
         const qint64 unsent = socket->bytesToWrite() + socket->encryptedBytesToWrite();
+        end(EndpointState::Ending::Aborted);
         socket->abort();
         socket->deleteLater();
         if (unsent > 0)
             emit dataNotSent(address, port, unsent);
     };
     connect(socket, &QAbstractSocket::disconnected, socket, &QObject::deleteLater);
+    connect(socket, &QAbstractSocket::disconnected, socket,
+            [end] { end(EndpointState::Ending::Closed); });
     connect(socket, &QAbstractSocket::errorOccurred, socket, dropped);
     QTimer::singleShot(m_flushLingerMs, socket, dropped);
     socket->disconnectFromHost();
@@ -433,7 +483,9 @@ void SocketEndpoint::onConnected()
     m_deadline->stop();
     m_addresses.clear();
     m_watch.watch(m_socket->socketDescriptor());
-    m_remoteHostIP = AddressText::remoteHostIP(m_socket->peerAddress());
+    m_remoteAddress = m_socket->peerAddress();
+    m_remoteHostIP = AddressText::remoteHostIP(m_remoteAddress);
+    startConnection();
     setState(EndpointState::Connected);
     emit connected();
 }
@@ -474,6 +526,7 @@ void SocketEndpoint::onPeerClosed()
     if (m_tls == EndpointState::Tls::On && !m_closeNotifyReceived)
         emit tlsEndedWithoutCloseNotify();
     emit peerClosed();
+    endConnection(EndpointState::Ending::PeerClosed);
 }
 
 void SocketEndpoint::onSocketError()
@@ -565,10 +618,13 @@ void SocketEndpoint::shutDown(bool flush)
 
 void SocketEndpoint::fail(SocketErrors::Number number, const QString &detail)
 {
+    const QString description = SocketErrors::description(number, detail);
+    endConnection(number == SocketErrors::ConnectionReset ? EndpointState::Ending::PeerReset
+                                                          : EndpointState::Ending::Aborted,
+                  ErrorReport::messageText(AppError(number, description)));
     // Once an error is reported, nothing is left listening, connecting or open.
     shutDown(false);
     setState(EndpointState::Error);
-    const QString description = SocketErrors::description(number, detail);
     const auto signal = QMetaMethod::fromSignal(&SocketEndpoint::errorOccurred);
     if (isSignalConnected(signal)) {
         emit errorOccurred(number, description);

@@ -14,6 +14,7 @@
 #include "HostLookup.h"
 #include "RequestListener.h"
 #include "SocketErrors.h"
+#include "TcpFraming.h"
 #include "TlsCloseNotify.h"
 #include "TlsText.h"
 
@@ -21,6 +22,7 @@ class QAbstractSocket;
 class QSslSocket;
 class QTcpSocket;
 class QTimer;
+class SendLedger;
 
 // The window's one asynchronous TCP endpoint, in the shape of the classic
 // socket control: properties set before Listen/Connect, methods that return at
@@ -44,6 +46,8 @@ public:
     QString RemoteHostIP() const { return m_remoteHostIP; }
     int State() const { return m_state; }
     EndpointState::Tls Tls() const { return m_tls; }
+    // The session came from Accept, not from Connect.
+    bool accepted() const { return m_accepted; }
 
     void Close();
     void Listen();
@@ -82,6 +86,12 @@ public:
     // Sockets still delivering what SendData accepted before a Close.
     int flushingSockets() const;
 
+    // The connection in hand, for a recording of it: a number of its own
+    // from the moment it is made until it ends (0 when there is none), and
+    // where it runs.
+    quint64 connectionId() const { return m_connectionId; }
+    TcpFraming::Ends connectionEnds() const;
+
     // While reading is paused nothing is read and dataArrived() stays quiet;
     // what arrives waits in Qt's and the system's bounded buffers, and TCP
     // holds the peer back. A peer's close waits behind what it sent.
@@ -118,6 +128,13 @@ signals:
     // A socket handed off by Close ended, at its time limit or by the peer,
     // with `bytes` still unsent to that peer.
     void dataNotSent(const QString &address, int port, qint64 bytes);
+    // Bytes of `connection` reached the system (inside TLS: the TLS library),
+    // also while a socket delivers after a Close; never what a Close or an
+    // error cut off, nor what was held and not sent.
+    void dataSent(quint64 connection, QByteArrayView bytes);
+    // `connection` ended; `why` names the error that ended it, if one did.
+    // Comes after the handler that ended it has returned.
+    void connectionEnded(quint64 connection, EndpointState::Ending ending, const QString &why);
     // Nothing in the window listens to this; unheard errors go to the
     // application's error report so the user learns why a connect failed.
     void errorOccurred(int number, const QString &description);
@@ -132,6 +149,9 @@ private:
     void deadlinePassed();
     bool isConnecting() const;
     void adoptSocket(QSslSocket *socket);
+    void startConnection();
+    void endConnection(EndpointState::Ending ending, const QString &why = {});
+    void announceEnd(quint64 connection, EndpointState::Ending ending, const QString &why = {});
     void releaseSocket(bool flush);
     QAbstractSocket *writeDevice() const;
     static void loadTlsLibrary();
@@ -178,8 +198,13 @@ private:
     int m_remotePort = 0;
     int m_localPort = 0;
     QString m_remoteHostIP;
+    QHostAddress m_remoteAddress;
     std::unique_ptr<RequestListener> m_listener;
     QSslSocket *m_socket = nullptr;
+    // What was handed to the socket and has not gone yet.
+    SendLedger *m_ledger = nullptr;
+    quint64 m_connectionId = 0;
+    quint64 m_connectionsMade = 0;
     std::unique_ptr<HostLookup> m_lookup = systemHostLookup();
     // The host's addresses not tried yet; each gets a socket of its own.
     QList<QHostAddress> m_addresses;

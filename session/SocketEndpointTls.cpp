@@ -1,5 +1,6 @@
 #include "SocketEndpoint.h"
 
+#include "SendLedger.h"
 #include "ServerIdentity.h"
 #include "SocketErrors.h"
 
@@ -105,9 +106,12 @@ void SocketEndpoint::onEncrypted()
     const bool trusted = m_accepted || (m_socket->sslHandshakeErrors().isEmpty() &&
                                         !m_socket->peerCertificate().isNull());
     for (const QByteArray &piece : held) {
-        if (!trusted)
+        if (!trusted) {
             m_heldNotSent += piece.size();
-        else if (m_socket->write(piece) < 0)
+            continue;
+        }
+        m_ledger->handed(piece);
+        if (m_socket->write(piece) < 0)
             return fail(SocketErrors::fromSocketError(m_socket->error()), m_socket->errorString());
     }
     setTls(EndpointState::Tls::On);

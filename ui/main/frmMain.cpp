@@ -9,6 +9,7 @@
 #include "LineBreakSetting.h"
 #include "MemoryRelease.h"
 #include "RecentSends.h"
+#include "RecordCommand.h"
 #include "ResourcePictures.h"
 #include "SessionController.h"
 #include "SocketEndpoint.h"
@@ -159,6 +160,7 @@ void frmMain::buildContextMenus()
             showTimes->setCheckable(true);
             connect(showTimes, &QAction::toggled, box, &WireTextEdit::setTimesShown);
             box->addContextAction(showTimes);
+            new RecordCommand(box, m_session, this);
         }
         box->addContextAction(mnuStartTLS);
         box->setLineBreak(m_lineBreaks->lineBreak());
