@@ -92,6 +92,15 @@ void OriginSpans::append(qsizetype length, OriginStamp stamp)
     m_size += length;
 }
 
+void OriginSpans::truncate(qsizetype size)
+{
+    while (!m_starts.empty() && m_starts.back() >= size) {
+        m_starts.pop_back();
+        m_stamps.pop_back();
+    }
+    m_size = size;
+}
+
 void OriginSpans::clear()
 {
     // The memory goes back too: a cleared transcript holds nothing.

@@ -68,6 +68,8 @@ public:
     // `length` characters at the end. A peer's piece read within the same
     // millisecond as the peer's piece it follows joins that one's span.
     void append(qsizetype length, OriginStamp stamp);
+    // Back to the first `size` characters (<= size()); allocates nothing.
+    void truncate(qsizetype size);
     void clear();
 
     // What the spans hold in memory.

@@ -240,11 +240,11 @@ void TextStore::appendBytes(QByteArrayView bytes)
 
 void TextStore::adoptBytes(const QByteArray &bytes)
 {
-    failIfAsked();
     // Kept only at about one byte per byte: a piece read into a larger
     // buffer is copied instead.
     if (bytes.size() < m_blockLength / 2 || bytes.capacity() < bytes.size() ||
         bytes.capacity() > bytes.size() + bytes.size() / 8) {
+        failIfAsked();
         appendBytes(bytes); // a raw-data array has no capacity: it is not ours to keep
         return;
     }
@@ -256,8 +256,33 @@ void TextStore::adoptBytes(const QByteArray &bytes)
     Block block;
     block.bytes = bytes;
     m_blocks.push_back(std::move(block));
+    failIfAsked();
     m_starts.push_back(m_size);
     m_size += bytes.size();
+}
+
+void TextStore::truncate(qsizetype size)
+{
+    // The block lists may be a block out of step when a failure came between
+    // their two additions.
+    while (!m_blocks.empty() &&
+           (m_blocks.size() > m_starts.size() || m_starts[m_blocks.size() - 1] >= size)) {
+        m_blocks.pop_back();
+    }
+    m_starts.resize(m_blocks.size());
+    if (!m_blocks.empty()) {
+        Block &last = m_blocks.back();
+        const qsizetype keep = size - m_starts.back();
+        // Only a block this append wrote to is longer: it is not shared.
+        if (last.size() > keep) {
+            if (last.wide)
+                last.units.truncate(keep);
+            else
+                last.bytes.truncate(keep);
+        }
+    }
+    m_size = size;
+    m_lastBlock = 0;
 }
 
 void TextStore::clear()

@@ -59,10 +59,14 @@ public:
     // about its own size, becomes a block as it is, without a copy (a slice
     // of a file).
     void adoptBytes(const QByteArray &bytes);
+    // Back to the first `size` characters (<= size()), taking back what an
+    // append that failed half-way put in; allocates nothing.
+    void truncate(qsizetype size);
     void clear();
 
     // Tests make the next `count` appends and adoptions fail as an exhausted
-    // allocator would (std::bad_alloc), before they change anything.
+    // allocator would (std::bad_alloc): an append before it changes
+    // anything, an adoption half-way, once its block is in.
     static void failNextAppends(int count);
 
     // The block that holds `position` (< size()): its characters as bytes in

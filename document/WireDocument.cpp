@@ -77,15 +77,33 @@ void WireDocument::change(qsizetype from, qsizetype removed, qsizetype added, bo
     emit changed(from, removed, added, appended);
 }
 
+// An append that runs out of memory half-way leaves the text and the origins
+// as they were, so that whoever appended can offer the same piece again
+// without any of it going in twice.
+template <typename Append> void WireDocument::appendWhole(qsizetype added, Append append)
+{
+    if (added == 0)
+        return;
+    const qsizetype before = size();
+    change(before, 0, added, true, [&] {
+        try {
+            append();
+        } catch (...) {
+            m_store.truncate(before);
+            m_origins.truncate(before);
+            throw;
+        }
+    });
+}
+
 void WireDocument::edit(qsizetype from, qsizetype to, const QString &text, EditKind kind,
                         OriginStamp stamp)
 {
     if (kind == EditKind::Append && from == size() && to == from) {
-        if (!text.isEmpty())
-            change(from, 0, text.size(), true, [&] {
-                m_store.append(text);
-                m_origins.append(text.size(), stamp);
-            });
+        appendWhole(text.size(), [&] {
+            m_store.append(text);
+            m_origins.append(text.size(), stamp);
+        });
         return;
     }
     replace(from, to, text, {{text.size(), stamp}}, kind);
@@ -110,11 +128,10 @@ void WireDocument::replace(qsizetype from, qsizetype to, const QString &text,
 
 void WireDocument::appendBytes(const QByteArray &bytes, OriginStamp stamp)
 {
-    if (!bytes.isEmpty())
-        change(size(), 0, bytes.size(), true, [&] {
-            m_store.adoptBytes(bytes);
-            m_origins.append(bytes.size(), stamp);
-        });
+    appendWhole(bytes.size(), [&] {
+        m_store.adoptBytes(bytes);
+        m_origins.append(bytes.size(), stamp);
+    });
 }
 
 void WireDocument::setText(const QString &text)

@@ -143,6 +143,9 @@ private:
     // around `change`, which makes it, and keeps the selection's place.
     template <typename Change>
     void change(qsizetype from, qsizetype removed, qsizetype added, bool appended, Change change);
+    // `added` characters appended by `append`, all of them or, should memory
+    // run out, none.
+    template <typename Append> void appendWhole(qsizetype added, Append append);
     void apply(UndoStep &step, bool backwards);
 
     TextStore m_store;

@@ -189,6 +189,27 @@ private slots:
             QCOMPARE(counter.place().column, column);
         }
     }
+
+    // A peer's piece that runs out of memory half-way, once its block is in
+    // but not yet counted, leaves nothing of itself: offered again, it goes
+    // in once.
+    void failedAppendLeavesNothingBehind()
+    {
+        WireDocument document(nullptr, 8);
+        const OriginStamp peer{Origin::Peer, 1'000'000};
+        document.appendBytes("abc", peer);
+        const QByteArray piece(16, 'x'); // a block's worth: kept as it is
+        TextStore::failNextAppends(1);
+        QVERIFY_THROWS_EXCEPTION(std::bad_alloc, document.appendBytes(piece, peer));
+        QCOMPARE(document.size(), 3);
+        QCOMPARE(document.origins().size(), 3);
+        document.appendBytes(piece, {Origin::Peer, 2'000'000});
+        document.appendBytes("yz", {Origin::Peer, 3'000'000});
+        QCOMPARE(document.text(0, document.size()),
+                 QStringLiteral("abc") + QString(16, u'x') + QStringLiteral("yz"));
+        QCOMPARE(document.origins().spanCount(), 3);
+        QCOMPARE(document.origins().spanAt(3).from, 3);
+    }
 };
 
 QTEST_MAIN(tst_WireDocument)
