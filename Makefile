@@ -29,7 +29,7 @@ deps:
 	if [ -n "$$missing" ]; then \
 	  echo "Installing:$$missing"; \
 	  $(SUDO) apt-get update -qq && \
-	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
+	  $(SUDO) env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
 
 configure: deps
@@ -131,8 +131,8 @@ package:
 	mkdir -p $(PACKAGE_DIR)/tapwire
 	git archive HEAD | tar -x -C $(PACKAGE_DIR)/tapwire
 	cd $(PACKAGE_DIR)/tapwire && { dpkg-checkbuilddeps 2>/dev/null || { \
-	  $(SUDO) apt-get update -qq && DEBIAN_FRONTEND=noninteractive \
-	  $(SUDO) apt-get build-dep -y -qq --no-install-recommends ./; }; }
+	  $(SUDO) apt-get update -qq && $(SUDO) env \
+	  DEBIAN_FRONTEND=noninteractive apt-get build-dep -y -qq --no-install-recommends ./; }; }
 	cd $(PACKAGE_DIR)/tapwire && umask 022 && LC_ALL=C.UTF-8 dpkg-buildpackage --no-sign -J$(JOBS)
 
 test-package: package

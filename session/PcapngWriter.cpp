@@ -46,8 +46,13 @@ void putOption(QByteArray &out, quint16 code, const QByteArray &value)
 void putComments(QByteArray &out, quint16 code, const QStringList &comments)
 {
     for (const QString &comment : comments) {
-        for (qsizetype at = 0; at < comment.size(); at += commentCharacters)
-            putOption(out, code, comment.mid(at, commentCharacters).toUtf8());
+        for (qsizetype at = 0, length = 0; at < comment.size(); at += length) {
+            length = qMin(commentCharacters, comment.size() - at);
+            // A surrogate pair stays whole.
+            if (at + length < comment.size() && comment.at(at + length - 1).isHighSurrogate())
+                --length;
+            putOption(out, code, comment.mid(at, length).toUtf8());
+        }
     }
 }
 

@@ -33,7 +33,6 @@ public:
     // Writes what is left and closes the file.
     void stop();
     bool isRecording() const { return m_file.isOpen(); }
-    QString path() const { return m_path; }
 
     // A connection was made; `opener` sent the SYN. `comment` goes on the SYN
     // besides the status lines waiting.

@@ -31,7 +31,6 @@ public:
     SessionController *session() const { return m_session; }
     FileCommands *files() const { return m_files; }
     RecentSends *recentSends() const { return m_recentSends; }
-    LineBreakSetting *lineBreaks() const { return m_lineBreaks; }
 
     void mnuFile_Click(qint16 index);
     void mnuTools_Click(qint16 index);
