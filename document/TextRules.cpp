@@ -169,8 +169,7 @@ qsizetype lineEndAfter(const WireDocument &text, qsizetype position)
 }
 
 LineSearch::LineSearch(const WireDocument &text, qsizetype position)
-    : m_text(text), m_position(qMax<qsizetype>(0, position)), m_back(m_position),
-      m_ahead(m_position)
+    : m_text(text), m_back(qMax<qsizetype>(0, position)), m_ahead(m_back)
 {
 }
 

@@ -121,12 +121,11 @@ public:
     // The line, to and with its line end, once both ends are found.
     Span line() const { return {m_from, m_to}; }
     // How many characters have been searched.
-    qsizetype searched() const { return m_position - m_back + m_ahead - m_position; }
+    qsizetype searched() const { return m_ahead - m_back; }
 
 private:
     const WireDocument &m_text;
-    qsizetype m_position;
-    // Searched so far: [m_back, m_ahead). An end not found yet is -1.
+    // Searched so far: [m_back, m_ahead); the line's ends, -1 until found.
     qsizetype m_back;
     qsizetype m_ahead;
     qsizetype m_from = -1;

@@ -25,9 +25,9 @@ class RowLayout;
 //
 // Outside the document only RowLayout reads the store, to wrap rows straight
 // from its blocks; everyone else is handed a character (at), a copy of a range
-// (text) or copies of its pieces in order (forEachPiece), so that how it keeps
-// the text can change behind them. What the editing keys do is written once,
-// in EditCommands, over the edits below.
+// (text), copies of its pieces in order (forEachPiece) or a range as it is now
+// (snapshot), so that how it keeps the text can change behind them. What the editing keys do is
+// written once, in EditCommands, over the edits below.
 class WireDocument : public QObject
 {
     Q_OBJECT

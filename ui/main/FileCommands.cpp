@@ -30,8 +30,8 @@ FileCommands::FileCommands(WireTextEdit *transcript, WireTextEdit *outgoing, QWi
     });
     connect(&m_reader, &ByteFileReader::failed, this, &ErrorReport::report);
 
-    // Cancel, Escape or closing the progress: no file, and one that was there
-    // untouched.
+    // A long save's progress, whose Cancel cancels the save (m_saveProgress):
+    // no file is left, and one that was there is untouched.
     connect(&m_writer, &ByteFileWriter::progressed, this,
             [this](qsizetype written, qsizetype total) { m_saveProgress.update(written, total); });
     connect(&m_writer, &ByteFileWriter::finished, this, [this] { m_saveProgress.end(); });
