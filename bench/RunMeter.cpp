@@ -1,5 +1,9 @@
 #include "RunMeter.h"
 
+#include "BenchPeer.h"
+
+#include <QCoreApplication>
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -36,10 +40,34 @@ StallMeter::StallMeter()
 {
     m_timer.setInterval(10);
     m_timer.setTimerType(Qt::PreciseTimer);
-    QObject::connect(&m_timer, &QTimer::timeout, this,
-                     [this] { m_maxGapMs = qMax(m_maxGapMs, m_sinceLast.restart()); });
+    QObject::connect(&m_timer, &QTimer::timeout, this, [this] {
+        m_maxGapMs = qMax(m_maxGapMs, m_sinceLast.restart());
+        ++m_served;
+    });
     m_sinceLast.start();
     m_timer.start();
+}
+
+void StallMeter::settle()
+{
+    for (const qint64 served = m_served; m_served == served;)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+}
+
+OperationFigures measureOperation(const std::function<void()> &start,
+                                  const std::function<bool()> &done)
+{
+    StallMeter stalls;
+    QElapsedTimer clock;
+    clock.start();
+    start();
+    OperationFigures figures;
+    // One that has not finished in 120 s fails.
+    figures.finished = runUntil(done, [] { return qint64(0); });
+    figures.seconds = clock.nsecsElapsed() / 1e9;
+    stalls.settle();
+    figures.stallMs = stalls.maxStallMs();
+    return figures;
 }
 
 RunMeter::RunMeter()

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QTimer>
 
+#include <functional>
+
 namespace bench {
 
 // The longest the UI thread went without serving a 10 ms timer.
@@ -13,12 +15,28 @@ class StallMeter : public QObject
 public:
     StallMeter();
     qint64 maxStallMs() const { return qMax<qint64>(0, m_maxGapMs - 10); }
+    // Runs the event loop until the timer is served once more, so that a
+    // stall that has just ended is counted.
+    void settle();
 
 private:
     QTimer m_timer;
     QElapsedTimer m_sinceLast;
     qint64 m_maxGapMs = 0;
+    qint64 m_served = 0;
 };
+
+// What one operation on a full window costs (Save As, Copy, a click...),
+// apart from the receiving that set it up: its time until `done` holds, and
+// the longest the window went without handling events meanwhile.
+struct OperationFigures
+{
+    double seconds = 0;
+    qint64 stallMs = 0;
+    bool finished = false;
+};
+OperationFigures measureOperation(const std::function<void()> &start,
+                                  const std::function<bool()> &done);
 
 struct Figures
 {

@@ -7,10 +7,15 @@
 //   shape=<name> MiB=<n> seconds=<s> MBps=<x> max_stall_ms=<ms>
 //   rss_bytes_per_byte=<x> peak_rss_bytes_per_byte=<x> exact=<yes|no>
 //   [the run's own key=value fields] [over_limit]
+// A run that ends with one operation on the full window (Save As, Copy,
+// Select All, a triple click, switching to the dump and back) adds
+// op_stall_ms, the longest the window went without handling events during
+// that operation alone; max_stall_ms covers only the receiving before it.
 
 #include "AppError.h"
 #include "BenchPeer.h"
 #include "CodePageTable.h"
+#include "ErrorReport.h"
 #include "FileCommands.h"
 #include "Payload.h"
 #include "RunMeter.h"
@@ -29,6 +34,8 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMimeData>
+#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
@@ -210,8 +217,35 @@ void pressWithControl(QWidget *widget, Qt::Key key)
     QCoreApplication::sendEvent(widget, &release);
 }
 
-// After receiving, Select All and Copy with the transcript's keys. The
-// clipboard's copy of the whole is not in the run's memory figures; what the
+// An operation's own fields: its longest stall, and its time as `name`.
+// Past 100 ms without handling events the window has frozen: the run fails.
+QByteArray operationFields(const char *name, const OperationFigures &operation, Figures &figures)
+{
+    figures.exact = figures.exact && operation.finished;
+    figures.overLimit = figures.overLimit || operation.stallMs > 100;
+    return " op_stall_ms=" + QByteArray::number(operation.stallMs) + field(name, operation.seconds);
+}
+
+// After receiving, Select All with the transcript's keys, until the whole
+// text is selected.
+Figures runSelectAll(const Shape &shape, qint64 mib)
+{
+    Reception reception(shape, mib);
+    RunMeter meter;
+    Figures figures = reception.receiveChecked(meter);
+    WireTextEdit *transcript = reception.transcript();
+    const qsizetype size = transcript->textLength();
+    const OperationFigures selecting = measureOperation(
+        [&] { pressWithControl(transcript, Qt::Key_A); },
+        [&] { return transcript->selectionEnd() - transcript->selectionStart() == size; });
+    figures.more = operationFields("select_seconds", selecting, figures);
+    return figures;
+}
+
+// After receiving, Select All, then Copy with the transcript's keys, until
+// the clipboard offers text; then the clipboard is read back whole, as a
+// paste would, and its length and 65 characters spread over it are checked.
+// The clipboard's copy is not in the run's own memory figures; what the
 // copying raised the peak by is a field of its own.
 Figures runCopy(const Shape &shape, qint64 mib)
 {
@@ -219,28 +253,36 @@ Figures runCopy(const Shape &shape, qint64 mib)
     RunMeter meter;
     Figures figures = reception.receiveChecked(meter);
     WireTextEdit *transcript = reception.transcript();
-    RunMeter copyMeter;
-    QElapsedTimer clock;
-    clock.start();
     pressWithControl(transcript, Qt::Key_A);
-    pressWithControl(transcript, Qt::Key_C);
-    const Figures copying = copyMeter.stop(clock);
-    const QString copied = QApplication::clipboard()->text();
+    QCoreApplication::processEvents();
+    QClipboard *clipboard = QApplication::clipboard();
+    clipboard->clear();
+    RunMeter copyMeter;
+    const OperationFigures copying =
+        measureOperation([&] { pressWithControl(transcript, Qt::Key_C); },
+                         [&] { return clipboard->mimeData() && clipboard->mimeData()->hasText(); });
+    const Figures copied = copyMeter.stop(QElapsedTimer());
+    QElapsedTimer reading;
+    reading.start();
+    const QString text = clipboard->text();
+    const double readSeconds = reading.nsecsElapsed() / 1e9;
     const qsizetype size = transcript->textLength();
-    bool same = copied.size() == size;
+    bool same = text.size() == size;
     for (int i = 0; same && i <= 64; ++i) {
         const qsizetype at = (size - 1) * i / 64;
-        same = copied.at(at) == transcript->document().at(at);
+        same = text.at(at) == transcript->document().at(at);
     }
     figures.exact = figures.exact && same;
-    figures.more = field("copy_seconds", copying.seconds) +
-                   field("copy_peak_raise_MiB", double(copying.peakGrowth) / MiB);
+    figures.more = operationFields("copy_seconds", copying, figures) +
+                   field("copy_peak_raise_MiB", double(copied.peakGrowth) / MiB) +
+                   field("read_back_seconds", readSeconds);
     return figures;
 }
 
 // After receiving, Save As to a new file, as the menu does once the dialog
-// has its name. The peak is lowered just before, so that its raise is the
-// saving's own; the file must hold the transcript's bytes exactly.
+// has its name, until the file is there or an error is reported. The peak is
+// lowered just before, so that its raise is the saving's own; the file must
+// hold the transcript's bytes exactly.
 Figures runSave(const Shape &shape, qint64 mib)
 {
     Reception reception(shape, mib);
@@ -248,23 +290,90 @@ Figures runSave(const Shape &shape, qint64 mib)
     Figures figures = reception.receiveChecked(meter);
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("transcript.bin"));
-    bool saved = true;
-    RunMeter saveMeter;
-    QElapsedTimer clock;
-    clock.start();
-    try {
-        reception.window.files()->saveTranscript(path);
-    } catch (const AppError &error) {
+    bool failed = false;
+    const ErrorReport::Sink shown = ErrorReport::setSink([&failed](const AppError &error) {
         std::fprintf(stderr, "tapwire_bench: %s\n", qPrintable(error.description()));
-        saved = false;
-    }
-    const Figures saving = saveMeter.stop(clock);
-    const double raise = double(saving.peakGrowth) / MiB;
+        failed = true;
+    });
+    RunMeter saveMeter;
+    const OperationFigures saving = measureOperation(
+        ErrorReport::guarded([&] { reception.window.files()->saveTranscript(path); }),
+        [&] { return failed || QFileInfo::exists(path); });
+    const Figures saved = saveMeter.stop(QElapsedTimer());
+    ErrorReport::setSink(shown);
+    const double raise = double(saved.peakGrowth) / MiB;
     figures.exact =
-        figures.exact && saved &&
+        figures.exact && !failed &&
         transcriptHolds(FileText(path), Payload(shape.content, reception.bytes()), shape.tls);
     figures.overLimit = raise > 64;
-    figures.more = field("save_seconds", saving.seconds) + field("save_peak_raise_MiB", raise);
+    figures.more =
+        operationFields("save_seconds", saving, figures) + field("save_peak_raise_MiB", raise);
+    return figures;
+}
+
+void sendMouse(QWidget *viewport, QEvent::Type type, const QPoint &point)
+{
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent event(type, point, viewport->mapToGlobal(point), Qt::LeftButton, held,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(viewport, &event);
+}
+
+// After a `noline` receive, whose payload and closing line are one line, a
+// double click in the middle of it and a third click, until the line is
+// selected, to and with its line end.
+Figures runTripleClick(const Shape &shape, qint64 mib)
+{
+    Reception reception(shape, mib);
+    RunMeter meter;
+    Figures figures = reception.receiveChecked(meter);
+    WireTextEdit *transcript = reception.transcript();
+    const qsizetype size = transcript->textLength();
+    const qsizetype lineStart =
+        transcript->document().text(0, 1024).indexOf(QStringLiteral(").\r\n")) + 4;
+    const qsizetype middle = (lineStart + size) / 2;
+    transcript->ensureVisible(middle);
+    QCoreApplication::processEvents();
+    const QPoint point = transcript->characterRect(middle).center();
+    QWidget *viewport = transcript->viewport();
+    sendMouse(viewport, QEvent::MouseButtonPress, point);
+    sendMouse(viewport, QEvent::MouseButtonRelease, point);
+    sendMouse(viewport, QEvent::MouseButtonDblClick, point);
+    sendMouse(viewport, QEvent::MouseButtonRelease, point);
+    const OperationFigures selecting = measureOperation(
+        [&] {
+            sendMouse(viewport, QEvent::MouseButtonPress, point);
+            sendMouse(viewport, QEvent::MouseButtonRelease, point);
+        },
+        [&] {
+            return transcript->selectionStart() == lineStart && transcript->selectionEnd() == size;
+        });
+    figures.more = operationFields("select_seconds", selecting, figures);
+    return figures;
+}
+
+// After receiving, the transcript shown as its dump and then as text again,
+// each until its rows are all known.
+Figures runHexSwitch(const Shape &shape, qint64 mib)
+{
+    Reception reception(shape, mib);
+    RunMeter meter;
+    Figures figures = reception.receiveChecked(meter);
+    WireTextEdit *transcript = reception.transcript();
+    const OperationFigures toDump = measureOperation(
+        [&] { transcript->setHexShown(true); },
+        [&] { return transcript->hexRows().rowCount() == transcript->textLength() / 16 + 1; });
+    const OperationFigures toText = measureOperation(
+        [&] { transcript->setHexShown(false); },
+        [&] { return !transcript->isHexShown() && transcript->rows().isComplete(); });
+    OperationFigures both = toDump;
+    both.finished = toDump.finished && toText.finished;
+    both.stallMs = qMax(toDump.stallMs, toText.stallMs);
+    both.seconds = toDump.seconds + toText.seconds;
+    figures.more = operationFields("switch_seconds", both, figures) +
+                   " to_dump_stall_ms=" + QByteArray::number(toDump.stallMs) +
+                   " to_text_stall_ms=" + QByteArray::number(toText.stallMs);
     return figures;
 }
 
@@ -418,6 +527,9 @@ const Shape shapes[] = {
     {"clear", Content::Printable, runClear, sendPayload, {64}},
     {"copy", Content::Binary, runCopy, sendPayload, {}},
     {"save", Content::Binary, runSave, sendPayload, {}},
+    {"selectall", Content::Binary, runSelectAll, sendPayload, {}},
+    {"tripleclick", Content::Printable, runTripleClick, sendPayload, {}},
+    {"hexswitch", Content::Binary, runHexSwitch, sendPayload, {}},
 };
 
 const Shape *findShape(const QString &name)

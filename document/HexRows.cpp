@@ -18,16 +18,14 @@ void HexRows::scan(const WireDocument &text, qsizetype from, qsizetype to)
 {
     from = qMax<qsizetype>(0, from);
     to = qMin(to, text.size());
-    // Read in pieces, which never split a pair, one past `to` so that a pair
-    // starting just before it is found.
+    // Only text kept as UTF-16 can hold a surrogate, so only that is read:
+    // a dump of what a peer sent is shown without reading its bytes.
     std::vector<qsizetype> found;
-    qsizetype start = from;
-    text.forEachPiece(from, to + 1, [&](const QString &piece) {
-        for (qsizetype i = 0; i + 1 < piece.size() && start + i < to; ++i) {
-            if (piece.at(i).isHighSurrogate() && piece.at(i + 1).isLowSurrogate())
+    text.forEachWideRun(from, to, [&](qsizetype start, QStringView units) {
+        for (qsizetype i = 0; i < units.size(); ++i) {
+            if (units[i].isHighSurrogate() && pairsAt(text, start + i))
                 found.push_back(start + i++);
         }
-        start += piece.size();
     });
     const auto at = std::lower_bound(m_pairs.begin(), m_pairs.end(), from);
     const auto end = std::lower_bound(at, m_pairs.end(), to);

@@ -156,18 +156,58 @@ bool isLineStart(const WireDocument &text, qsizetype position)
 
 qsizetype lineStart(const WireDocument &text, qsizetype position)
 {
-    while (!isLineStart(text, position))
-        --position;
-    return qMax<qsizetype>(0, position);
+    LineSearch search(text, position);
+    search.searchBack(text.size());
+    return search.line().from;
 }
 
 qsizetype lineEndAfter(const WireDocument &text, qsizetype position)
 {
-    for (qsizetype i = position; i < text.size(); ++i) {
-        if (const int length = lineEndAt(text, i))
-            return i + length;
+    LineSearch search(text, position);
+    search.searchAhead(text.size());
+    return search.line().to;
+}
+
+LineSearch::LineSearch(const WireDocument &text, qsizetype position)
+    : m_text(text), m_back(qMax<qsizetype>(0, position)), m_ahead(m_back)
+{
+}
+
+bool LineSearch::searchBack(qsizetype characters)
+{
+    // Just after the last CR or LF before the position that ends a line: the
+    // CR of a pair whose LF stands at the position ends none.
+    const qsizetype limit = qMax<qsizetype>(0, m_back - characters);
+    while (m_from < 0 && m_back > limit) {
+        const qsizetype at = m_text.lastLineBreak(limit, m_back);
+        if (at >= 0 && isLineStart(m_text, at + 1))
+            m_from = at + 1;
+        m_back = at >= 0 ? at : limit;
     }
-    return text.size();
+    if (m_back == 0 && m_from < 0)
+        m_from = 0;
+    return m_from >= 0;
+}
+
+bool LineSearch::searchAhead(qsizetype characters)
+{
+    const qsizetype size = m_text.size();
+    if (m_to < 0 && m_ahead < size) {
+        const qsizetype limit = qMin(size, m_ahead + qMin(characters, size));
+        const qsizetype at = m_text.firstLineBreak(m_ahead, limit);
+        m_ahead = at >= 0 ? at : limit;
+        if (at >= 0)
+            m_to = at + lineEndAt(m_text, at);
+    }
+    if (m_to < 0 && m_ahead >= size)
+        m_to = size;
+    return m_to >= 0;
+}
+
+bool LineSearch::advance(qsizetype characters)
+{
+    const bool back = searchBack(characters);
+    return searchAhead(characters) && back;
 }
 
 qsizetype beforeLineEnd(const WireDocument &text, qsizetype from, qsizetype to)

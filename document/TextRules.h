@@ -104,6 +104,33 @@ struct Span
 Span wordAt(const WireDocument &text, qsizetype position);
 // The whole line around `position`, to and with its line end.
 Span lineAt(const WireDocument &text, qsizetype position);
+
+// Finds the line around a position a stretch at a time: a line can be a
+// gigabyte long, and a window that searches one handles events between
+// stretches. Appends to the text while it searches change nothing found.
+class LineSearch
+{
+public:
+    LineSearch(const WireDocument &text, qsizetype position);
+    // Searches up to `characters` further back, or ahead; returns whether
+    // that end is found.
+    bool searchBack(qsizetype characters);
+    bool searchAhead(qsizetype characters);
+    // Both ways; returns whether both ends are found.
+    bool advance(qsizetype characters);
+    // The line, to and with its line end, once both ends are found.
+    Span line() const { return {m_from, m_to}; }
+    // How many characters have been searched.
+    qsizetype searched() const { return m_ahead - m_back; }
+
+private:
+    const WireDocument &m_text;
+    // Searched so far: [m_back, m_ahead); the line's ends, -1 until found.
+    qsizetype m_back;
+    qsizetype m_ahead;
+    qsizetype m_from = -1;
+    qsizetype m_to = -1;
+};
 qsizetype nextWordStart(const WireDocument &text, qsizetype position);
 qsizetype previousWordStart(const WireDocument &text, qsizetype position);
 

@@ -50,6 +50,19 @@ public:
     qsizetype forEachBytePiece(qsizetype from, qsizetype to,
                                const std::function<void(const QByteArray &)> &visit) const;
 
+    // [from, to) kept apart from later edits: a store of its own whose
+    // blocks are this one's, shared until either side changes one (only the
+    // parts of the two end blocks outside the range are left out, copied).
+    TextStore section(qsizetype from, qsizetype to) const;
+    // Calls `visit` with each stretch of [from, to) kept as UTF-16, with where
+    // it starts. The rest holds bytes: no surrogate, nothing without a byte.
+    void forEachWideRun(qsizetype from, qsizetype to,
+                        const std::function<void(qsizetype start, QStringView units)> &visit) const;
+    // The first position in [from, to) that holds a CR or an LF, or -1; and
+    // the last. Byte blocks are searched sixty-four bytes a step.
+    qsizetype firstLineBreak(qsizetype from, qsizetype to) const;
+    qsizetype lastLineBreak(qsizetype from, qsizetype to) const;
+
     // [from, to) becomes `text`.
     void replace(qsizetype from, qsizetype to, QStringView text);
     void append(QStringView text);

@@ -16,6 +16,12 @@ QString WireDocument::text(qsizetype from, qsizetype to) const
     return m_store.mid(from, to);
 }
 
+TextSnapshot WireDocument::snapshot(qsizetype from, qsizetype to) const
+{
+    from = qBound<qsizetype>(0, from, size());
+    return TextSnapshot(m_store.section(from, qBound(from, to, size())));
+}
+
 void WireDocument::forEachPiece(qsizetype from, qsizetype to,
                                 const std::function<void(const QString &)> &visit) const
 {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "OriginSpans.h"
+#include "TextSnapshot.h"
 #include "TextStore.h"
 #include "UndoHistory.h"
 
@@ -24,9 +25,9 @@ class RowLayout;
 //
 // Outside the document only RowLayout reads the store, to wrap rows straight
 // from its blocks; everyone else is handed a character (at), a copy of a range
-// (text) or copies of its pieces in order (forEachPiece), so that how it keeps
-// the text can change behind them. What the editing keys do is written once,
-// in EditCommands, over the edits below.
+// (text), copies of its pieces in order (forEachPiece) or a range as it is now
+// (snapshot), so that how it keeps the text can change behind them. What the editing keys do is
+// written once, in EditCommands, over the edits below.
 class WireDocument : public QObject
 {
     Q_OBJECT
@@ -60,6 +61,27 @@ public:
         return m_store.forEachBytePiece(from, qBound(from, to, size()), visit);
     }
 
+    // [from, to), clamped to the text, as it is now: later edits leave it as it was.
+    TextSnapshot snapshot(qsizetype from, qsizetype to) const;
+    // Calls `visit` with each stretch of [from, to) that can hold a
+    // surrogate or a character without a byte in the code page, with where
+    // it starts; nothing else can. Costs a step a block elsewhere.
+    void forEachWideRun(qsizetype from, qsizetype to,
+                        const std::function<void(qsizetype start, QStringView units)> &visit) const
+    {
+        m_store.forEachWideRun(qMax<qsizetype>(0, from), to, visit);
+    }
+    // The first position in [from, to) that holds a CR or an LF, or -1; and
+    // the last. What a line is, TextRules says; these find its ends fast.
+    qsizetype firstLineBreak(qsizetype from, qsizetype to) const
+    {
+        return m_store.firstLineBreak(qMax<qsizetype>(0, from), to);
+    }
+    qsizetype lastLineBreak(qsizetype from, qsizetype to) const
+    {
+        return m_store.lastLineBreak(from, to);
+    }
+
     // The caret (position) and the other end of the selection (anchor). A
     // position that is no stop (TextRules::isStop: between the CR and LF of a
     // pair, unless the dump is shown, or inside a surrogate pair) moves back
@@ -69,7 +91,8 @@ public:
     qsizetype selectionStart() const { return qMin(m_anchor, m_position); }
     qsizetype selectionEnd() const { return qMax(m_anchor, m_position); }
     bool hasSelection() const { return m_anchor != m_position; }
-    // The one string built of the text: for Copy and Cut.
+    // The selection as one string (a drag takes it; Copy and Cut take a
+    // snapshot instead).
     QString selectedText() const { return text(selectionStart(), selectionEnd()); }
     void setSelection(qsizetype anchor, qsizetype position);
     void setCaret(qsizetype position) { setSelection(position, position); }

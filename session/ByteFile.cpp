@@ -1,11 +1,6 @@
 #include "ByteFile.h"
 
-#include "CodePage1252.h"
-#include "RegularFile.h"
-#include "TextArea.h"
-
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace ByteFile {
 
@@ -58,26 +53,6 @@ AppError notRegularFile(const QString &path, const QString &kind)
     return AppError(
         75,
         QStringLiteral("Path/File access error: %1: not a regular file but %2").arg(path, kind));
-}
-
-void save(const QString &path, const TextArea &box)
-{
-    const QString kind = RegularFile::specialKind(path);
-    if (!kind.isEmpty())
-        throw notRegularFile(path, kind);
-    // A refused character is reported before the file is touched. Then the
-    // text is encoded and written a piece at a time, so that the bytes of a
-    // large transcript never sit in memory all at once beside its text.
-    CodePage1252::encodePieces(box, 40201, QStringLiteral("saved"), [](const QByteArray &) {});
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw fileError(file, path, false);
-    CodePage1252::encodePieces(box, 40201, QStringLiteral("saved"), [&](const QByteArray &bytes) {
-        if (file.write(bytes) != bytes.size())
-            throw fileError(file, path, false); // the unfinished file goes with `file`
-    });
-    if (!file.commit())
-        throw fileError(file, path, false);
 }
 
 } // namespace ByteFile

@@ -5,19 +5,10 @@
 #include <QFileDevice>
 #include <QString>
 
-class TextArea;
-
 // Files hold what crosses the wire: a box's text as Windows-1252 bytes, one
-// byte a character. Tapwire reads or writes one only when the user asks.
+// byte a character (ByteFileReader, ByteFileWriter). Tapwire reads or writes
+// one only when the user asks. What they report when a file fails them:
 namespace ByteFile {
-
-// Writes the bytes of the text in `box` to `path` atomically: when anything fails,
-// nothing is left behind and a file that was there is untouched. Throws
-// AppError 75 when `path` is there and is not a regular file after following
-// symbolic links (a FIFO, a device: it would be replaced by a regular file),
-// 40201 naming a character the code page cannot carry (and writes nothing),
-// or the error of the file operation that failed.
-void save(const QString &path, const TextArea &box);
 
 // The error of a failed file operation, naming the file and the system's
 // reason: 53 file not found, 57 device I/O error, 61 disk full, 70 permission

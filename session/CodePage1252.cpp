@@ -31,26 +31,33 @@ QString describeCharacter(QStringView text, qsizetype index, TextRules::PlaceCou
         .arg(place.column);
 }
 
-void encodePieces(const TextArea &box, int number, const QString &done,
-                  const std::function<void(const QByteArray &)> &take)
+AppError refusal(qsizetype refused, int number, const QString &done,
+                 const PieceReader &forEachPiece)
 {
-    const qsizetype refused = box.forEachBytePiece(take);
-    if (refused < 0)
-        return;
     // Only now are lines counted, as far as the refused character.
     TextRules::PlaceCounter place;
     QString description;
     qsizetype at = 0;
-    box.forEachPiece([&](const QString &piece) {
+    forEachPiece([&](const QString &piece) {
         if (at <= refused && refused < at + piece.size())
             description = describeCharacter(piece, refused - at, place);
         else if (at < refused)
             place.add(piece);
         at += piece.size();
     });
-    throw AppError(number,
-                   description +
-                       QStringLiteral(" cannot be %1 in the Windows-1252 code page").arg(done));
+    return AppError(number,
+                    description +
+                        QStringLiteral(" cannot be %1 in the Windows-1252 code page").arg(done));
+}
+
+void encodePieces(const TextArea &box, int number, const QString &done,
+                  const std::function<void(const QByteArray &)> &take)
+{
+    const qsizetype refused = box.forEachBytePiece(take);
+    if (refused >= 0)
+        throw refusal(
+            refused, number, done,
+            [&box](const std::function<void(const QString &)> &visit) { box.forEachPiece(visit); });
 }
 
 QByteArray encode(QStringView text)

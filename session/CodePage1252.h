@@ -1,5 +1,6 @@
 #pragma once
 
+#include "AppError.h"
 #include "TextRules.h"
 
 #include <QByteArray>
@@ -19,6 +20,15 @@ namespace CodePage1252 {
 // "Character U+4E2D at line 2, column 5". `text` is a piece of a longer text
 // when `before` has counted what came before it.
 QString describeCharacter(QStringView text, qsizetype index, TextRules::PlaceCounter before = {});
+
+// Hands a text's pieces, in order, to `visit`.
+using PieceReader = std::function<void(const std::function<void(const QString &piece)> &visit)>;
+
+// AppError `number`, "Character ... at line L, column C cannot be <done> in
+// the Windows-1252 code page", for the character at `refused` in the text
+// `forEachPiece` reads, which must not cut a surrogate pair in two.
+AppError refusal(qsizetype refused, int number, const QString &done,
+                 const PieceReader &forEachPiece);
 
 // Encodes the text in `box` a piece at a time, handing each piece's bytes to
 // `take`; when a character has no byte in the code page, throws AppError

@@ -3,6 +3,7 @@
 #include <QString>
 
 class QFile;
+class QFileDevice;
 
 // Open File takes regular files only, and opens them without waiting: a FIFO
 // would hold open(2) until a writer comes, a terminal read(2) until a line is
@@ -25,5 +26,12 @@ void openToWrite(QFile &file, const QString &path);
 // file: "a FIFO", "a device", "a socket", "a folder"; empty for a regular
 // file, or when nothing is there.
 QString specialKind(const QString &path);
+
+// For a long save: waits until what was written to `file` is on the disk
+// (fdatasync). Called every few MiB, it keeps the save in step with the
+// disk, so that the sync that completes it (QSaveFile::commit) has only the
+// last few MiB left to wait for, not a gigabyte the window would freeze on.
+// Does nothing where the system has no such call.
+void syncWritten(QFileDevice &file);
 
 } // namespace RegularFile

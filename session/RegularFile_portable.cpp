@@ -33,4 +33,8 @@ QString specialKind(const QString &path)
     return info.isDir() ? QStringLiteral("a folder") : QStringLiteral("a special file");
 }
 
+void syncWritten(QFileDevice &)
+{
+}
+
 } // namespace RegularFile

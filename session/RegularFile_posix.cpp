@@ -87,4 +87,11 @@ QString specialKind(const QString &path)
     return kindOf(status.st_mode);
 }
 
+void syncWritten(QFileDevice &file)
+{
+    // A failure shows again, and is reported, when the save is committed.
+    if (file.flush())
+        ::fdatasync(file.handle());
+}
+
 } // namespace RegularFile

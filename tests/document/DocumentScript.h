@@ -11,6 +11,7 @@
 #include "CaretMoves.h"
 #include "CodePageTable.h"
 #include "EditCommands.h"
+#include "HexRows.h"
 #include "RowLayout.h"
 #include "TextRules.h"
 #include "WireDocument.h"
@@ -279,6 +280,8 @@ public:
                     .arg(cut ? QStringLiteral("cut") : QStringLiteral("copy"),
                          showText(doc.selectedText()), showText(ref.selected()));
             did = Did(cut ? "cut" : "copy");
+            m_copied = doc.snapshot(doc.selectionStart(), doc.selectionEnd());
+            m_copiedText = ref.selected();
             if (cut && doc.hasSelection()) {
                 doc.replaceSelection(QString());
                 ref.replaceSelection(QString());
@@ -331,7 +334,8 @@ public:
                 EditCommands::selectLine(doc, at);
             ref.anchor = doc.anchor();
             ref.position = doc.position();
-            // A line is selected to and with its line end, and no further.
+            // A line is selected from just after the line end before it to
+            // and with its own, and no further.
             const QString selected = ref.selected();
             for (qsizetype i = 0; clicks == 2 && i < selected.size(); ++i) {
                 const int lineEnd = WireReference::lineEndAt(selected, i);
@@ -339,6 +343,15 @@ public:
                     return did() + QStringLiteral(": selected more than a line: ") +
                            showText(selected);
             }
+            const QPair<qsizetype, qsizetype> line = ref.lineAround(at);
+            if (clicks == 2 &&
+                (ref.selectionStart() != line.first || ref.selectionEnd() != line.second))
+                return did() + QStringLiteral(": selected %1..%2, not the line %3..%4 in %5")
+                                   .arg(ref.selectionStart())
+                                   .arg(ref.selectionEnd())
+                                   .arg(line.first)
+                                   .arg(line.second)
+                                   .arg(showText(ref.text));
             break;
         }
         case 15:
@@ -407,7 +420,29 @@ public:
         static const bool trace = qEnvironmentVariableIsSet("TAPWIRE_TRACE");
         if (trace)
             qDebug("%s", qPrintable(did()));
-        return check(did);
+        if (const QString failure = check(did); !failure.isEmpty())
+            return failure;
+        // What was copied stays as it was, whatever has been edited since.
+        if (m_copied.text(0, m_copied.size()) != m_copiedText)
+            return did() +
+                   QStringLiteral(": the copy now holds %1, not %2")
+                       .arg(showText(m_copied.text(0, m_copied.size())), showText(m_copiedText));
+        // The dump's cells, found afresh: a surrogate pair is one.
+        HexRows dump;
+        dump.rebuild(doc);
+        for (qsizetype at = 0, cell = 0; at <= ref.text.size(); ++cell) {
+            if (dump.positionOfCell(cell) != at)
+                return did() + QStringLiteral(": the dump's cell %1 starts at %2, not %3 in %4")
+                                   .arg(cell)
+                                   .arg(dump.positionOfCell(cell))
+                                   .arg(at)
+                                   .arg(showText(ref.text));
+            at += at + 1 < ref.text.size() && ref.text[at].isHighSurrogate() &&
+                          ref.text[at + 1].isLowSurrogate()
+                      ? 2
+                      : 1;
+        }
+        return QString();
     }
 
 private:
@@ -430,5 +465,8 @@ private:
     CaretMoves::Caret m_caret;
     WireReference m_reference;
     FreshLayout m_fresh;
+    // The last copy or cut, and the text it took.
+    TextSnapshot m_copied;
+    QString m_copiedText;
     qint64 m_time = 1'760'000'000'000'000;
 };

@@ -127,6 +127,21 @@ public:
         return text[at] == u'\n' ? 1 : 0;
     }
 
+    // The line around the boundary `at`, to and with its line end.
+    QPair<qsizetype, qsizetype> lineAround(qsizetype at) const
+    {
+        qsizetype from = 0;
+        for (qsizetype i = 0; i < text.size();) {
+            const int end = lineEndAt(text, i);
+            if (end && i >= at)
+                return {from, i + end};
+            i += qMax(1, end);
+            if (end && i <= at)
+                from = i;
+        }
+        return {from, text.size()};
+    }
+
     void append(const QString &piece, OriginStamp stamp = {})
     {
         const qsizetype end = text.size();

@@ -121,6 +121,48 @@ private slots:
         }
     }
 
+    void findsLineBreaks_data()
+    {
+        QTest::addColumn<qsizetype>("blockLength");
+        QTest::newRow("short blocks") << qsizetype(5);
+        QTest::newRow("blocks of many strides") << qsizetype(1000);
+        QTest::newRow("one block") << TextStore::defaultBlockLength;
+    }
+    void findsLineBreaks()
+    {
+        // The first and last CR or LF of any range, in bytes and in UTF-16,
+        // wherever they fall against the blocks and the strides searched.
+        QFETCH(qsizetype, blockLength);
+        QRandomGenerator random(blockLength);
+        for (int round = 0; round < 200; ++round) {
+            WireDocument text(nullptr, blockLength);
+            QString reference;
+            for (int piece = random.bounded(1, 6); piece > 0; --piece) {
+                QString more(random.bounded(400), u'x');
+                for (int breaks = random.bounded(3); breaks > 0 && !more.isEmpty(); --breaks)
+                    more[random.bounded(int(more.size()))] = random.bounded(2) ? u'\r' : u'\n';
+                if (random.bounded(4) == 0)
+                    more += u'\u4E2D'; // a block of UTF-16
+                text.append(more);
+                reference += more;
+            }
+            const int size = int(reference.size());
+            const qsizetype from = random.bounded(size + 1);
+            const qsizetype to = from + random.bounded(size - int(from) + 1);
+            const auto isBreak = [&](qsizetype at) {
+                return reference[at] == u'\r' || reference[at] == u'\n';
+            };
+            qsizetype first = from;
+            while (first < to && !isBreak(first))
+                ++first;
+            qsizetype last = to - 1;
+            while (last >= from && !isBreak(last))
+                --last;
+            QCOMPARE(text.firstLineBreak(from, to), first < to ? first : -1);
+            QCOMPARE(text.lastLineBreak(from, to), last >= from ? last : -1);
+        }
+    }
+
     void readsHexPairs_data()
     {
         QTest::addColumn<QString>("pasted");

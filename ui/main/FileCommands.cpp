@@ -1,6 +1,5 @@
 #include "FileCommands.h"
 
-#include "ByteFile.h"
 #include "ErrorReport.h"
 #include "WireTextEdit.h"
 
@@ -8,7 +7,8 @@
 #include <QFileDialog>
 
 FileCommands::FileCommands(WireTextEdit *transcript, WireTextEdit *outgoing, QWidget *window)
-    : QObject(window), m_transcript(transcript), m_outgoing(outgoing), m_window(window)
+    : QObject(window), m_transcript(transcript), m_outgoing(outgoing), m_window(window),
+      m_saveProgress(window, tr("Saving Data Received..."), [this] { m_writer.cancel(); })
 {
     m_saveAs = new QAction(tr("Save &As..."), this);
     connect(m_saveAs, &QAction::triggered, this,
@@ -29,6 +29,16 @@ FileCommands::FileCommands(WireTextEdit *transcript, WireTextEdit *outgoing, QWi
         emit opened();
     });
     connect(&m_reader, &ByteFileReader::failed, this, &ErrorReport::report);
+
+    // A long save's progress, whose Cancel cancels the save (m_saveProgress):
+    // no file is left, and one that was there is untouched.
+    connect(&m_writer, &ByteFileWriter::progressed, this,
+            [this](qsizetype written, qsizetype total) { m_saveProgress.update(written, total); });
+    connect(&m_writer, &ByteFileWriter::finished, this, [this] { m_saveProgress.end(); });
+    connect(&m_writer, &ByteFileWriter::failed, this, [this](const AppError &error) {
+        m_saveProgress.end();
+        ErrorReport::report(error);
+    });
 }
 
 void FileCommands::saveTranscriptAs()
@@ -41,7 +51,10 @@ void FileCommands::saveTranscriptAs()
 
 void FileCommands::saveTranscript(const QString &path)
 {
-    ByteFile::save(path, *m_transcript);
+    const WireDocument &text = m_transcript->document();
+    m_writer.start(path, text.snapshot(0, text.size()));
+    if (m_writer.isWriting())
+        m_saveProgress.start();
 }
 
 void FileCommands::openIntoOutgoing()

@@ -23,9 +23,37 @@ QString withShortcut(const QString &text, QKeySequence::StandardKey key)
                : text + QLatin1Char('\t') + sequence.toString(QKeySequence::NativeText);
 }
 
+// What Copy, and a selection, offer to other programs: plain text, made
+// only when one of them (or a paste here) asks for it. Until then the
+// clipboard holds the selection's blocks, shared with the box and one byte a
+// character, so copying a large selection costs a moment, not a string of
+// twice its size.
+class SelectionMimeData : public QMimeData
+{
+public:
+    explicit SelectionMimeData(TextSnapshot text) : m_text(std::move(text)) {}
+
+    QStringList formats() const override { return {plainText()}; }
+
+protected:
+    QVariant retrieveData(const QString &mimeType, QMetaType) const override
+    {
+        if (mimeType != plainText())
+            return {};
+        return m_text.text(0, m_text.size());
+    }
+
+private:
+    static QString plainText() { return QStringLiteral("text/plain"); }
+
+    TextSnapshot m_text;
+};
+
 } // namespace
 
-WireTextEdit::WireTextEdit(QWidget *parent) : QAbstractScrollArea(parent), m_metrics(font())
+WireTextEdit::WireTextEdit(QWidget *parent)
+    : QAbstractScrollArea(parent), m_metrics(font()),
+      m_lineProgress(this, tr("Selecting the line..."), [this] { cancelLineSearch(); })
 {
     WireTextAccessible::install();
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
@@ -81,6 +109,9 @@ void WireTextEdit::documentChanged(qsizetype from, qsizetype removed, qsizetype 
     // Only the view shown follows the text; the other is laid out anew when
     // it is shown again.
     m_view->followChange(from, removed, added);
+    // An edit moves what a line's search has found; an append does not.
+    if (!appended)
+        cancelLineSearch();
     // What a peer appends leaves the caret's place alone.
     if (appended)
         m_caret.position = m_document.position();
@@ -211,13 +242,18 @@ void WireTextEdit::selectionToSelectionClipboard()
 {
     QClipboard *clipboard = QApplication::clipboard();
     if (hasSelection() && clipboard->supportsSelection())
-        clipboard->setText(selectedText(), QClipboard::Selection);
+        clipboard->setMimeData(selectionMimeData(), QClipboard::Selection);
+}
+
+QMimeData *WireTextEdit::selectionMimeData() const
+{
+    return new SelectionMimeData(m_document.snapshot(selectionStart(), selectionEnd()));
 }
 
 void WireTextEdit::copy()
 {
     if (hasSelection())
-        QApplication::clipboard()->setText(selectedText());
+        QApplication::clipboard()->setMimeData(selectionMimeData());
 }
 
 void WireTextEdit::cut()
@@ -328,6 +364,8 @@ void WireTextEdit::timerEvent(QTimerEvent *event)
         m_tripleClickTimer.stop();
     } else if (id == m_autoScrollTimer.timerId()) {
         autoScroll();
+    } else if (id == m_lineSearchTimer.timerId()) {
+        searchLine();
     } else {
         QAbstractScrollArea::timerEvent(event);
     }

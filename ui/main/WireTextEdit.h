@@ -1,9 +1,11 @@
 #pragma once
 
 #include "CaretMoves.h"
+#include "CommandProgress.h"
 #include "EditCommands.h"
 #include "HexView.h"
 #include "TextArea.h"
+#include "TextRules.h"
 #include "TextView.h"
 #include "WireDocument.h"
 #include "WireMetrics.h"
@@ -12,6 +14,7 @@
 #include <QBasicTimer>
 #include <QElapsedTimer>
 
+#include <memory>
 #include <optional>
 
 class QAction;
@@ -205,6 +208,8 @@ private:
     // Tells the user at the caret why a key or a paste did nothing.
     void showRefusal(const QString &why);
     void selectionToSelectionClipboard();
+    // The selection as it is now, for a clipboard, which takes it over.
+    QMimeData *selectionMimeData() const;
     void restartBlinking();
 
     // The view shown, scrolling and painting (WireTextEditView.cpp).
@@ -250,6 +255,12 @@ private:
     QString droppedFile(const QMimeData *source) const;
 
     void autoScroll();
+    // A triple click selects the line around `position`. The ends of a very
+    // long one are searched for a stretch at a time between events, behind a
+    // progress whose Cancel leaves the selection as it was.
+    void selectLineAround(qsizetype position);
+    void searchLine();
+    void cancelLineSearch();
 
     WireDocument m_document;
     WireMetrics m_metrics;
@@ -288,4 +299,7 @@ private:
     bool m_acceptsFileDrops = false;
     QList<QAction *> m_contextActions;
     std::function<void()> m_lengthChanged;
+    std::unique_ptr<TextRules::LineSearch> m_lineSearch;
+    QBasicTimer m_lineSearchTimer;
+    CommandProgress m_lineProgress;
 };

@@ -11,6 +11,10 @@
 
 namespace {
 
+// How far a line's ends are searched for each way between events: a few
+// milliseconds.
+constexpr qsizetype lineSearchSlice = 16 * 1024 * 1024;
+
 // Only a click itself can leave the caret at the end of a row that wraps.
 CaretMoves::Caret atRowStart(CaretMoves::Caret caret)
 {
@@ -36,9 +40,8 @@ void WireTextEdit::mousePressEvent(QMouseEvent *event)
     if (m_tripleClickTimer.isActive() &&
         (point - m_tripleClickPoint).manhattanLength() < QApplication::startDragDistance()) {
         // A third click selects the line, to and with its line end.
-        EditCommands::selectLine(m_document, characterAt(point));
         m_tripleClickTimer.stop();
-        selectionToSelectionClipboard();
+        selectLineAround(characterAt(point));
         return;
     }
     const CaretMoves::Caret caret = caretAt(point);
@@ -102,4 +105,35 @@ void WireTextEdit::autoScroll()
     else if (point.y() > viewport()->height())
         bar->setValue(bar->value() + 1);
     moveCursor(atRowStart(caretAt(point)), true);
+}
+
+void WireTextEdit::selectLineAround(qsizetype position)
+{
+    cancelLineSearch();
+    m_lineSearch = std::make_unique<TextRules::LineSearch>(m_document, position);
+    if (m_lineSearch->advance(lineSearchSlice))
+        return searchLine();
+    m_lineProgress.start();
+    m_lineSearchTimer.start(0, this);
+}
+
+void WireTextEdit::searchLine()
+{
+    if (!m_lineSearch)
+        return;
+    if (!m_lineSearch->advance(lineSearchSlice)) {
+        m_lineProgress.update(m_lineSearch->searched(), m_document.size());
+        return;
+    }
+    const TextRules::Span line = m_lineSearch->line();
+    cancelLineSearch();
+    setSelection(line.from, line.to);
+    selectionToSelectionClipboard();
+}
+
+void WireTextEdit::cancelLineSearch()
+{
+    m_lineSearch.reset();
+    m_lineSearchTimer.stop();
+    m_lineProgress.end();
 }

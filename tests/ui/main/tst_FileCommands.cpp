@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QProcess>
+#include <QProgressDialog>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -69,19 +70,40 @@ private slots:
         dir.reset();
     }
 
+    void savedTranscriptHoldsTheBytesThatArrived_data()
+    {
+        QTest::addColumn<QByteArray>("sent");
+        QTest::addColumn<QByteArray>("sentWhileSaving");
+        QTest::newRow("at once") << wireBytes() << QByteArray();
+        // Saved a few KiB a slice between events, while the peer goes on:
+        // the file holds the transcript as it was when Save As was given.
+        QTest::newRow("while the peer appends")
+            << wireBytes().repeated(4096) << QByteArray("more\r\n").repeated(1000);
+    }
     void savedTranscriptHoldsTheBytesThatArrived()
     {
+        QFETCH(QByteArray, sent);
+        QFETCH(QByteArray, sentWhileSaving);
         auto peer = w.acceptedPeer();
         QVERIFY(peer);
         const QString accepted = w.transcript();
-        QVERIFY(LoopbackTools::writeThrough(*peer, wireBytes()));
-        QVERIFY(spinUntil(
-            [&] { return w.transcript().size() == accepted.size() + wireBytes().size(); }));
+        peer->write(sent);
+        QVERIFY(spinUntil([&] { return w.transcript().size() == accepted.size() + sent.size(); }));
 
         const QString path = pathOf(QStringLiteral("received.bin"));
+        if (!sentWhileSaving.isEmpty())
+            w.window->files()->setSaveSlice(1024);
         QVERIFY(chooseInMenu(w.box("txtRecvData"), QStringLiteral("Save &As..."), path));
+        if (!sentWhileSaving.isEmpty()) {
+            QVERIFY(w.window->files()->isSaving());
+            QVERIFY(LoopbackTools::writeThrough(*peer, sentWhileSaving));
+            const qsizetype all = accepted.size() + sent.size() + sentWhileSaving.size();
+            QVERIFY(spinUntil([&] { return w.box("txtRecvData")->textLength() == all; }));
+            QVERIFY2(w.window->files()->isSaving(), "the peer's bytes came after the save");
+            QVERIFY(spinUntil([&] { return !w.window->files()->isSaving(); }));
+        }
         QVERIFY(w.reports.isEmpty());
-        QCOMPARE(contentsOf(path), accepted.toLatin1() + wireBytes());
+        QCOMPARE(contentsOf(path), accepted.toLatin1() + sent);
     }
 
     void openedFileGoesOutByteForByte()
@@ -138,6 +160,8 @@ private slots:
         // Replaced, its reader would get nothing, and the pipe would be gone.
         QTest::newRow("a FIFO") << "fifo" << QString() << 75;
         QTest::newRow("a link to a FIFO") << "link" << QString() << 75;
+        // Cancel in the progress of a save over a file: nothing is reported.
+        QTest::newRow("cancelled") << "plain" << QString(1 << 20, u'x') << 0;
     }
     void failedSaveLeavesNothingBehind()
     {
@@ -159,15 +183,27 @@ private slots:
         const QStringList before = listing();
         w.box("txtRecvData")->setText(QStringLiteral("some text") + typed);
 
-        // The file dialog would first ask whether to replace what is there.
-        if (reported == 75)
-            ErrorReport::guarded([&] { w.window->files()->saveTranscript(pathOf(name)); })();
-        else
+        FileCommands *files = w.window->files();
+        if (reported == 0) {
+            files->setSaveSlice(4096);
+            files->saveTranscript(pathOf(name));
+            QVERIFY(files->isSaving());
+            auto *progress = w.window->findChild<QProgressDialog *>();
+            QVERIFY(progress && progress->findChild<QPushButton *>());
+            progress->findChild<QPushButton *>()->click();
+            QVERIFY(!files->isSaving());
+            QTest::qWait(50);
+        } else if (reported == 75) {
+            // The file dialog would first ask whether to replace what is there.
+            ErrorReport::guarded([&] { files->saveTranscript(pathOf(name)); })();
+        } else {
             QVERIFY(
                 chooseInMenu(w.box("txtRecvData"), QStringLiteral("Save &As..."), pathOf(name)));
-        QCOMPARE(w.reportNumbers(), QList<int>{reported});
-        QVERIFY(w.reports.front().description().contains(
-            reported == 40201 ? QStringLiteral("line 2, column 1") : pathOf(name)));
+        }
+        QCOMPARE(w.reportNumbers(), reported ? QList<int>{reported} : QList<int>{});
+        QVERIFY(reported == 0 ||
+                w.reports.front().description().contains(
+                    reported == 40201 ? QStringLiteral("line 2, column 1") : pathOf(name)));
         if (reported == 75) {
             QVERIFY(w.reports.front().description().endsWith(QStringLiteral("but a FIFO")));
             struct stat status

@@ -267,6 +267,8 @@ private slots:
         QByteArray saved;
         const auto save = [&](qsizetype length) {
             w.window->files()->saveTranscript(path);
+            if (!spinUntil([&] { return !w.window->files()->isSaving(); }))
+                return false;
             QFile part(path);
             return part.open(QIODevice::ReadOnly) && !(saved += part.read(length)).isEmpty();
         };
