@@ -427,7 +427,11 @@ public:
             return did() +
                    QStringLiteral(": the copy now holds %1, not %2")
                        .arg(showText(m_copied.text(0, m_copied.size())), showText(m_copiedText));
-        // The dump's cells, found afresh: a surrogate pair is one.
+        // The dump's cells, found afresh when the text is new: a surrogate
+        // pair is one.
+        if (ref.text == m_dumpChecked)
+            return QString();
+        m_dumpChecked = ref.text;
         HexRows dump;
         dump.rebuild(doc);
         for (qsizetype at = 0, cell = 0; at <= ref.text.size(); ++cell) {
@@ -468,5 +472,7 @@ private:
     // The last copy or cut, and the text it took.
     TextSnapshot m_copied;
     QString m_copiedText;
+    // The text whose dump cells were last checked.
+    QString m_dumpChecked;
     qint64 m_time = 1'760'000'000'000'000;
 };
