@@ -12,12 +12,12 @@
 // op_stall_ms, the longest the window went without handling events during
 // that operation alone; max_stall_ms covers only the receiving before it.
 
-#include "AppError.h"
 #include "BenchPeer.h"
 #include "CodePageTable.h"
-#include "ErrorReport.h"
+#include "CommandRuns.h"
 #include "FileCommands.h"
 #include "Payload.h"
+#include "Reception.h"
 #include "RunMeter.h"
 #include "SessionController.h"
 #include "SocketEndpoint.h"
@@ -27,15 +27,10 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QInputMethodEvent>
-#include <QKeyEvent>
 #include <QLineEdit>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QProcess>
 #include <QPushButton>
 #include <QTcpServer>
@@ -51,104 +46,6 @@ using namespace bench;
 
 namespace {
 
-struct Shape
-{
-    const char *name;
-    Content content;
-    // The program's side of the run.
-    Figures (*run)(const Shape &shape, qint64 mib);
-    // The peer's side, in its own process; none for a run without a peer.
-    bool (*peer)(const QByteArray &payload, quint16 port);
-    QList<int> defaultMiB;
-    // Sets the window up before a receiving run listens.
-    void (*prepare)(frmMain &window) = nullptr;
-    // A receiving run over TLS: armed once listening, the peer a TLS client.
-    bool tls = false;
-};
-
-// Listens on a free loopback port through the window's own controls.
-quint16 listen(frmMain &window)
-{
-    window.findChild<QLineEdit *>(QStringLiteral("txtPort"))->setText(QStringLiteral("0"));
-    window.findChild<QPushButton *>(QStringLiteral("cmdListen"))->click();
-    QCoreApplication::processEvents();
-    return quint16(window.wskWinSock()->LocalPort());
-}
-
-// A receiving run's window, set up and listening, and the transcript it
-// fills from the peer.
-class Reception
-{
-public:
-    Reception(const Shape &shape, qint64 mib);
-
-    // The peer sends the payload; the clock runs from the connection being
-    // accepted until the transcript holds every byte and the close. Exact
-    // here means that the peer did all it was there to do and closed.
-    Figures receive(const RunMeter &meter);
-    // receive(), then whether the transcript holds every byte exactly.
-    Figures receiveChecked(const RunMeter &meter);
-    // Whether the transcript holds the status lines and the payload, exactly.
-    bool transcriptExact() const;
-
-    frmMain window;
-    WireTextEdit *transcript() const { return m_transcript; }
-    const QElapsedTimer &clock() const { return m_clock; }
-    qint64 bytes() const { return m_mib * MiB; }
-
-private:
-    const Shape &m_shape;
-    qint64 m_mib;
-    WireTextEdit *m_transcript;
-    quint16 m_port = 0;
-    QElapsedTimer m_clock;
-    bool m_closed = false;
-};
-
-Reception::Reception(const Shape &shape, qint64 mib)
-    : m_shape(shape), m_mib(mib),
-      m_transcript(window.findChild<WireTextEdit *>(QStringLiteral("txtRecvData")))
-{
-    if (shape.prepare)
-        shape.prepare(window);
-    window.show();
-    m_port = listen(window);
-    if (shape.tls)
-        window.mnuStartTLS->trigger();
-    QObject::connect(window.wskWinSock(), &SocketEndpoint::connectionRequested, &window,
-                     [this] { m_clock.start(); });
-    QObject::connect(window.wskWinSock(), &SocketEndpoint::peerClosed, &window,
-                     [this] { m_closed = true; });
-}
-
-Figures Reception::receive(const RunMeter &meter)
-{
-    PeerProcess peer(m_shape.name, m_mib, m_port);
-    const bool moved = runUntil([&] { return m_closed || peer.endedEarly(); },
-                                [this] { return m_transcript->textLength(); });
-    QCoreApplication::processEvents();
-    Figures figures = meter.stop(m_clock);
-    figures.exact = moved && peer.finish() && m_closed;
-    return figures;
-}
-
-Figures Reception::receiveChecked(const RunMeter &meter)
-{
-    Figures figures = receive(meter);
-    figures.exact = figures.exact && transcriptExact();
-    return figures;
-}
-
-bool Reception::transcriptExact() const
-{
-    return transcriptHolds(BoxText(m_transcript), Payload(m_shape.content, bytes()), m_shape.tls);
-}
-
-QByteArray field(const char *key, double value)
-{
-    return QByteArray(" ") + key + '=' + QByteArray::number(value, 'f', 3);
-}
-
 // What remembering where each character came from costs: the spans, and
 // their memory per byte received.
 Figures runReceive(const Shape &shape, qint64 mib)
@@ -160,220 +57,6 @@ Figures runReceive(const Shape &shape, qint64 mib)
     figures.more +=
         " origin_spans=" + QByteArray::number(origins.spanCount()) +
         field("origin_bytes_per_byte", double(origins.memoryBytes()) / double(reception.bytes()));
-    return figures;
-}
-
-// After receiving, a user types 中, which the code page has no byte for, in
-// the middle of the transcript, as an input method delivers it. The peak
-// covers the receiving and the typing. The character is then taken out
-// again, so that the usual check applies.
-Figures runWiden(const Shape &shape, qint64 mib)
-{
-    Reception reception(shape, mib);
-    RunMeter meter;
-    Figures figures = reception.receive(meter);
-    WireTextEdit *transcript = reception.transcript();
-    const qsizetype size = transcript->textLength();
-    transcript->setCursorPosition(size / 2);
-    const qsizetype at = transcript->cursorPosition();
-    const QChar wide(0x4E2D);
-    QInputMethodEvent typing;
-    typing.setCommitString(wide);
-    QCoreApplication::sendEvent(transcript, &typing);
-    QCoreApplication::processEvents();
-    const Figures typed = meter.stop(reception.clock());
-    figures.residentGrowth = typed.residentGrowth;
-    figures.peakGrowth = typed.peakGrowth;
-    const bool inserted =
-        transcript->textLength() == size + 1 && transcript->document().at(at) == wide;
-    transcript->document().edit(at, at + 1, QString(), WireDocument::EditKind::Other);
-    figures.exact = figures.exact && inserted && reception.transcriptExact();
-    return figures;
-}
-
-// After receiving, the transcript's Clear button, then what is resident
-// compared with before the data came. It should all have gone back.
-Figures runClear(const Shape &shape, qint64 mib)
-{
-    Reception reception(shape, mib);
-    RunMeter meter;
-    Figures figures = reception.receiveChecked(meter);
-    reception.window.findChild<QPushButton *>(QStringLiteral("cmdRecvDataC"))->click();
-    QCoreApplication::processEvents();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    QCoreApplication::processEvents();
-    const double left = double(meter.stop(reception.clock()).residentGrowth) / MiB;
-    figures.exact = figures.exact && reception.transcript()->textLength() == 0;
-    figures.overLimit = left > 32;
-    figures.more = field("rss_after_clear_minus_before_MiB", left);
-    return figures;
-}
-
-void pressWithControl(QWidget *widget, Qt::Key key)
-{
-    QKeyEvent press(QEvent::KeyPress, key, Qt::ControlModifier);
-    QCoreApplication::sendEvent(widget, &press);
-    QKeyEvent release(QEvent::KeyRelease, key, Qt::ControlModifier);
-    QCoreApplication::sendEvent(widget, &release);
-}
-
-// An operation's own fields: its longest stall, and its time as `name`.
-// Past 100 ms without handling events the window has frozen: the run fails.
-QByteArray operationFields(const char *name, const OperationFigures &operation, Figures &figures)
-{
-    figures.exact = figures.exact && operation.finished;
-    figures.overLimit = figures.overLimit || operation.stallMs > 100;
-    return " op_stall_ms=" + QByteArray::number(operation.stallMs) + field(name, operation.seconds);
-}
-
-// After receiving, Select All with the transcript's keys, until the whole
-// text is selected.
-Figures runSelectAll(const Shape &shape, qint64 mib)
-{
-    Reception reception(shape, mib);
-    RunMeter meter;
-    Figures figures = reception.receiveChecked(meter);
-    WireTextEdit *transcript = reception.transcript();
-    const qsizetype size = transcript->textLength();
-    const OperationFigures selecting = measureOperation(
-        [&] { pressWithControl(transcript, Qt::Key_A); },
-        [&] { return transcript->selectionEnd() - transcript->selectionStart() == size; });
-    figures.more = operationFields("select_seconds", selecting, figures);
-    return figures;
-}
-
-// After receiving, Select All, then Copy with the transcript's keys, until
-// the clipboard offers text; then the clipboard is read back whole, as a
-// paste would, and its length and 65 characters spread over it are checked.
-// The clipboard's copy is not in the run's own memory figures; what the
-// copying raised the peak by is a field of its own.
-Figures runCopy(const Shape &shape, qint64 mib)
-{
-    Reception reception(shape, mib);
-    RunMeter meter;
-    Figures figures = reception.receiveChecked(meter);
-    WireTextEdit *transcript = reception.transcript();
-    pressWithControl(transcript, Qt::Key_A);
-    QCoreApplication::processEvents();
-    QClipboard *clipboard = QApplication::clipboard();
-    clipboard->clear();
-    RunMeter copyMeter;
-    const OperationFigures copying =
-        measureOperation([&] { pressWithControl(transcript, Qt::Key_C); },
-                         [&] { return clipboard->mimeData() && clipboard->mimeData()->hasText(); });
-    const Figures copied = copyMeter.stop(QElapsedTimer());
-    QElapsedTimer reading;
-    reading.start();
-    const QString text = clipboard->text();
-    const double readSeconds = reading.nsecsElapsed() / 1e9;
-    const qsizetype size = transcript->textLength();
-    bool same = text.size() == size;
-    for (int i = 0; same && i <= 64; ++i) {
-        const qsizetype at = (size - 1) * i / 64;
-        same = text.at(at) == transcript->document().at(at);
-    }
-    figures.exact = figures.exact && same;
-    figures.more = operationFields("copy_seconds", copying, figures) +
-                   field("copy_peak_raise_MiB", double(copied.peakGrowth) / MiB) +
-                   field("read_back_seconds", readSeconds);
-    return figures;
-}
-
-// After receiving, Save As to a new file, as the menu does once the dialog
-// has its name, until the file is there or an error is reported. The peak is
-// lowered just before, so that its raise is the saving's own; the file must
-// hold the transcript's bytes exactly.
-Figures runSave(const Shape &shape, qint64 mib)
-{
-    Reception reception(shape, mib);
-    RunMeter meter;
-    Figures figures = reception.receiveChecked(meter);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("transcript.bin"));
-    bool failed = false;
-    const ErrorReport::Sink shown = ErrorReport::setSink([&failed](const AppError &error) {
-        std::fprintf(stderr, "tapwire_bench: %s\n", qPrintable(error.description()));
-        failed = true;
-    });
-    RunMeter saveMeter;
-    const OperationFigures saving = measureOperation(
-        ErrorReport::guarded([&] { reception.window.files()->saveTranscript(path); }),
-        [&] { return failed || QFileInfo::exists(path); });
-    const Figures saved = saveMeter.stop(QElapsedTimer());
-    ErrorReport::setSink(shown);
-    const double raise = double(saved.peakGrowth) / MiB;
-    figures.exact =
-        figures.exact && !failed &&
-        transcriptHolds(FileText(path), Payload(shape.content, reception.bytes()), shape.tls);
-    figures.overLimit = raise > 64;
-    figures.more =
-        operationFields("save_seconds", saving, figures) + field("save_peak_raise_MiB", raise);
-    return figures;
-}
-
-void sendMouse(QWidget *viewport, QEvent::Type type, const QPoint &point)
-{
-    const Qt::MouseButtons held =
-        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
-    QMouseEvent event(type, point, viewport->mapToGlobal(point), Qt::LeftButton, held,
-                      Qt::NoModifier);
-    QCoreApplication::sendEvent(viewport, &event);
-}
-
-// After a `noline` receive, whose payload and closing line are one line, a
-// double click in the middle of it and a third click, until the line is
-// selected, to and with its line end.
-Figures runTripleClick(const Shape &shape, qint64 mib)
-{
-    Reception reception(shape, mib);
-    RunMeter meter;
-    Figures figures = reception.receiveChecked(meter);
-    WireTextEdit *transcript = reception.transcript();
-    const qsizetype size = transcript->textLength();
-    const qsizetype lineStart =
-        transcript->document().text(0, 1024).indexOf(QStringLiteral(").\r\n")) + 4;
-    const qsizetype middle = (lineStart + size) / 2;
-    transcript->ensureVisible(middle);
-    QCoreApplication::processEvents();
-    const QPoint point = transcript->characterRect(middle).center();
-    QWidget *viewport = transcript->viewport();
-    sendMouse(viewport, QEvent::MouseButtonPress, point);
-    sendMouse(viewport, QEvent::MouseButtonRelease, point);
-    sendMouse(viewport, QEvent::MouseButtonDblClick, point);
-    sendMouse(viewport, QEvent::MouseButtonRelease, point);
-    const OperationFigures selecting = measureOperation(
-        [&] {
-            sendMouse(viewport, QEvent::MouseButtonPress, point);
-            sendMouse(viewport, QEvent::MouseButtonRelease, point);
-        },
-        [&] {
-            return transcript->selectionStart() == lineStart && transcript->selectionEnd() == size;
-        });
-    figures.more = operationFields("select_seconds", selecting, figures);
-    return figures;
-}
-
-// After receiving, the transcript shown as its dump and then as text again,
-// each until its rows are all known.
-Figures runHexSwitch(const Shape &shape, qint64 mib)
-{
-    Reception reception(shape, mib);
-    RunMeter meter;
-    Figures figures = reception.receiveChecked(meter);
-    WireTextEdit *transcript = reception.transcript();
-    const OperationFigures toDump = measureOperation(
-        [&] { transcript->setHexShown(true); },
-        [&] { return transcript->hexRows().rowCount() == transcript->textLength() / 16 + 1; });
-    const OperationFigures toText = measureOperation(
-        [&] { transcript->setHexShown(false); },
-        [&] { return !transcript->isHexShown() && transcript->rows().isComplete(); });
-    OperationFigures both = toDump;
-    both.finished = toDump.finished && toText.finished;
-    both.stallMs = qMax(toDump.stallMs, toText.stallMs);
-    both.seconds = toDump.seconds + toText.seconds;
-    figures.more = operationFields("switch_seconds", both, figures) +
-                   " to_dump_stall_ms=" + QByteArray::number(toDump.stallMs) +
-                   " to_text_stall_ms=" + QByteArray::number(toText.stallMs);
     return figures;
 }
 
