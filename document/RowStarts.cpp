@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-RowStarts::RowStarts()
+RowStarts::RowStarts() : m_blocks{Block{0, {0}}}, m_firstRow{0}, m_count(1)
 {
     // Even an empty text has one row, at 0.
-    replace(0, 0, {0}, 0);
 }
 
 qsizetype RowStarts::blockOfRow(qsizetype row) const

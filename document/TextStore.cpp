@@ -327,6 +327,7 @@ void TextStore::replace(qsizetype from, qsizetype to, QStringView text)
     const QString after = mid(to, end);
 
     std::vector<Block> made;
+    made.reserve(std::size_t((before.size() + text.size() + after.size()) / m_blockLength + 1));
     Concatenation joined(before, text, after);
     QString scratch;
     while (!joined.atEnd())
