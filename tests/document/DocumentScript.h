@@ -166,7 +166,10 @@ inline QString textDifferences(const WireDocument &doc, const WireReference &ref
     const qsizetype from = doc.size() / 3;
     same = same && doc.text(from, doc.size()) == QStringView(ref.text).mid(from);
     // And as the code page's bytes, as far as the first character without one.
-    QByteArray bytes;
+    // Kept from check to check, so that its room is made once; with room
+    // for all, a piece is copied into it, never shared.
+    static QByteArray bytes;
+    bytes.resize(0);
     bytes.reserve(doc.size());
     const qsizetype refused =
         doc.forEachBytePiece(0, doc.size(), [&](const QByteArray &piece) { bytes += piece; });
