@@ -1,5 +1,7 @@
 #include "OriginSpans.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
 
 OriginSpans::Span OriginSpans::span(qsizetype index) const
@@ -44,24 +46,28 @@ void OriginSpans::replace(qsizetype from, qsizetype to, const OriginRuns &runs)
     const qsizetype regionFrom = first < count ? m_starts[first] : 0;
     const qsizetype regionTo = last < count ? m_starts[last] : m_size;
 
-    OriginRuns region = this->runs(regionFrom, from);
-    region.insert(region.end(), runs.cbegin(), runs.cend());
-    const OriginRuns tail = this->runs(to, regionTo);
-    region.insert(region.end(), tail.cbegin(), tail.cend());
-
-    std::vector<qsizetype> starts;
-    std::vector<quint64> stamps;
+    // Made on the stack: an edit usually touches a span or two.
+    QVarLengthArray<qsizetype, 16> starts;
+    QVarLengthArray<quint64, 16> stamps;
     qsizetype at = regionFrom;
-    for (const OriginRun &run : region) {
-        if (run.length == 0)
-            continue;
-        const quint64 packed = pack(run.stamp);
+    const auto add = [&](qsizetype length, quint64 packed) {
+        if (length <= 0)
+            return;
         if (stamps.empty() || stamps.back() != packed) {
             starts.push_back(at);
             stamps.push_back(packed);
         }
-        at += run.length;
-    }
+        at += length;
+    };
+    const auto addOwn = [&](qsizetype from, qsizetype to) {
+        for (qsizetype index = from < to ? indexAt(from) : count;
+             index < count && m_starts[index] < to; ++index)
+            add(qMin(to, spanEnd(index)) - qMax(from, m_starts[index]), m_stamps[index]);
+    };
+    addOwn(regionFrom, from);
+    for (const OriginRun &run : runs)
+        add(run.length, pack(run.stamp));
+    addOwn(to, regionTo);
     const qsizetype moved = at - regionTo;
     m_starts.erase(m_starts.begin() + first, m_starts.begin() + last);
     m_stamps.erase(m_stamps.begin() + first, m_stamps.begin() + last);

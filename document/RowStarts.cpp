@@ -3,10 +3,9 @@
 #include <algorithm>
 #include <limits>
 
-RowStarts::RowStarts()
+RowStarts::RowStarts() : m_blocks{Block{0, {0}}}, m_firstRow{0}, m_count(1)
 {
     // Even an empty text has one row, at 0.
-    replace(0, 0, {0}, 0);
 }
 
 qsizetype RowStarts::blockOfRow(qsizetype row) const
@@ -52,6 +51,9 @@ void RowStarts::replace(qsizetype first, qsizetype removed, const std::vector<qs
         headFirst = m_firstRow[firstBlock];
         tailEnd = m_firstRow[endBlock - 1] + qsizetype(m_blocks[endBlock - 1].offsets.size());
     }
+    if (endBlock == firstBlock + 1 &&
+        replaceInBlock(firstBlock, first - headFirst, removed, starts, shift))
+        return;
     std::vector<qsizetype> rows;
     rows.reserve(size_t(first - headFirst) + starts.size() + size_t(tailEnd - first - removed));
     for (qsizetype row = headFirst; row < first; ++row)
@@ -81,6 +83,49 @@ void RowStarts::replace(qsizetype first, qsizetype removed, const std::vector<qs
                     std::make_move_iterator(rebuilt.end()));
     m_count += qsizetype(starts.size()) - removed;
     renumberFrom(firstBlock);
+}
+
+bool RowStarts::replaceInBlock(qsizetype index, qsizetype offset, qsizetype removed,
+                               const std::vector<qsizetype> &starts, qsizetype shift)
+{
+    Block &block = m_blocks[std::size_t(index)];
+    std::vector<quint32> &offsets = block.offsets;
+    const qsizetype tail = qsizetype(offsets.size()) - offset - removed;
+    const qsizetype length = offset + qsizetype(starts.size()) + tail;
+    if (length <= 0 || length > rowsPerBlock)
+        return false;
+    // The block's first row, which its offsets count from: kept, or the
+    // first of the new rows, or else the first of the tail's, moved.
+    const qsizetype base = offset > 0        ? block.base
+                           : !starts.empty() ? starts.front()
+                                             : block.base + offsets[std::size_t(removed)] + shift;
+    const qsizetype tailMove = block.base + shift - base;
+    const auto fits = [base](qsizetype row) {
+        return row >= base && row - base <= std::numeric_limits<quint32>::max();
+    };
+    if (!std::all_of(starts.begin(), starts.end(), fits) ||
+        (tail > 0 && !(fits(block.base + offsets[std::size_t(offset + removed)] + shift) &&
+                       fits(block.base + offsets.back() + shift))))
+        return false;
+    const auto tailBegin = offsets.begin() + offset + removed;
+    std::for_each(tailBegin, offsets.end(), [tailMove](quint32 &row) { row += quint32(tailMove); });
+    const qsizetype grown = qsizetype(starts.size()) - removed;
+    if (grown > 0) {
+        offsets.resize(std::size_t(length));
+        std::move_backward(offsets.begin() + offset + removed,
+                           offsets.begin() + offset + removed + tail, offsets.end());
+    } else if (grown < 0) {
+        std::move(tailBegin, offsets.end(), offsets.begin() + offset + qsizetype(starts.size()));
+        offsets.resize(std::size_t(length));
+    }
+    std::transform(starts.begin(), starts.end(), offsets.begin() + offset,
+                   [base](qsizetype row) { return quint32(row - base); });
+    block.base = base;
+    for (std::size_t later = std::size_t(index) + 1; later < m_blocks.size(); ++later)
+        m_blocks[later].base += shift;
+    m_count += grown;
+    renumberFrom(index);
+    return true;
 }
 
 void RowStarts::renumberFrom(qsizetype block)

@@ -32,6 +32,10 @@ private:
     static constexpr qsizetype rowsPerBlock = 1024;
 
     qsizetype blockOfRow(qsizetype row) const;
+    // replace() within block `index`, from its row `offset`, when the block
+    // stays one block; false, with nothing changed, when it does not.
+    bool replaceInBlock(qsizetype index, qsizetype offset, qsizetype removed,
+                        const std::vector<qsizetype> &starts, qsizetype shift);
     void renumberFrom(qsizetype block);
 
     std::vector<Block> m_blocks;

@@ -2,8 +2,10 @@
 
 #include "CodePageTable.h"
 
+#include <QVarLengthArray>
+
 #include <algorithm>
-#include <initializer_list>
+#include <array>
 #include <new>
 
 #if defined(__SSE2__)
@@ -27,7 +29,10 @@ void failIfAsked()
 class Concatenation
 {
 public:
-    Concatenation(std::initializer_list<QStringView> parts) : m_parts(parts) {}
+    Concatenation(QStringView first, QStringView second, QStringView third)
+        : m_parts{first, second, third}
+    {
+    }
 
     bool atEnd()
     {
@@ -58,7 +63,7 @@ public:
     }
 
 private:
-    std::vector<QStringView> m_parts;
+    std::array<QStringView, 3> m_parts;
     std::size_t m_part = 0;
     qsizetype m_offset = 0;
 };
@@ -312,11 +317,18 @@ void TextStore::replace(qsizetype from, qsizetype to, QStringView text)
     if (left > 0 && last + 1 < qsizetype(m_blocks.size()) &&
         left + m_blocks[last + 1].size() <= m_blockLength)
         end += m_blocks[++last].size();
+    if (first == last && replaceInBlock(first, from - start, to - from, text)) {
+        m_size += text.size() - (to - from);
+        renumberFrom(first);
+        m_lastBlock = first;
+        return;
+    }
     const QString before = mid(start, from);
     const QString after = mid(to, end);
 
     std::vector<Block> made;
-    Concatenation joined{before, text, after};
+    made.reserve(std::size_t((before.size() + text.size() + after.size()) / m_blockLength + 1));
+    Concatenation joined(before, text, after);
     QString scratch;
     while (!joined.atEnd())
         made.push_back(makeBlock(joined.take(m_blockLength, scratch)));
@@ -327,6 +339,29 @@ void TextStore::replace(qsizetype from, qsizetype to, QStringView text)
     m_size += text.size() - (to - from);
     renumberFrom(first);
     m_lastBlock = first;
+}
+
+bool TextStore::replaceInBlock(qsizetype index, qsizetype offset, qsizetype removed,
+                               QStringView text)
+{
+    Block &block = m_blocks[std::size_t(index)];
+    const qsizetype length = block.size() + text.size() - removed;
+    if (length <= 0 || length > m_blockLength)
+        return false;
+    if (!block.wide) {
+        // Text with a character that has no byte widens the block: the
+        // general way.
+        QVarLengthArray<char, 256> bytes(text.size());
+        if (CodePageTable::encode(text, bytes.data()) >= 0)
+            return false;
+        block.bytes.replace(offset, removed, QByteArrayView(bytes.data(), bytes.size()));
+        return true;
+    }
+    block.units.replace(offset, removed, text.data(), text.size());
+    // A wide block that no longer needs to be goes back to bytes.
+    if (CodePageTable::firstWithoutByte(block.units) < 0)
+        block = makeBlock(block.units);
+    return true;
 }
 
 void TextStore::failNextAppends(int count)
@@ -341,10 +376,16 @@ void TextStore::append(QStringView text)
     for (qsizetype at = 0; at < text.size(); at += m_blockLength) {
         const QStringView piece = text.mid(at, m_blockLength);
         bytes.resize(piece.size());
-        if (CodePageTable::encode(piece, bytes.data()) < 0)
+        if (CodePageTable::encode(piece, bytes.data()) < 0) {
             appendBytes(bytes);
-        else
+        } else if (m_blocks.empty() || m_blocks.back().size() >= m_blockLength) {
+            // After a full block the piece is a block of its own.
+            m_blocks.push_back(makeBlock(piece));
+            m_starts.push_back(m_size);
+            m_size += piece.size();
+        } else {
             replace(m_size, m_size, piece);
+        }
     }
 }
 

@@ -110,6 +110,10 @@ private:
     }
     // A block of `text`: bytes when every character has one, else UTF-16.
     static Block makeBlock(QStringView text);
+    // The edit [offset, offset + removed) -> `text` made inside block `index`
+    // itself, when the block stays one block of the same kind or becomes
+    // bytes; false, with nothing changed, when it needs the general way.
+    bool replaceInBlock(qsizetype index, qsizetype offset, qsizetype removed, QStringView text);
     void renumberFrom(std::size_t block);
 
     qsizetype m_blockLength;

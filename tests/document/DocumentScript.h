@@ -3,12 +3,13 @@
 // Drives a WireDocument and its rows through random operations, the way a
 // user and a peer would through a box, with no widget; checks after each one
 // that the document holds exactly what the reference holds, and that the rows
-// kept up to date edit by edit are those of a fresh layout. Used by the
+// kept up to date edit by edit are those the reference wraps. Used by the
 // headless differential test (seeded) and the fuzz target (driven by the fuzz
 // input). Each step says what it did only when a check fails: writing it out
 // would cost more than the step.
 
 #include "CaretMoves.h"
+#include "CharacterMetrics.h"
 #include "CodePageTable.h"
 #include "EditCommands.h"
 #include "HexRows.h"
@@ -46,40 +47,92 @@ private:
     qint64 m_numbers[3];
 };
 
-// The checks compare every character after every step: they are the oracle,
-// not what is fuzzed.
+// The checks compare every character after every step, and the script only
+// chooses what to do next: they are the oracle and the driver, not what is
+// fuzzed. The document and its rows are.
 ORACLE_BEGIN
 
-// A fresh layout of a text, in a document of its own, for the rows kept up to
-// date edit by edit to be held against. It is laid out anew only when the
-// text, the width or the metrics are not those of the last time; short blocks
-// keep each copy of the text cheap, and wrapping walks across them.
-class FreshLayout
+// The rows of a text wrapped by the rules RowLayout states, worked out
+// character by character over a plain string, for the rows kept up to date
+// edit by edit to be held against. Worked out anew only when the text, the
+// width or the metrics are not those of the last time.
+class ReferenceRows
 {
 public:
-    // Whether `rows` are those of a fresh layout of `text`, as far as they
-    // are known yet.
+    // Whether `rows` are those of `text`, as far as they are known yet.
     bool matches(const RowLayout &rows, const QString &text, const CharacterMetrics &metrics)
     {
-        if (text != m_text || rows.width() != m_rows.width() || m_metrics != &metrics) {
-            m_document.setText(text);
-            m_rows.setGeometry(&metrics, rows.width());
-            m_rows.relayout(m_document);
+        if (text != m_text || rows.width() != m_width || m_metrics != &metrics) {
             m_text = text;
+            m_width = rows.width();
             m_metrics = &metrics;
+            wrap();
         }
-        bool same = rows.isComplete() ? m_rows.rowCount() == rows.rowCount()
-                                      : m_rows.rowCount() >= rows.knownRows();
+        const qsizetype count = qsizetype(m_starts.size());
+        bool same = rows.isComplete() ? count == rows.rowCount() : count >= rows.knownRows();
         for (qsizetype row = 0; same && row < rows.knownRows(); ++row)
-            same = m_rows.rowStart(row) == rows.rowStart(row);
+            same = m_starts[std::size_t(row)] == rows.rowStart(row);
         return same;
     }
 
 private:
-    WireDocument m_document{nullptr, 256};
-    RowLayout m_rows;
+    void wrap()
+    {
+        // A row holds what fits in the width, and always at least one
+        // character; at most 1024 of them, which only marks that take no
+        // room come near. A line end (CR LF, a lone CR or LF) ends its row;
+        // a space or tab that does not fit hangs past the edge; else the row
+        // ends after its last space or tab, or, with none, where it is full.
+        const CharacterMetrics &metrics = *m_metrics;
+        m_starts.assign(1, 0);
+        m_starts.reserve(std::size_t(m_text.size()) + 1);
+        qsizetype rowStart = 0;
+        qsizetype breakAt = -1;
+        int x = 0;
+        int xAtBreak = 0;
+        const QChar *text = m_text.constData();
+        for (qsizetype i = 0; i < m_text.size();) {
+            const char16_t c = text[i].unicode();
+            const char16_t next = i + 1 < m_text.size() ? text[i + 1].unicode() : u'\0';
+            const quint32 entry = metrics.entry(c);
+            const bool breakAfter = entry & CharacterMetrics::BreakAfter;
+            const int lineEnd = TextRules::lineEndLength(c, next);
+            const bool pair = QChar::isHighSurrogate(c) && QChar::isLowSurrogate(next);
+            const int length = lineEnd == 2 || pair ? 2 : 1;
+            const int advance = c == u'\t'     ? metrics.tabAdvance(x)
+                                : lineEnd == 2 ? 0
+                                : pair         ? metrics.pairAdvance(c, next)
+                                               : CharacterMetrics::advanceOf(entry);
+            if ((x + advance <= m_width && i - rowStart < 1024) || i == rowStart) {
+                x += advance;
+                i += length;
+                if (breakAfter) {
+                    breakAt = i;
+                    xAtBreak = x;
+                }
+                if (!lineEnd)
+                    continue;
+            } else if (breakAfter) {
+                i += length;
+            } else if (breakAt > rowStart) {
+                // The word moves to a row of its own, and holds no tab.
+                x -= xAtBreak;
+                rowStart = breakAt;
+                breakAt = -1;
+                m_starts.push_back(rowStart);
+                continue;
+            }
+            x = 0;
+            rowStart = i;
+            breakAt = -1;
+            m_starts.push_back(i);
+        }
+    }
+
     QString m_text;
+    int m_width = 0;
     const CharacterMetrics *m_metrics = nullptr;
+    std::vector<qsizetype> m_starts;
 };
 
 // Where the spans first differ from the reference's origin of each character,
@@ -113,7 +166,10 @@ inline QString textDifferences(const WireDocument &doc, const WireReference &ref
     const qsizetype from = doc.size() / 3;
     same = same && doc.text(from, doc.size()) == QStringView(ref.text).mid(from);
     // And as the code page's bytes, as far as the first character without one.
-    QByteArray bytes;
+    // Kept from check to check, so that its room is made once; with room
+    // for all, a piece is copied into it, never shared.
+    static QByteArray bytes;
+    bytes.resize(0);
     bytes.reserve(doc.size());
     const qsizetype refused =
         doc.forEachBytePiece(0, doc.size(), [&](const QByteArray &piece) { bytes += piece; });
@@ -147,17 +203,15 @@ inline QString textDifferences(const WireDocument &doc, const WireReference &ref
 // nothing when they agree.
 inline QString differences(const WireDocument &doc, const RowLayout &rows,
                            const CharacterMetrics &metrics, const WireReference &ref,
-                           FreshLayout &fresh, const Did &did)
+                           ReferenceRows &referenceRows, const Did &did)
 {
     if (const QString text = textDifferences(doc, ref, did); !text.isEmpty())
         return text;
-    if (!fresh.matches(rows, ref.text, metrics))
-        return QStringLiteral("after %1: the rows differ from a fresh layout of %2")
+    if (!referenceRows.matches(rows, ref.text, metrics))
+        return QStringLiteral("after %1: the rows differ from the reference's in %2")
             .arg(did(), showText(ref.text));
     return QString();
 }
-
-ORACLE_END
 
 // `Random` gives a number below its argument.
 template <typename Random> class DocumentScript
@@ -167,7 +221,7 @@ public:
     // `blockLength` as the document's store takes it.
     DocumentScript(const CharacterMetrics &metrics, int width, qsizetype slice, bool undoEnabled,
                    qsizetype blockLength, Random &random)
-        : m_metrics(metrics), m_random(random), m_document(nullptr, blockLength)
+        : m_metrics(metrics), m_width(width), m_random(random), m_document(nullptr, blockLength)
     {
         m_document.setUndoEnabled(undoEnabled);
         m_reference.undoEnabled = undoEnabled;
@@ -185,7 +239,7 @@ public:
     {
         WireReference &ref = m_reference;
         WireDocument &doc = m_document;
-        quint32 operation = m_random(21);
+        quint32 operation = m_random(22);
         // A peer appends only to the transcript, which keeps no history; the
         // outgoing box takes bytes only from Open File.
         if (operation == 0 && ref.undoEnabled)
@@ -394,6 +448,14 @@ public:
             ref.type(typed, overwrite);
             break;
         }
+        case 21: {
+            // The box resized: its rows laid out anew, in slices.
+            const int width = 1 + int(m_random(quint32(2 * m_width)));
+            did = Did("resize to %2", {}, width);
+            m_rows.setGeometry(&m_metrics, width);
+            m_rows.relayoutInSlices(doc);
+            break;
+        }
         default: {
             const bool back = m_random(2);
             did = Did(back ? "delete a word back" : "delete a word on");
@@ -459,16 +521,18 @@ private:
 
     QString check(const Did &did)
     {
-        return differences(m_document, m_rows, m_metrics, m_reference, m_fresh, did);
+        return differences(m_document, m_rows, m_metrics, m_reference, m_referenceRows, did);
     }
 
     const CharacterMetrics &m_metrics;
+    // The width the box started with.
+    int m_width;
     Random &m_random;
     WireDocument m_document;
     RowLayout m_rows;
     CaretMoves::Caret m_caret;
     WireReference m_reference;
-    FreshLayout m_fresh;
+    ReferenceRows m_referenceRows;
     // The last copy or cut, and the text it took.
     TextSnapshot m_copied;
     QString m_copiedText;
@@ -476,3 +540,5 @@ private:
     QString m_dumpChecked;
     qint64 m_time = 1'760'000'000'000'000;
 };
+
+ORACLE_END

@@ -7,7 +7,7 @@
 #include <QTest>
 
 // The document, with no widget: its text is exactly what was put in, whatever
-// was edited around it, and its rows are those of a fresh layout.
+// was edited around it, and its rows are those the reference wraps.
 class tst_WireDocument : public QObject
 {
     Q_OBJECT
@@ -85,7 +85,7 @@ private slots:
     void rowsFollowEdits()
     {
         // The rows kept up to date edit by edit, some of them laid out later
-        // in slices, are always those of a fresh layout of the whole text:
+        // in slices, are always those the reference wraps the whole text to:
         // in rows a few characters wide, where a CR that finds its LF or a
         // word that grows moves others across several rows.
         QFETCH(quint32, seed);
@@ -104,7 +104,7 @@ private slots:
             WireDocument text;
             text.setText(randomText());
             RowLayout rows;
-            FreshLayout fresh;
+            ReferenceRows referenceRows;
             rows.setGeometry(&metrics, width);
             rows.relayout(text);
             for (int step = 0; step < 40; ++step) {
@@ -115,7 +115,7 @@ private slots:
                 rows.update(text, from, removed, added.size(), random.bounded(2) ? 1000 : 3);
                 while (!rows.isComplete())
                     rows.layOutMore(text, 1 + random.bounded(5));
-                QVERIFY2(fresh.matches(rows, text.text(0, text.size()), metrics),
+                QVERIFY2(referenceRows.matches(rows, text.text(0, text.size()), metrics),
                          qPrintable(QStringLiteral("round %1, step %2").arg(round).arg(step)));
             }
         }

@@ -53,7 +53,7 @@ const WireMetrics &metrics()
 
 // The same edits as the headless differential test, chosen by the fuzz
 // input: after each one the document holds exactly what the reference string
-// holds, and its rows are those of a fresh layout.
+// holds, and its rows are those the reference wraps.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     if (size == 0)

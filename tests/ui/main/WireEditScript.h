@@ -271,7 +271,7 @@ private:
         const Did describe(nullptr, did);
         if (!m_box.isHexShown())
             return differences(m_box.document(), m_box.rows(), m_box.metrics(), m_reference,
-                               m_fresh, describe);
+                               m_referenceRows, describe);
         if (const QString text = textDifferences(m_box.document(), m_reference, describe);
             !text.isEmpty())
             return text;
@@ -371,5 +371,5 @@ private:
     Random &m_random;
     bool m_showsDump = false;
     WireReference m_reference;
-    FreshLayout m_fresh;
+    ReferenceRows m_referenceRows;
 };
