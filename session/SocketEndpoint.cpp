@@ -3,6 +3,7 @@
 #include "AddressText.h"
 #include "CodePage1252.h"
 #include "ErrorReport.h"
+#include "ResidentMemory.h"
 #include "SendLedger.h"
 #include "SocketErrors.h"
 
@@ -190,8 +191,18 @@ void SocketEndpoint::GetData(QByteArray &bytes)
     // Should reading fail for want of memory, `bytes` still holds what was
     // put back, and the socket still holds the rest.
     bytes = std::exchange(m_putBack, {});
-    if (m_socket)
-        bytes += m_socket->read(m_socket->bytesAvailable());
+    const qint64 available = m_socket ? m_socket->bytesAvailable() : 0;
+    if (available <= 0)
+        return;
+    // Read into an array of its exact size, so that the transcript keeps it
+    // as it is, made resident first.
+    QByteArray read(available, Qt::Uninitialized);
+    makeResident(read.data(), read.size());
+    read.truncate(qMax<qint64>(0, m_socket->read(read.data(), available)));
+    if (bytes.isEmpty())
+        bytes = std::move(read);
+    else
+        bytes += read;
 }
 
 void SocketEndpoint::putBack(const QByteArray &bytes)
