@@ -41,6 +41,9 @@ public:
     void updateLater(qsizetype from);
     void followChange(const WireDocument &text, qsizetype from, qsizetype removed, qsizetype added);
     void setSlice(qsizetype characters) { m_slice = qMax<qsizetype>(1, characters); }
+    // Tests wrap a character at a time, to hold the arithmetic on plain bytes
+    // against.
+    void setCharacterByCharacter(bool on) { m_characterByCharacter = on; }
     qsizetype slice() const { return m_slice; }
     // Lays the whole text out anew: at once, or from the start in slices
     // when it is longer than one.
@@ -86,12 +89,14 @@ private:
     template <typename RowFound>
     void wrap(const WireDocument &text, qsizetype start, RowFound rowFound) const;
     struct Wrapping;
+    struct PlainBytes;
     // Wraps on through one block of the store, held as `units` that index
-    // `entries` (CharacterMetrics entries), from where `wrapping` has got to; returns false when
-    // `rowFound` stops it.
+    // `entries` (CharacterMetrics entries), from where `wrapping` has got to;
+    // a block of bytes takes its `plain` ones by arithmetic. Returns false
+    // when `rowFound` stops it.
     template <typename Unit, typename RowFound>
     bool wrapRun(const TextStore &store, const Unit *units, const quint32 *entries,
-                 qsizetype runStart, qsizetype runEnd, Wrapping &wrapping,
+                 const PlainBytes &plain, qsizetype runStart, qsizetype runEnd, Wrapping &wrapping,
                  RowFound &rowFound) const;
 
     const CharacterMetrics *m_metrics = nullptr;
@@ -99,4 +104,5 @@ private:
     RowStarts m_rows;
     bool m_pending = false;
     qsizetype m_slice = qsizetype(1) << 20;
+    bool m_characterByCharacter = false;
 };

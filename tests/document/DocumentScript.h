@@ -53,7 +53,9 @@ ORACLE_BEGIN
 // A fresh layout of a text, in a document of its own, for the rows kept up to
 // date edit by edit to be held against. It is laid out anew only when the
 // text, the width or the metrics are not those of the last time; short blocks
-// keep each copy of the text cheap, and wrapping walks across them.
+// keep each copy of the text cheap, and wrapping walks across them. It wraps
+// a character at a time, so that the arithmetic on plain bytes is held
+// against the rules themselves.
 class FreshLayout
 {
 public:
@@ -64,6 +66,7 @@ public:
         if (text != m_text || rows.width() != m_rows.width() || m_metrics != &metrics) {
             m_document.setText(text);
             m_rows.setGeometry(&metrics, rows.width());
+            m_rows.setCharacterByCharacter(true);
             m_rows.relayout(m_document);
             m_text = text;
             m_metrics = &metrics;
@@ -201,11 +204,15 @@ public:
             break;
         }
         case 1: {
-            // What a peer sends arrives as bytes, any of the 256.
+            // What a peer sends arrives as bytes, any of the 256, or plain
+            // text: printable ASCII, long stretches of it wrapped by arithmetic.
             QByteArray bytes;
             QString piece;
+            const bool plain = m_random(2);
             for (quint32 n = m_random(5) == 0 ? 20 + m_random(120) : m_random(6); n > 0; --n) {
-                bytes += char(m_random(4) == 0 ? "\r\n"[m_random(2)] : m_random(256));
+                bytes += char(m_random(plain ? 40 : 4) == 0 ? "\r\n"[m_random(2)]
+                              : plain                       ? ' ' + m_random(95)
+                                                            : m_random(256));
                 piece += QChar(CodePageTable::characterOf(uchar(bytes.back())));
             }
             if (ref.undoEnabled) {
