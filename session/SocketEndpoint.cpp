@@ -321,7 +321,7 @@ void SocketEndpoint::adoptSocket(QSslSocket *socket)
     socket->setReadBufferSize(readChunkBytes);
     connect(socket, &QAbstractSocket::stateChanged, this, &SocketEndpoint::onStateChanged);
     connect(socket, &QAbstractSocket::connected, this, &SocketEndpoint::onConnected);
-    connect(socket, &QIODevice::readyRead, this, &SocketEndpoint::onReadyRead);
+    connect(socket, &QIODevice::readyRead, this, &SocketEndpoint::onSocketReadyRead);
     connect(socket, &QAbstractSocket::disconnected, this, &SocketEndpoint::onDisconnected);
     connect(socket, &QAbstractSocket::errorOccurred, this, &SocketEndpoint::onSocketError);
     connect(socket, &QSslSocket::encrypted, this, &SocketEndpoint::onEncrypted);
@@ -429,6 +429,26 @@ void SocketEndpoint::onConnected()
     startConnection();
     setState(EndpointState::Connected);
     emit connected();
+}
+
+// Over TLS, Qt announces what it decrypts 4 KiB at a time, all of a read's
+// records in one go: they are delivered once, after it, in one piece, not
+// each on its own through the transcript and its rows. A close or a failure
+// delivers what waits first, as ever; the delivery then finds nothing.
+void SocketEndpoint::onSocketReadyRead()
+{
+    if (!m_socket || !m_socket->isEncrypted())
+        return onReadyRead();
+    if (std::exchange(m_deliveryQueued, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket = QPointer<QSslSocket>(m_socket)] {
+            m_deliveryQueued = false;
+            if (socket && socket == m_socket)
+                onReadyRead();
+        },
+        Qt::QueuedConnection);
 }
 
 void SocketEndpoint::onReadyRead()
