@@ -1,6 +1,7 @@
 #include "Reception.h"
 
 #include "BenchPeer.h"
+#include "Profile.h"
 #include "SocketEndpoint.h"
 #include "TranscriptCheck.h"
 #include "WireTextEdit.h"
@@ -31,8 +32,10 @@ Reception::Reception(const Shape &shape, qint64 mib)
     m_port = listen(window);
     if (shape.tls)
         window.mnuStartTLS->trigger();
-    QObject::connect(window.wskWinSock(), &SocketEndpoint::connectionRequested, &window,
-                     [this] { m_clock.start(); });
+    QObject::connect(window.wskWinSock(), &SocketEndpoint::connectionRequested, &window, [this] {
+        m_clock.start();
+        Profile::windowStarts();
+    });
     QObject::connect(window.wskWinSock(), &SocketEndpoint::peerClosed, &window,
                      [this] { m_closed = true; });
 }
@@ -43,6 +46,7 @@ Figures Reception::receive(const RunMeter &meter)
     const bool moved = runUntil([&] { return m_closed || peer.endedEarly(); },
                                 [this] { return m_transcript->textLength(); });
     QCoreApplication::processEvents();
+    Profile::windowEnds();
     Figures figures = meter.stop(m_clock);
     figures.exact = moved && peer.finish() && m_closed;
     return figures;

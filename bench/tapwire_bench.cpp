@@ -17,6 +17,7 @@
 #include "CommandRuns.h"
 #include "FileCommands.h"
 #include "Payload.h"
+#include "Profile.h"
 #include "Reception.h"
 #include "RunMeter.h"
 #include "SessionController.h"
@@ -27,6 +28,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -142,6 +144,7 @@ Figures runDiscard(const Shape &shape, qint64 mib)
     bool closed = false;
     QObject::connect(&server, &QTcpServer::newConnection, [&] {
         clock.start();
+        Profile::windowStarts();
         QTcpSocket *socket = server.nextPendingConnection();
         QObject::connect(socket, &QTcpSocket::readyRead,
                          [&received, socket] { received += socket->readAll().size(); });
@@ -151,6 +154,7 @@ Figures runDiscard(const Shape &shape, qint64 mib)
     PeerProcess peer(shape.name, mib, server.serverPort());
     const bool moved =
         runUntil([&] { return closed || peer.endedEarly(); }, [&] { return received; });
+    Profile::windowEnds();
     Figures figures = meter.stop(clock);
     figures.exact = moved && peer.finish() && received == mib * MiB;
     return figures;
@@ -241,13 +245,21 @@ struct ChildRun
     bool passed;
 };
 
-// Runs one measurement in a fresh process.
-ChildRun runInChild(const QString &shape, int mib, double limit)
+// Runs one measurement in a fresh process; with `profileDir`, under perf,
+// into <profileDir>/<shape>-<MiB>.data.
+ChildRun runInChild(const QString &shape, int mib, double limit, const QString &profileDir)
 {
     QProcess run;
     run.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    run.start(QCoreApplication::applicationFilePath(),
-              {QStringLiteral("--run"), shape, QString::number(mib), QString::number(limit)});
+    const QStringList arguments{QStringLiteral("--run"), shape, QString::number(mib),
+                                QString::number(limit)};
+    if (profileDir.isEmpty())
+        run.start(QCoreApplication::applicationFilePath(), arguments);
+    else
+        run.start(QStringLiteral("perf"),
+                  Profile::command(
+                      QDir(profileDir).filePath(QStringLiteral("%1-%2.data").arg(shape).arg(mib)),
+                      arguments));
     run.waitForFinished(-1);
     return {run.readAllStandardOutput().trimmed(),
             run.exitStatus() == QProcess::NormalExit && run.exitCode() == 0};
@@ -265,6 +277,7 @@ int main(int argc, char *argv[])
 {
     // tapwire_bench --peer SHAPE MiB PORT: the peer of one run, with no window.
     if (argc == 5 && std::strcmp(argv[1], "--peer") == 0) {
+        Profile::namePeer();
         const Shape *shape = findShape(QString::fromLatin1(argv[2]));
         if (!shape || !shape->peer)
             return 1;
@@ -275,6 +288,7 @@ int main(int argc, char *argv[])
     }
     QApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
+    Profile::takeFifos(args);
     // tapwire_bench --run SHAPE MiB LIMIT: one measurement in this process.
     if (args.size() == 4 && args[0] == QLatin1String("--run")) {
         const Shape *shape = findShape(args[1]);
@@ -291,9 +305,12 @@ int main(int argc, char *argv[])
     // tapwire_bench [--repeat N] [--limit X] [shape:MiB ...]: every default
     // run (or those named), each in a fresh process; with --repeat, each N
     // times, and the run with the median time is printed. With --limit, a run
-    // whose peak_rss_bytes_per_byte is over X fails, marked over_limit.
+    // whose peak_rss_bytes_per_byte is over X fails, marked over_limit. With
+    // --profile DIR, each run is sampled by perf over its measured window
+    // alone (see Profile).
     int repeat = 1;
     double limit = 0;
+    QString profileDir;
     while (args.size() >= 2 && args[0].startsWith(QLatin1String("--"))) {
         bool valid = true;
         if (args[0] == QLatin1String("--repeat")) {
@@ -301,6 +318,9 @@ int main(int argc, char *argv[])
         } else if (args[0] == QLatin1String("--limit")) {
             limit = args[1].toDouble(&valid);
             valid = valid && limit > 0;
+        } else if (args[0] == QLatin1String("--profile")) {
+            profileDir = args[1];
+            valid = QDir().mkpath(profileDir);
         } else {
             valid = false;
         }
@@ -335,7 +355,7 @@ int main(int argc, char *argv[])
     for (const auto &[shape, mib] : runs) {
         QList<QByteArray> lines;
         for (int i = 0; i < repeat; ++i) {
-            const ChildRun run = runInChild(shape, mib, limit);
+            const ChildRun run = runInChild(shape, mib, limit, profileDir);
             if (!run.passed) {
                 std::printf("%s failed\n",
                             run.line.isEmpty()

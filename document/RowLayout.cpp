@@ -6,8 +6,15 @@
 #include "WireDocument.h"
 
 #include <QChar>
+#include <QtAlgorithms>
 
+#include <algorithm>
 #include <array>
+#include <type_traits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace {
 
@@ -53,6 +60,65 @@ inline char16_t characterAfter(const TextStore &store, qsizetype i)
 
 } // namespace
 
+// The bytes that wrap by arithmetic: those that are no line end or tab and
+// advance as far as a space does. A row of them holds as many as fit, and
+// breaks after its last space; only where one of the others comes, or the
+// row is full, is a character looked at on its own.
+struct RowLayout::PlainBytes
+{
+    std::array<bool, 256> plain{};
+    int advance = 0;
+    // Every byte from ' ' to '~' is plain, so that sixteen at a time can be
+    // told plain by their range.
+    bool printableAscii = false;
+
+    PlainBytes() = default;
+    explicit PlainBytes(const std::array<quint32, 256> &entries)
+    {
+        const quint32 space = entries[' '];
+        advance = CharacterMetrics::advanceOf(space);
+        if (advance <= 0 || (space & CharacterMetrics::Special))
+            return;
+        for (int byte = 0; byte < 256; ++byte) {
+            const quint32 entry = entries[byte];
+            plain[byte] = !(entry & CharacterMetrics::Special) &&
+                          CharacterMetrics::advanceOf(entry) == advance &&
+                          bool(entry & CharacterMetrics::BreakAfter) == (byte == ' ');
+        }
+        printableAscii = std::all_of(&plain[' '], &plain['~'] + 1, [](bool is) { return is; });
+    }
+
+    // How many of the first `most` bytes at `at` are plain, one after
+    // another; `afterSpace` becomes the count up to and with the last space
+    // among them, if there is one.
+    qsizetype stretch(const unsigned char *at, qsizetype most, qsizetype &afterSpace) const
+    {
+        qsizetype n = 0;
+#if defined(__SSE2__)
+        if (printableAscii) {
+            const __m128i belowSpace = _mm_set1_epi8(' ' - 1);
+            const __m128i delete_ = _mm_set1_epi8(0x7F);
+            const __m128i space = _mm_set1_epi8(' ');
+            for (; most - n >= 16; n += 16) {
+                // Signed: the bytes from 0x80 up are below the space too.
+                const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i *>(at + n));
+                const __m128i inRange = _mm_and_si128(_mm_cmpgt_epi8(bytes, belowSpace),
+                                                      _mm_cmplt_epi8(bytes, delete_));
+                if (_mm_movemask_epi8(inRange) != 0xFFFF)
+                    break;
+                if (const int spaces = _mm_movemask_epi8(_mm_cmpeq_epi8(bytes, space)))
+                    afterSpace = n + 32 - qCountLeadingZeroBits(quint32(spaces));
+            }
+        }
+#endif
+        for (; n < most && plain[at[n]]; ++n) {
+            if (at[n] == ' ')
+                afterSpace = n + 1;
+        }
+        return n;
+    }
+};
+
 void RowLayout::setGeometry(const CharacterMetrics *metrics, int width)
 {
     m_metrics = metrics;
@@ -71,8 +137,8 @@ struct RowLayout::Wrapping
 
 template <typename Unit, typename RowFound>
 bool RowLayout::wrapRun(const TextStore &store, const Unit *units, const quint32 *entries,
-                        qsizetype runStart, qsizetype runEnd, Wrapping &wrapping,
-                        RowFound &rowFound) const
+                        const PlainBytes &plain, qsizetype runStart, qsizetype runEnd,
+                        Wrapping &wrapping, RowFound &rowFound) const
 {
     const CharacterMetrics &metrics = *m_metrics;
     const int width = m_width;
@@ -80,10 +146,42 @@ bool RowLayout::wrapRun(const TextStore &store, const Unit *units, const quint32
     // caller's would have to be made for every byte read.
     Wrapping row = wrapping;
     qsizetype &i = row.i;
+    // Only characters that take no room (combining marks) ever come near
+    // this many to a row; past it they wrap like any other.
+    constexpr qsizetype maxRowLength = 1024;
+    // Plain bytes are taken at once where they come in stretches; among
+    // bytes of every kind, where the stretches are short, trying costs more
+    // than it saves, and is tried again only further and further on.
+    constexpr qsizetype shortStretch = 16;
+    qsizetype tryPlainAt = i;
+    qsizetype backOff = shortStretch;
     while (i < runEnd) {
-        // Only characters that take no room (combining marks) ever come near
-        // this many to a row; past it they wrap like any other.
-        constexpr qsizetype maxRowLength = 1024;
+        if constexpr (std::is_same_v<Unit, unsigned char>) {
+            if (i >= tryPlainAt && plain.advance > 0) {
+                // The plain bytes that surely fit, at once; then the one
+                // after them, whatever it is, as below.
+                const int advance = plain.advance;
+                const qsizetype most = qMin(qMin(runEnd - i, row.rowStart + maxRowLength - i),
+                                            qsizetype((width - row.x) / advance));
+                qsizetype afterSpace = 0;
+                const qsizetype n =
+                    most > 0 ? plain.stretch(units + (i - runStart), most, afterSpace) : 0;
+                if (afterSpace > 0) {
+                    row.breakAt = i + afterSpace;
+                    row.xAtBreak = row.x + int(afterSpace) * advance;
+                }
+                i += n;
+                row.x += int(n) * advance;
+                if (n >= shortStretch || n == most) {
+                    backOff = shortStretch;
+                } else {
+                    tryPlainAt = i + backOff;
+                    backOff = qMin<qsizetype>(backOff * 2, 4096);
+                }
+                if (i == runEnd)
+                    break;
+            }
+        }
         const Unit unit = units[i - runStart];
         quint32 entry = entries[unit];
         if (Q_UNLIKELY(!(entry & CharacterMetrics::Measured)))
@@ -138,6 +236,7 @@ void RowLayout::wrap(const WireDocument &document, qsizetype start, RowFound row
     // What each byte of a block held as bytes measures, looked up once.
     std::array<quint32, 256> byteEntries;
     bool byteEntriesKnown = false;
+    PlainBytes plain;
     Wrapping row{start, start};
     while (row.i < store.size()) {
         const TextStore::Run run = store.runAt(row.i);
@@ -146,11 +245,12 @@ void RowLayout::wrap(const WireDocument &document, qsizetype start, RowFound row
             for (int byte = 0; byte < 256; ++byte)
                 byteEntries[byte] = m_metrics->entry(CodePageTable::characterOf(uchar(byte)));
             byteEntriesKnown = true;
+            plain = PlainBytes(byteEntries);
         }
-        if (!(run.bytes
-                  ? wrapRun(store, run.bytes, byteEntries.data(), run.start, runEnd, row, rowFound)
-                  : wrapRun(store, run.units, m_metrics->entries(), run.start, runEnd, row,
-                            rowFound)))
+        if (!(run.bytes ? wrapRun(store, run.bytes, byteEntries.data(), plain, run.start, runEnd,
+                                  row, rowFound)
+                        : wrapRun(store, run.units, m_metrics->entries(), plain, run.start, runEnd,
+                                  row, rowFound)))
             return;
     }
 }

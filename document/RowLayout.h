@@ -86,12 +86,14 @@ private:
     template <typename RowFound>
     void wrap(const WireDocument &text, qsizetype start, RowFound rowFound) const;
     struct Wrapping;
+    struct PlainBytes;
     // Wraps on through one block of the store, held as `units` that index
-    // `entries` (CharacterMetrics entries), from where `wrapping` has got to; returns false when
-    // `rowFound` stops it.
+    // `entries` (CharacterMetrics entries), from where `wrapping` has got to;
+    // a block of bytes takes its `plain` ones by arithmetic. Returns false
+    // when `rowFound` stops it.
     template <typename Unit, typename RowFound>
     bool wrapRun(const TextStore &store, const Unit *units, const quint32 *entries,
-                 qsizetype runStart, qsizetype runEnd, Wrapping &wrapping,
+                 const PlainBytes &plain, qsizetype runStart, qsizetype runEnd, Wrapping &wrapping,
                  RowFound &rowFound) const;
 
     const CharacterMetrics *m_metrics = nullptr;

@@ -3,6 +3,7 @@
 #include "AddressText.h"
 #include "CodePage1252.h"
 #include "ErrorReport.h"
+#include "ResidentMemory.h"
 #include "SendLedger.h"
 #include "SocketErrors.h"
 
@@ -190,8 +191,24 @@ void SocketEndpoint::GetData(QByteArray &bytes)
     // Should reading fail for want of memory, `bytes` still holds what was
     // put back, and the socket still holds the rest.
     bytes = std::exchange(m_putBack, {});
-    if (m_socket)
-        bytes += m_socket->read(m_socket->bytesAvailable());
+    const qint64 available = m_socket ? m_socket->bytesAvailable() : 0;
+    if (available <= 0)
+        return;
+    // Over TLS, making the pieces resident first gained nothing and raised
+    // the peak (by 0.05 bytes a byte at 256 MiB): they are read as they were.
+    if (m_socket->mode() != QSslSocket::UnencryptedMode) {
+        bytes += m_socket->read(available);
+        return;
+    }
+    // Read into an array of its exact size, so that the transcript keeps it
+    // as it is, made resident first.
+    QByteArray read(available, Qt::Uninitialized);
+    makeResident(read.data(), read.size());
+    read.truncate(qMax<qint64>(0, m_socket->read(read.data(), available)));
+    if (bytes.isEmpty())
+        bytes = std::move(read);
+    else
+        bytes += read;
 }
 
 void SocketEndpoint::putBack(const QByteArray &bytes)
@@ -304,7 +321,7 @@ void SocketEndpoint::adoptSocket(QSslSocket *socket)
     socket->setReadBufferSize(readChunkBytes);
     connect(socket, &QAbstractSocket::stateChanged, this, &SocketEndpoint::onStateChanged);
     connect(socket, &QAbstractSocket::connected, this, &SocketEndpoint::onConnected);
-    connect(socket, &QIODevice::readyRead, this, &SocketEndpoint::onReadyRead);
+    connect(socket, &QIODevice::readyRead, this, &SocketEndpoint::onSocketReadyRead);
     connect(socket, &QAbstractSocket::disconnected, this, &SocketEndpoint::onDisconnected);
     connect(socket, &QAbstractSocket::errorOccurred, this, &SocketEndpoint::onSocketError);
     connect(socket, &QSslSocket::encrypted, this, &SocketEndpoint::onEncrypted);
@@ -412,6 +429,26 @@ void SocketEndpoint::onConnected()
     startConnection();
     setState(EndpointState::Connected);
     emit connected();
+}
+
+// Over TLS, Qt announces what it decrypts 4 KiB at a time, all of a read's
+// records in one go: they are delivered once, after it, in one piece, not
+// each on its own through the transcript and its rows. A close or a failure
+// delivers what waits first, as ever; the delivery then finds nothing.
+void SocketEndpoint::onSocketReadyRead()
+{
+    if (!m_socket || !m_socket->isEncrypted())
+        return onReadyRead();
+    if (std::exchange(m_deliveryQueued, true))
+        return;
+    QMetaObject::invokeMethod(
+        this,
+        [this, socket = QPointer<QSslSocket>(m_socket)] {
+            m_deliveryQueued = false;
+            if (socket && socket == m_socket)
+                onReadyRead();
+        },
+        Qt::QueuedConnection);
 }
 
 void SocketEndpoint::onReadyRead()

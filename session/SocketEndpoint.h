@@ -164,6 +164,7 @@ private:
     void onStateChanged();
     void onConnected();
     void onReadyRead();
+    void onSocketReadyRead();
     void onDisconnected();
     void onSocketError();
     qint64 bytesAvailable() const;
@@ -192,6 +193,8 @@ private:
     qint64 m_heldNotSent = 0;
     bool m_readingPaused = false;
     bool m_peerCloseWaits = false;
+    // Over TLS, a delivery of what was decrypted is on its way.
+    bool m_deliveryQueued = false;
     QByteArray m_putBack;
     QList<QSslCertificate> m_caCertificates;
     QString m_remoteHost;

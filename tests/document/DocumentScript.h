@@ -255,11 +255,15 @@ public:
             break;
         }
         case 1: {
-            // What a peer sends arrives as bytes, any of the 256.
+            // What a peer sends arrives as bytes, any of the 256, or plain
+            // text: printable ASCII, long stretches of it wrapped by arithmetic.
             QByteArray bytes;
             QString piece;
+            const bool plain = m_random(2);
             for (quint32 n = m_random(5) == 0 ? 20 + m_random(120) : m_random(6); n > 0; --n) {
-                bytes += char(m_random(4) == 0 ? "\r\n"[m_random(2)] : m_random(256));
+                bytes += char(m_random(plain ? 40 : 4) == 0 ? "\r\n"[m_random(2)]
+                              : plain                       ? ' ' + m_random(95)
+                                                            : m_random(256));
                 piece += QChar(CodePageTable::characterOf(uchar(bytes.back())));
             }
             if (ref.undoEnabled) {
