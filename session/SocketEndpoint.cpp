@@ -3,7 +3,6 @@
 #include "AddressText.h"
 #include "CodePage1252.h"
 #include "ErrorReport.h"
-#include "ResidentMemory.h"
 #include "SendLedger.h"
 #include "SocketErrors.h"
 
@@ -14,7 +13,6 @@
 #include <QTimer>
 
 #include <algorithm>
-#include <limits>
 #include <memory>
 
 namespace {
@@ -186,63 +184,12 @@ QAbstractSocket *SocketEndpoint::writeDevice() const
     return m_socket;
 }
 
-void SocketEndpoint::GetData(QByteArray &bytes)
-{
-    // Should reading fail for want of memory, `bytes` still holds what was
-    // put back, and the socket still holds the rest.
-    bytes = std::exchange(m_putBack, {});
-    const qint64 available = m_socket ? m_socket->bytesAvailable() : 0;
-    if (available <= 0)
-        return;
-    // Over TLS, making the pieces resident first gained nothing and raised
-    // the peak (by 0.05 bytes a byte at 256 MiB): they are read as they were.
-    if (m_socket->mode() != QSslSocket::UnencryptedMode) {
-        bytes += m_socket->read(available);
-        return;
-    }
-    // Read into an array of its exact size, so that the transcript keeps it
-    // as it is, made resident first.
-    QByteArray read(available, Qt::Uninitialized);
-    makeResident(read.data(), read.size());
-    read.truncate(qMax<qint64>(0, m_socket->read(read.data(), available)));
-    if (bytes.isEmpty())
-        bytes = std::move(read);
-    else
-        bytes += read;
-}
-
-void SocketEndpoint::putBack(const QByteArray &bytes)
-{
-    pauseReading();
-    // GetData took all there was before; sharing the bytes needs no memory.
-    m_putBack = bytes;
-}
-
-qint64 SocketEndpoint::bytesAvailable() const
-{
-    return m_putBack.size() + (m_socket ? m_socket->bytesAvailable() : 0);
-}
-
 qint64 SocketEndpoint::heldBytes() const
 {
     qint64 bytes = 0;
     for (const QByteArray &piece : m_held)
         bytes += piece.size();
     return bytes;
-}
-
-void SocketEndpoint::resumeReading()
-{
-    if (!std::exchange(m_readingPaused, false) || !m_socket)
-        return;
-    deliverPendingData();
-    if (m_socket && std::exchange(m_peerCloseWaits, false))
-        onPeerClosed();
-}
-
-qint64 SocketEndpoint::unreadBytes() const
-{
-    return bytesAvailable() + m_watch.unreadBytes();
 }
 
 TcpFraming::Ends SocketEndpoint::connectionEnds() const
@@ -431,35 +378,6 @@ void SocketEndpoint::onConnected()
     emit connected();
 }
 
-// Over TLS, Qt announces what it decrypts 4 KiB at a time, all of a read's
-// records in one go: they are delivered once, after it, in one piece, not
-// each on its own through the transcript and its rows. A close or a failure
-// delivers what waits first, as ever; the delivery then finds nothing.
-void SocketEndpoint::onSocketReadyRead()
-{
-    if (!m_socket || !m_socket->isEncrypted())
-        return onReadyRead();
-    if (std::exchange(m_deliveryQueued, true))
-        return;
-    QMetaObject::invokeMethod(
-        this,
-        [this, socket = QPointer<QSslSocket>(m_socket)] {
-            m_deliveryQueued = false;
-            if (socket && socket == m_socket)
-                onReadyRead();
-        },
-        Qt::QueuedConnection);
-}
-
-void SocketEndpoint::onReadyRead()
-{
-    if (m_readingPaused)
-        return;
-    const qint64 available = bytesAvailable();
-    if (available > 0)
-        emit dataArrived(int(qMin<qint64>(available, std::numeric_limits<int>::max())));
-}
-
 void SocketEndpoint::onDisconnected()
 {
     m_watch.release();
@@ -526,12 +444,6 @@ void SocketEndpoint::onSocketError()
     if (m_socket != socket)
         return;
     fail(number);
-}
-
-void SocketEndpoint::deliverPendingData()
-{
-    if (bytesAvailable() > 0)
-        onReadyRead();
 }
 
 // Nothing of the session stays open or goes on connecting, and TLS is no
