@@ -317,25 +317,21 @@ void TextStore::replace(qsizetype from, qsizetype to, QStringView text)
     if (left > 0 && last + 1 < qsizetype(m_blocks.size()) &&
         left + m_blocks[last + 1].size() <= m_blockLength)
         end += m_blocks[++last].size();
-    if (first == last && replaceInBlock(first, from - start, to - from, text)) {
-        m_size += text.size() - (to - from);
-        renumberFrom(first);
-        m_lastBlock = first;
-        return;
+    // An edit that stays inside one block changes it in place; any other
+    // makes its blocks anew from the text around the edit and the edit's own.
+    if (first != last || !replaceInBlock(first, from - start, to - from, text)) {
+        const QString before = mid(start, from);
+        const QString after = mid(to, end);
+        std::vector<Block> made;
+        made.reserve(std::size_t((before.size() + text.size() + after.size()) / m_blockLength + 1));
+        Concatenation joined(before, text, after);
+        QString scratch;
+        while (!joined.atEnd())
+            made.push_back(makeBlock(joined.take(m_blockLength, scratch)));
+        m_blocks.erase(m_blocks.begin() + first, m_blocks.begin() + (last + 1));
+        m_blocks.insert(m_blocks.begin() + first, std::make_move_iterator(made.begin()),
+                        std::make_move_iterator(made.end()));
     }
-    const QString before = mid(start, from);
-    const QString after = mid(to, end);
-
-    std::vector<Block> made;
-    made.reserve(std::size_t((before.size() + text.size() + after.size()) / m_blockLength + 1));
-    Concatenation joined(before, text, after);
-    QString scratch;
-    while (!joined.atEnd())
-        made.push_back(makeBlock(joined.take(m_blockLength, scratch)));
-
-    m_blocks.erase(m_blocks.begin() + first, m_blocks.begin() + (last + 1));
-    m_blocks.insert(m_blocks.begin() + first, std::make_move_iterator(made.begin()),
-                    std::make_move_iterator(made.end()));
     m_size += text.size() - (to - from);
     renumberFrom(first);
     m_lastBlock = first;
