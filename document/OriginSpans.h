@@ -68,6 +68,12 @@ public:
     // `length` characters at the end. A peer's piece read within the same
     // millisecond as the peer's piece it follows joins that one's span.
     void append(qsizetype length, OriginStamp stamp);
+    // Makes sure the next append allocates nothing.
+    void reserveAppend()
+    {
+        m_starts.reserve(m_starts.size() + 1);
+        m_stamps.reserve(m_stamps.size() + 1);
+    }
     // Back to the first `size` characters (<= size()); allocates nothing.
     void truncate(qsizetype size);
     void clear();

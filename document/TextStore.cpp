@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -441,6 +442,39 @@ void TextStore::adoptBytes(const QByteArray &bytes)
     m_size += bytes.size();
 }
 
+char *TextStore::roomForBytes(qsizetype count)
+{
+    failIfAsked();
+    m_blocks.reserve(m_blocks.size() + 1);
+    m_starts.reserve(m_blocks.size() + 1);
+    if (!m_blocks.empty() && m_room.bytes.capacity() == 0) {
+        // Room in a shared block would be lost to the copy writing makes.
+        QByteArray &last = m_blocks.back().bytes;
+        if (!m_blocks.back().wide && last.isDetached() && last.data_ptr().freeSpaceAtEnd() >= count)
+            return last.data() + last.size();
+    }
+    if (m_room.bytes.capacity() < count) {
+        m_room.bytes = QByteArray();
+        m_room.bytes.reserve(qMax(count, readBlockRoom));
+    }
+    return m_room.bytes.data();
+}
+
+void TextStore::commitRoom(qsizetype count) noexcept
+{
+    if (count <= 0)
+        return;
+    if (m_room.bytes.capacity() > 0) {
+        m_room.bytes.resize(count);
+        m_blocks.push_back(std::exchange(m_room, Block()));
+        m_starts.push_back(m_size);
+    } else {
+        QByteArray &last = m_blocks.back().bytes;
+        last.resize(last.size() + count);
+    }
+    m_size += count;
+}
+
 void TextStore::truncate(qsizetype size)
 {
     // The block lists may be a block out of step when a failure came between
@@ -470,6 +504,7 @@ void TextStore::clear()
     // Swapped out, not just emptied, so that the block lists' own memory goes too.
     std::vector<Block>().swap(m_blocks);
     std::vector<qsizetype>().swap(m_starts);
+    m_room = Block();
     m_size = 0;
     m_lastBlock = 0;
 }

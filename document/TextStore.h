@@ -25,6 +25,7 @@ class TextStore
 {
 public:
     static constexpr qsizetype defaultBlockLength = 64 * 1024;
+    static constexpr qsizetype readBlockRoom = 1024 * 1024;
     // Tests use short blocks, so that a short text spans many.
     explicit TextStore(qsizetype blockLength = defaultBlockLength) : m_blockLength(blockLength) {}
 
@@ -72,6 +73,16 @@ public:
     // about its own size, becomes a block as it is, without a copy (a slice
     // of a file).
     void adoptBytes(const QByteArray &bytes);
+    // Reading straight into the text's end, in two steps: room for `count`
+    // bytes after the text, where a reader writes them, then as many of them
+    // as it wrote made text. The room is what is left at the end of the last
+    // block, or a new block made with room for readBlockRoom: a reader's bytes
+    // are copied once, into memory kept for the text alone and larger than
+    // the buffers a read passes through, so that it never takes their place.
+    // Only the room can fail for want of memory; what it reserves lets the
+    // second step allocate nothing.
+    char *roomForBytes(qsizetype count);
+    void commitRoom(qsizetype count) noexcept;
     // Back to the first `size` characters (<= size()), taking back what an
     // append that failed half-way put in; allocates nothing.
     void truncate(qsizetype size);
@@ -124,4 +135,6 @@ private:
     // Where each block starts.
     std::vector<qsizetype> m_starts;
     qsizetype m_size = 0;
+    // A block made for reading, until what is read into it makes it text.
+    Block m_room;
 };

@@ -140,6 +140,23 @@ void WireDocument::appendBytes(const QByteArray &bytes, OriginStamp stamp)
     });
 }
 
+QByteArrayView WireDocument::appendRead(qsizetype most, OriginStamp stamp,
+                                       const std::function<qsizetype(char *, qsizetype)> &read)
+{
+    if (most <= 0)
+        return {};
+    m_origins.reserveAppend();
+    char *room = m_store.roomForBytes(most);
+    const qsizetype count = qBound<qsizetype>(0, read(room, most), most);
+    if (count == 0)
+        return {};
+    change(size(), 0, count, true, [&] {
+        m_store.commitRoom(count);
+        m_origins.append(count, stamp);
+    });
+    return {room, count};
+}
+
 void WireDocument::setText(const QString &text)
 {
     edit(0, size(), text, EditKind::Other);

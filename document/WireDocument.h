@@ -117,6 +117,12 @@ public:
     // What a peer sent, as bytes in the wire's code page: each byte is the
     // one character it stands for there, kept without being decoded.
     void appendBytes(const QByteArray &bytes, OriginStamp stamp);
+    // Up to `most` bytes of origin `stamp` read straight into the text's end:
+    // `read(into, most)` writes them and returns how many. Returns where they
+    // went, until the next change. Only the room for them can fail for want of
+    // memory, before anything is read.
+    QByteArrayView appendRead(qsizetype most, OriginStamp stamp,
+                              const std::function<qsizetype(char *into, qsizetype most)> &read);
     // Replaces the selection as a user would; the caret ends after the new
     // text. `typed` marks a character typed at the caret.
     void replaceSelection(const QString &text, bool typed = false);

@@ -3,3 +3,7 @@
 void makeResident(char *, qsizetype)
 {
 }
+
+void keepReadBuffersResident()
+{
+}

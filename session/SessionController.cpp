@@ -184,8 +184,22 @@ void SessionController::wskWinSock_ConnectionRequest(int requestId)
 void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
 {
     // The bytes go into the transcript as they came: it keeps them as they are.
-    QByteArray data;
     const qint64 time = m_clock.now();
+    if (m_endpoint->readsInPlace()) {
+        QByteArrayView read;
+        try {
+            read = m_controls.txtRecvData->appendRead(
+                m_endpoint->bytesAvailable(), {Origin::Peer, time},
+                [this](char *into, qsizetype most) { return m_endpoint->readInto(into, most); });
+        } catch (const std::bad_alloc &) {
+            m_endpoint->pauseReading(); // nothing was read: it waits with the peer
+            throw;
+        }
+        m_recorder.received(m_endpoint->connectionId(), read, time);
+        pauseReadingIfFull();
+        return;
+    }
+    QByteArray data;
     try {
         m_endpoint->GetData(data);
         m_controls.txtRecvData->appendBytes(data, {Origin::Peer, time});
@@ -197,6 +211,11 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
         throw;
     }
     m_recorder.received(m_endpoint->connectionId(), data, time);
+    pauseReadingIfFull();
+}
+
+void SessionController::pauseReadingIfFull()
+{
     // At most one read past the limit; TCP holds the peer back meanwhile.
     if (!m_endpoint->readingPaused() &&
         TranscriptLimit::isReached(transcriptUse(), m_transcriptLimit)) {

@@ -95,6 +95,7 @@ private:
     QString peerText() const;
     qint64 transcriptUse() const;
     void resumeReadingIfRoom();
+    void pauseReadingIfFull();
     void recordOpened(const QString &comment = {});
 
     SessionControls m_controls;

@@ -66,6 +66,15 @@ public:
     // was left for it): it comes first at the next GetData, and reading
     // pauses until resumeReading().
     void putBack(const QByteArray &bytes);
+    // Over TLS what arrived is read in place, into memory the reader keeps
+    // (readInto), rather than handed over in an array of its own: Qt's TLS
+    // path reuses its own buffers only while what it hands over is not kept
+    // where they were, and fresh memory costs a fault a page.
+    bool readsInPlace() const;
+    // Up to `most` bytes of what arrived, into `into`; how many.
+    qint64 readInto(char *into, qint64 most);
+    // What arrived and waits to be read.
+    qint64 bytesAvailable() const;
     // Listening: arms TLS for the next peer accepted, whose handshake starts
     // before any of its bytes are read. Connected after an Accept: arms it for
     // the next send, whose bytes go out in the clear with the server
@@ -167,7 +176,6 @@ private:
     void onSocketReadyRead();
     void onDisconnected();
     void onSocketError();
-    qint64 bytesAvailable() const;
     void deliverPendingData();
     void watchConnectAttempt();
     void checkConnectAttempt();

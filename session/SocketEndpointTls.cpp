@@ -1,5 +1,6 @@
 #include "SocketEndpoint.h"
 
+#include "ResidentMemory.h"
 #include "SendLedger.h"
 #include "ServerIdentity.h"
 #include "SocketErrors.h"
@@ -28,6 +29,7 @@ void SocketEndpoint::StartTLS()
     if (!QSslSocket::supportsSsl())
         throw SocketErrors::error(SocketErrors::TlsHandshakeFailed,
                                   QStringLiteral("no TLS library could be loaded"));
+    keepReadBuffersResident();
     if (connected && !m_accepted)
         return startClientHandshake();
     // Made now, so that a failure shows at the command.

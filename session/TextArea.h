@@ -32,6 +32,11 @@ public:
     // Adds bytes in the wire's code page, each the one character it stands
     // for, of origin `stamp`.
     virtual void appendBytes(const QByteArray &bytes, OriginStamp stamp) = 0;
+    // The same, read straight into the box's text: `read(into, most)` writes
+    // up to `most` bytes and returns how many. Returns them, valid until the
+    // next change. Fails for want of memory only before anything is read.
+    virtual QByteArrayView appendRead(qsizetype most, OriginStamp stamp,
+                                      const std::function<qsizetype(char *, qsizetype)> &read) = 0;
     // What the text and what is kept beside it (origins) hold in memory.
     virtual qsizetype memoryBytes() const = 0;
     // Calls `changed` after each change of the text's length, whoever made it.

@@ -272,11 +272,24 @@ public:
                     {bytes.left(bytes.size() / 2), bytes.mid(bytes.size() / 2)});
                 ref.replace(0, ref.text.size(), piece);
                 ref.anchor = ref.position = 0;
-            } else {
+            } else if (m_random(2)) {
                 const OriginStamp stamp = nextStamp(Origin::Peer);
                 did = Did("append bytes %1 at %2", piece, stamp.time);
                 doc.appendBytes(bytes, stamp);
                 ref.append(piece, stamp);
+            } else {
+                // Read in place, into room for more than comes.
+                const OriginStamp stamp = nextStamp(Origin::Peer);
+                did = Did("read bytes %1 at %2", piece, stamp.time);
+                const QByteArrayView read =
+                    doc.appendRead(bytes.size() + m_random(3), stamp, [&](char *into, qsizetype) {
+                        std::copy(bytes.cbegin(), bytes.cend(), into);
+                        return bytes.size();
+                    });
+                ref.append(piece, stamp);
+                if (read != bytes)
+                    return did() + QStringLiteral(": handed back %1 bytes that differ")
+                                       .arg(read.size());
             }
             break;
         }

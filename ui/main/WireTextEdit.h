@@ -62,6 +62,11 @@ public:
     void setText(const QString &text) override;
     void appendText(const QString &piece, OriginStamp stamp) override;
     void appendBytes(const QByteArray &bytes, OriginStamp stamp) override;
+    QByteArrayView appendRead(qsizetype most, OriginStamp stamp,
+                              const std::function<qsizetype(char *, qsizetype)> &read) override
+    {
+        return m_document.appendRead(most, stamp, read);
+    }
     // Adds text as typed.
     void appendText(const QString &piece) { appendText(piece, {}); }
     qsizetype memoryBytes() const override { return m_document.memoryBytes(); }
