@@ -141,7 +141,7 @@ void WireDocument::appendBytes(const QByteArray &bytes, OriginStamp stamp)
 }
 
 QByteArrayView WireDocument::appendRead(qsizetype most, OriginStamp stamp,
-                                       const std::function<qsizetype(char *, qsizetype)> &read)
+                                        const std::function<qsizetype(char *, qsizetype)> &read)
 {
     if (most <= 0)
         return {};

@@ -288,8 +288,8 @@ public:
                     });
                 ref.append(piece, stamp);
                 if (read != bytes)
-                    return did() + QStringLiteral(": handed back %1 bytes that differ")
-                                       .arg(read.size());
+                    return did() +
+                           QStringLiteral(": handed back %1 bytes that differ").arg(read.size());
             }
             break;
         }
