@@ -66,10 +66,11 @@ public:
     // was left for it): it comes first at the next GetData, and reading
     // pauses until resumeReading().
     void putBack(const QByteArray &bytes);
-    // Over TLS what arrived is read in place, into memory the reader keeps
-    // (readInto), rather than handed over in an array of its own: Qt's TLS
-    // path reuses its own buffers only while what it hands over is not kept
-    // where they were, and fresh memory costs a fault a page.
+    // Over TLS, what arrived is read in place (readInto), into memory the
+    // transcript keeps, rather than handed over in an array of its own
+    // (GetData): an array made for every read would take the place of the
+    // buffers Qt's TLS path frees, and theirs would be fresh memory, faulted
+    // in a page at a time.
     bool readsInPlace() const;
     // Up to `most` bytes of what arrived, into `into`; how many.
     qint64 readInto(char *into, qint64 most);

@@ -46,6 +46,7 @@ qint64 SocketEndpoint::readInto(char *into, qint64 most)
     const qint64 fromPutBack = qMin<qint64>(most, m_putBack.size());
     std::copy_n(m_putBack.constData(), fromPutBack, into);
     m_putBack.remove(0, fromPutBack);
+    // As GetData's own array: resident before the read fills it.
     makeResident(into + fromPutBack, most - fromPutBack);
     const qint64 read = m_socket ? m_socket->read(into + fromPutBack, most - fromPutBack) : 0;
     return fromPutBack + qMax<qint64>(0, read);
