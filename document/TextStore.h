@@ -19,8 +19,8 @@
 // Blocks are never empty, and an edit touches only the blocks it falls in:
 // an append fills the last block, made with room for 64 Ki, and starts new
 // ones, so what a peer sent is copied once and not moved again. An adopted
-// block can be longer than 64 Ki; an edit in it cuts it into blocks of the
-// usual length.
+// block, or one read into, can be longer than 64 Ki; an edit in it cuts it
+// into blocks of the usual length.
 class TextStore
 {
 public:
