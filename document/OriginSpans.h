@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ReserveOneMore.h"
+
 #include <QtGlobal>
 
 #include <vector>
@@ -71,8 +73,8 @@ public:
     // Makes sure the next append allocates nothing.
     void reserveAppend()
     {
-        m_starts.reserve(m_starts.size() + 1);
-        m_stamps.reserve(m_stamps.size() + 1);
+        reserveOneMore(m_starts);
+        reserveOneMore(m_stamps);
     }
     // Back to the first `size` characters (<= size()); allocates nothing.
     void truncate(qsizetype size);

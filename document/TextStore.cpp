@@ -1,6 +1,7 @@
 #include "TextStore.h"
 
 #include "CodePageTable.h"
+#include "ReserveOneMore.h"
 
 #include <QVarLengthArray>
 
@@ -377,6 +378,7 @@ void TextStore::append(QStringView text)
             appendBytes(bytes);
         } else if (m_blocks.empty() || m_blocks.back().size() >= m_blockLength) {
             // After a full block the piece is a block of its own.
+            fitLastBlock();
             m_blocks.push_back(makeBlock(piece));
             m_starts.push_back(m_size);
             m_size += piece.size();
@@ -405,6 +407,7 @@ void TextStore::appendBytes(QByteArrayView bytes)
     }
     while (left > 0) {
         if (m_blocks.empty() || m_blocks.back().wide || m_blocks.back().size() >= m_blockLength) {
+            fitLastBlock();
             Block block;
             block.bytes.reserve(m_blockLength);
             m_blocks.push_back(std::move(block));
@@ -429,11 +432,7 @@ void TextStore::adoptBytes(const QByteArray &bytes)
         appendBytes(bytes); // a raw-data array has no capacity: it is not ours to keep
         return;
     }
-    // The block before keeps only what it holds, not the room it was made with.
-    // (squeeze() would copy a shared block even when it has no room to give.)
-    if (!m_blocks.empty() && !m_blocks.back().wide &&
-        m_blocks.back().bytes.capacity() > m_blocks.back().bytes.size())
-        m_blocks.back().bytes.squeeze();
+    fitLastBlock();
     Block block;
     block.bytes = bytes;
     m_blocks.push_back(std::move(block));
@@ -445,15 +444,16 @@ void TextStore::adoptBytes(const QByteArray &bytes)
 char *TextStore::roomForBytes(qsizetype count)
 {
     failIfAsked();
-    m_blocks.reserve(m_blocks.size() + 1);
-    m_starts.reserve(m_blocks.size() + 1);
+    reserveOneMore(m_blocks);
+    reserveOneMore(m_starts);
     if (!m_blocks.empty() && m_room.bytes.capacity() == 0) {
-        // Room in a shared block would be lost to the copy writing makes.
+        // A shared block is copied, without its room, before it is written to.
         QByteArray &last = m_blocks.back().bytes;
         if (!m_blocks.back().wide && last.isDetached() && last.data_ptr().freeSpaceAtEnd() >= count)
             return last.data() + last.size();
     }
-    if (m_room.bytes.capacity() < count) {
+    if (m_room.bytes.capacity() < count || !m_room.bytes.isDetached()) {
+        fitLastBlock();
         m_room.bytes = QByteArray();
         m_room.bytes.reserve(qMax(count, readBlockRoom));
     }
@@ -473,6 +473,14 @@ void TextStore::commitRoom(qsizetype count) noexcept
         last.resize(last.size() + count);
     }
     m_size += count;
+}
+
+void TextStore::fitLastBlock()
+{
+    // Only a block of its own: squeeze() would copy a shared one.
+    if (!m_blocks.empty() && !m_blocks.back().wide && m_blocks.back().bytes.isDetached() &&
+        m_blocks.back().bytes.capacity() > m_blocks.back().bytes.size())
+        m_blocks.back().bytes.squeeze();
 }
 
 void TextStore::truncate(qsizetype size)

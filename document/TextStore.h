@@ -25,7 +25,6 @@ class TextStore
 {
 public:
     static constexpr qsizetype defaultBlockLength = 64 * 1024;
-    static constexpr qsizetype readBlockRoom = 1024 * 1024;
     // Tests use short blocks, so that a short text spans many.
     explicit TextStore(qsizetype blockLength = defaultBlockLength) : m_blockLength(blockLength) {}
 
@@ -126,6 +125,11 @@ private:
     // bytes; false, with nothing changed, when it needs the general way.
     bool replaceInBlock(qsizetype index, qsizetype offset, qsizetype removed, QStringView text);
     void renumberFrom(std::size_t block);
+    // Before another block follows it, the last keeps only what it holds,
+    // not the room it was made with.
+    void fitLastBlock();
+
+    static constexpr qsizetype readBlockRoom = 1024 * 1024;
 
     qsizetype m_blockLength;
     // The block the last lookup found: reading along the text (a line's

@@ -192,7 +192,7 @@ void SessionController::wskWinSock_DataArrival(int /*bytesTotal*/)
                 m_endpoint->bytesAvailable(), {Origin::Peer, time},
                 [this](char *into, qsizetype most) { return m_endpoint->readInto(into, most); });
         } catch (const std::bad_alloc &) {
-            m_endpoint->pauseReading(); // nothing was read: it waits with the peer
+            m_endpoint->pauseReading(); // nothing was read: it waits in the endpoint
             throw;
         }
         m_recorder.received(m_endpoint->connectionId(), read, time);
