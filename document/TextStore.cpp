@@ -455,7 +455,7 @@ char *TextStore::roomForBytes(qsizetype count)
     if (m_room.bytes.capacity() < count || !m_room.bytes.isDetached()) {
         fitLastBlock();
         m_room.bytes = QByteArray();
-        m_room.bytes.reserve(qMax(count, readBlockRoom));
+        m_room.bytes.reserve(qMax(count, blocksOfReadRoom * m_blockLength));
     }
     return m_room.bytes.data();
 }

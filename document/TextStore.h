@@ -75,9 +75,10 @@ public:
     // Reading straight into the text's end, in two steps: room for `count`
     // bytes after the text, where a reader writes them, then as many of them
     // as it wrote made text. The room is what is left at the end of the last
-    // block, or a new block made with room for readBlockRoom: a reader's bytes
-    // are copied once, into memory kept for the text alone and larger than
-    // the buffers a read passes through, so that it never takes their place.
+    // block, or a new block made with room for 16 blocks (a MiB): a reader's
+    // bytes are copied once, into memory kept for the text alone and larger
+    // than the buffers a read passes through, so that it never takes their
+    // place.
     // Only the room can fail for want of memory; what it reserves lets the
     // second step allocate nothing.
     char *roomForBytes(qsizetype count);
@@ -129,7 +130,7 @@ private:
     // not the room it was made with.
     void fitLastBlock();
 
-    static constexpr qsizetype readBlockRoom = 1024 * 1024;
+    static constexpr qsizetype blocksOfReadRoom = 16;
 
     qsizetype m_blockLength;
     // The block the last lookup found: reading along the text (a line's
