@@ -78,9 +78,8 @@ public:
     // block, or a new block made with room for 16 blocks (a MiB): a reader's
     // bytes are copied once, into memory kept for the text alone and larger
     // than the buffers a read passes through, so that it never takes their
-    // place.
-    // Only the room can fail for want of memory; what it reserves lets the
-    // second step allocate nothing.
+    // place. Only the room can fail for want of memory; what it reserves lets
+    // the second step allocate nothing.
     char *roomForBytes(qsizetype count);
     void commitRoom(qsizetype count) noexcept;
     // Back to the first `size` characters (<= size()), taking back what an
