@@ -74,7 +74,8 @@ test-sanitize: deps
 
 # libFuzzer targets (clang from Debian) for the port rule, the code page and
 # the text boxes' document, each run for FUZZ_SECONDS; the corpus grows in
-# the build folder.
+# the build folder, from the inputs kept in tests/fuzz/corpus (each once a
+# failure, run again every time).
 FUZZ_BUILD    ?= build-fuzz
 FUZZ_SECONDS  ?= 60
 FUZZ_TARGETS  := PortRule CodePage1252 WireDocument
@@ -88,10 +89,11 @@ fuzz:
 	@for t in $(FUZZ_TARGETS); do \
 	  corpus=$(FUZZ_BUILD)/corpus/$$t; mkdir -p $$corpus; \
 	  dict=tests/fuzz/$$t.dict; [ -f $$dict ] && dict="-dict=$$dict" || dict=""; \
+	  kept=tests/fuzz/corpus/$$t; [ -d $$kept ] || kept=""; \
 	  echo "fuzz_$$t: $(FUZZ_SECONDS) s"; \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitize/lsan.supp:print_suppressions=0 \
 	  ./$(FUZZ_BUILD)/tests/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
-	    $$dict $$corpus > $(FUZZ_BUILD)/fuzz_$$t.log 2>&1 \
+	    $$dict $$corpus $$kept > $(FUZZ_BUILD)/fuzz_$$t.log 2>&1 \
 	    || { tail -n 40 $(FUZZ_BUILD)/fuzz_$$t.log; exit 1; }; \
 	  grep -E '^(Done|stat::number_of_executed_units)' $(FUZZ_BUILD)/fuzz_$$t.log; \
 	done

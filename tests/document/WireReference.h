@@ -27,8 +27,9 @@
 // - Undo (outgoing box only) takes back one step: one edit, or characters
 //   typed one after another, each right after the one before (not in the
 //   dump). It restores the text and selection from before the step; redo
-//   restores the text after it, with the caret after it (each moved back as
-//   above, should the view have changed since).
+//   restores the text after it, with the caret just after what the step put
+//   in (each moved back as above where the view, as it is now, lets no caret
+//   stand there).
 // - Moving the caret (keys, clicks) never changes the text.
 // - Every character has an origin: an appended one the stamp it was appended
 //   with, anything else typed. A peer's piece read in the same millisecond
@@ -183,7 +184,7 @@ public:
         m_redo.clear();
         m_undo.back().textAfter = text;
         m_undo.back().originsAfter = origins;
-        m_undo.back().caretAfter = position;
+        m_undo.back().caretAfter = from + with.size();
         m_typing = typed;
         m_typedEnd = from + with.size();
     }
@@ -228,7 +229,7 @@ public:
         m_redo.clear();
         m_undo.back().textAfter = text;
         m_undo.back().originsAfter = origins;
-        m_undo.back().caretAfter = position;
+        m_undo.back().caretAfter = at + piece.size();
         m_typing = false;
     }
     void undo()
